@@ -1,0 +1,4 @@
+#include "core/velt.h"
+namespace velt {
+void CVelt::update() {}
+}  // namespace velt

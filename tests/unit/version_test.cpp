@@ -1,0 +1,13 @@
+#include "plugin_harness.h"
+
+namespace velt::test {
+namespace {
+
+TEST(PluginVersion, IsAnsweredBeforeAnyOtherCall) {
+    host::vehicleCache = VehicleCache{};
+    host::protection = CVelt{};
+    EXPECT_EQ(host::GetPluginVersion(), 131072);
+}
+
+}  // namespace
+}  // namespace velt::test
