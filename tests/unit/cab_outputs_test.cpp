@@ -1,0 +1,149 @@
+// What Elapse hands back: the handles the train obeys, the panel and the
+// sound entries, and nothing outside them.
+#include <cmath>
+#include <set>
+
+#include "plugin_harness.h"
+
+namespace velt::test {
+namespace {
+
+class CabOutputs : public PluginTest {
+protected:
+    // A stop aspect in a Velt section brakes with emergency while moving;
+    // aspect 1 with a service brake above 29 km/h.
+    static void demandEmergency() {
+        enterVelt(1);
+        signal(0);
+    }
+    static void demandService() {
+        enterVelt(1);
+        signal(1);
+    }
+};
+
+TEST_F(CabOutputs, EmergencyDemandAppliesTheEmergencyNotchAndZeroesPower) {
+    power(4);
+    demandEmergency();
+    const HandleCommand h = frame(1000, 20.0F);
+    EXPECT_EQ(h.brake, 9);
+    EXPECT_EQ(h.power, 0);
+    EXPECT_EQ(h.constantSpeed, 2);
+    EXPECT_EQ(cache().powerNotch, 0);
+}
+
+TEST_F(CabOutputs, ServiceDemandReplacesEvenTheDriversEmergencyNotch) {
+    brake(9);
+    demandService();
+    EXPECT_EQ(frame(1000, 40.0F).brake, 8);
+}
+
+TEST_F(CabOutputs, PowerStaysCutAfterTheBrakeUntilTheDriverReportsIt) {
+    power(4);
+    demandService();
+    frame(1000, 40.0F);
+    EXPECT_EQ(frame(1100, 20.0F).brake, 0);  // released below the check speed
+    EXPECT_EQ(last.power, 0);
+    power(4);
+    EXPECT_EQ(frame(1200, 20.0F).power, 4);
+}
+
+TEST_F(CabOutputs, OverspeedCutRemovesPowerButKeepsTheNotch) {
+    enterVelt(0);
+    signal(5);  // no signal check on line category 0
+    power(5);
+    EXPECT_EQ(frame(1000, 121.0F).power, 0);
+    EXPECT_EQ(cache().powerNotch, 5);
+    EXPECT_EQ(frame(1100, 116.0F).power, 5);
+}
+
+TEST_F(CabOutputs, ReverserIsPassedOnlyWithTheDoorsClosed) {
+    reverser(1);
+    EXPECT_EQ(frame(1000, 0.0F).reverser, 0);  // doors count as open from load
+    doorClose();
+    EXPECT_EQ(frame(1100, 0.0F).reverser, 1);
+    reverser(-1);
+    doorOpen();
+    EXPECT_EQ(frame(1200, 0.0F).reverser, 0);
+    EXPECT_EQ(sound[30], 0);  // the reverser sound follows the handle
+    reverser(0);
+    frame(1300, 0.0F);
+    EXPECT_EQ(sound[30], -10000);
+}
+
+TEST_F(CabOutputs, ConstantSpeedFollowsAnyPositiveBrakeOutput) {
+    brake(1);
+    EXPECT_EQ(frame(1000, 0.0F).constantSpeed, 2);
+    brake(0);
+    EXPECT_EQ(frame(1100, 0.0F).constantSpeed, 0);
+    brake(-3);
+    EXPECT_EQ(frame(1200, 0.0F).constantSpeed, 0);
+    EXPECT_EQ(last.brake, -3);
+}
+
+TEST_F(CabOutputs, DemandBeforeAnyVehicleSpecGivesBrakeZero) {
+    host::vehicleCache = VehicleCache{};
+    host::protection = CVelt{};
+    host::attach();
+    host::Initialize(0);
+    demandEmergency();
+    const HandleCommand h = frame(1000, 20.0F);
+    EXPECT_EQ(h.brake, 0);
+    EXPECT_EQ(h.constantSpeed, 0);
+    EXPECT_EQ(core().brakeDemand, 2);
+}
+
+TEST_F(CabOutputs, IdleAndEmergencyIndicatorsReadTheDriversHandles) {
+    frame(1000, 0.0F);
+    EXPECT_EQ(panel[31], 1);
+    power(1);
+    frame(1100, 0.0F);
+    EXPECT_EQ(panel[31], 0);
+    brake(9);
+    frame(1200, 0.0F);
+    EXPECT_EQ(panel[32], 1);
+    brake(0);
+    power(3);
+    demandEmergency();
+    frame(1300, 20.0F);
+    EXPECT_EQ(panel[32], 0);  // the protection's emergency is not the driver's
+    EXPECT_EQ(panel[31], 1);  // power was just zeroed by the protection
+}
+
+TEST_F(CabOutputs, CurrentIndicatorIsOnOnlyForNegativeCurrent) {
+    frame(1000, 0.0F, -0.1F);
+    EXPECT_EQ(panel[30], 1);
+    frame(1100, 0.0F, 0.0F);
+    EXPECT_EQ(panel[30], 0);
+    frame(1200, 0.0F, -0.0F);
+    EXPECT_EQ(panel[30], 0);
+    frame(1300, 0.0F, std::nanf(""));
+    EXPECT_EQ(panel[30], 0);
+}
+
+TEST_F(CabOutputs, WritesExactlyItsIndicesAndLeavesTheRestAsTheHostLeftThem) {
+    const std::set<int> panelWritten{10, 11, 12, 13, 20, 21, 22, 23, 30, 31, 32, 35, 40, 45,
+                                     46, 50, 255};
+    const std::set<int> soundWritten{0, 1, 2, 5, 6, 7, 10, 11, 15, 20, 21, 22, 23, 25, 26, 30};
+    frame(1000, 12.0F);
+    for (int i = 0; i < 256; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        EXPECT_EQ(panel[at] != kSentinel, panelWritten.count(i) == 1) << "panel " << i;
+        EXPECT_EQ(sound[at] != kSentinel, soundWritten.count(i) == 1) << "sound " << i;
+    }
+    EXPECT_EQ(panel[255], 255);
+}
+
+TEST_F(CabOutputs, NullArraysAreNotWrittenButTheFrameRuns) {
+    demandEmergency();
+    VehicleState s{};
+    s.speed = 20.0F;
+    s.time = 1000;
+    EXPECT_EQ(host::Elapse(s, nullptr, nullptr).brake, 9);
+    EXPECT_EQ(host::Elapse(s, panel.data(), nullptr).brake, 9);
+    EXPECT_EQ(panel[255], 255);
+    EXPECT_EQ(sound[0], kSentinel);
+}
+
+}  // namespace
+}  // namespace velt::test
