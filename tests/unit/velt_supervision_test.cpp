@@ -1,0 +1,631 @@
+// Velt supervision as the driver and the cab see it: the brake output, the
+// bell, the warning chimes and the power cut, check by check.
+#include <cmath>
+#include <limits>
+
+#include "plugin_harness.h"
+
+namespace velt::test {
+namespace {
+
+constexpr std::int32_t kEmergency = 9;
+constexpr std::int32_t kService = 8;
+
+float above(float v) { return std::nextafter(v, std::numeric_limits<float>::infinity()); }
+float below(float v) { return std::nextafter(v, -std::numeric_limits<float>::infinity()); }
+
+class VeltTest : public PluginTest {
+protected:
+    // Runs 100 ms frames at a constant speed until the brake output leaves
+    // the driver's notch or the time runs out; returns the time it did.
+    std::int32_t timeOfFirstBrake(float speedKmh, std::int32_t limitMs) {
+        while (now < limitMs) {
+            if (frame(now + 100, speedKmh).brake != 0) {
+                return now;
+            }
+        }
+        return -1;
+    }
+    std::int32_t timeOfFirstWarning(float speedKmh, std::int32_t limitMs) {
+        while (now < limitMs) {
+            frame(now + 100, speedKmh);
+            if (sound[6] == 1) {
+                return now;
+            }
+        }
+        return -1;
+    }
+};
+
+// ---------------------------------------------------------------- CPP stop
+
+using CppStopPattern = VeltTest;
+
+TEST_F(CppStopPattern, WarnsAboutFiveSecondsBeforeTheCurveThenBrakesWithEmergency) {
+    enterVelt(0);
+    signal(1);
+    frame(1000, 25.0F);
+    beacon(kCpp, 600, 0);
+    // 25 km/h stays under the 29 km/h signal check; the stop curve at 25 km/h
+    // is 32 m, reached after about 81 s.
+    const std::int32_t warned = timeOfFirstWarning(25.0F, 200000);
+    ASSERT_GT(warned, 0);
+    EXPECT_EQ(last.brake, 0);
+    const std::int32_t braked = timeOfFirstBrake(25.0F, 200000);
+    ASSERT_GT(braked, 0);
+    EXPECT_NEAR(braked - warned, 5000, 100);
+    EXPECT_EQ(last.brake, kEmergency);
+    EXPECT_EQ(sound[0], 0);           // bell on
+    EXPECT_NE(sound[6], 1);           // the warning is withdrawn with the brake
+    EXPECT_GT(core().cppDistance, 0.0F);  // stopped short of the target
+}
+
+TEST_F(CppStopPattern, EmergencyHoldsUntilStandstillThenReleasesWithChime) {
+    enterVelt(0);
+    signal(2);
+    frame(1000, 40.0F);
+    beacon(kCpp, 100, 0);  // curve at 45 km/h is 104 m: brakes at once
+    EXPECT_EQ(frame(1100, 45.0F).brake, kEmergency);
+    for (float v = 40.0F; v > 0.0F; v -= 5.0F) {
+        EXPECT_EQ(frame(now + 100, v).brake, kEmergency) << v;
+    }
+    EXPECT_EQ(frame(now + 100, 0.0F).brake, 0);
+    EXPECT_EQ(sound[1], 1);  // release chime
+}
+
+TEST_F(CppStopPattern, PastTheTargetBrakesWhileRollingForwardOnly) {
+    enterVelt(0);
+    signal(1);
+    beacon(kCpp, 0, 0);  // distance 0 counts as past the target
+    EXPECT_EQ(frame(1000, 0.0F).brake, 0);
+    EXPECT_EQ(frame(1100, 1.0F).brake, kEmergency);
+    EXPECT_EQ(frame(1200, 0.0F).brake, 0);
+    EXPECT_EQ(frame(1300, -2.0F).brake, 0);  // backing away from the signal
+    EXPECT_EQ(frame(1400, 0.5F).brake, kEmergency);
+}
+
+TEST_F(CppStopPattern, DistanceReachingExactlyZeroIsPastTheTarget) {
+    enterVelt(0);
+    signal(1);
+    frame(1000, 0.0F);
+    beacon(kCpp, 1, 0);
+    // 3.6 km/h for 1000 ms runs exactly 1 m.
+    EXPECT_EQ(frame(2000, 3.6F).brake, kEmergency);
+    EXPECT_EQ(core().cppDistance, 0.0F);
+}
+
+TEST_F(CppStopPattern, StandingInFrontOfTheTargetNeitherWarnsNorBrakes) {
+    enterVelt(0);
+    signal(1);
+    beacon(kCpp, 300, 0);
+    frame(1000, 0.0F);
+    frame(2000, 0.0F);
+    EXPECT_EQ(core().cppDistance, 300.0F);
+    EXPECT_EQ(last.brake, 0);
+    EXPECT_NE(sound[6], 1);
+}
+
+TEST_F(CppStopPattern, NoWarningAtHalfAKilometrePerHourOrBelow) {
+    enterVelt(0);
+    signal(1);
+    frame(1000, 0.0F);
+    beacon(kCpp, 1, 0);
+    frame(3400, 0.5F);  // 2.4 s at 0.5 km/h leaves 2/3 m, inside the 0.69 m margin
+    EXPECT_EQ(core().patternWarn, 0);
+    frame(3400, above(0.5F));
+    EXPECT_EQ(core().patternWarn, 1);
+    EXPECT_EQ(sound[6], 1);
+}
+
+TEST_F(CppStopPattern, StopPhaseBeginsBelowFiveAndLimitsToNinePointFive) {
+    enterVelt(2);
+    signal(1);
+    frame(1000, 20.0F);
+    beacon(kCpp, 10400, 0);  // 400 m with the stop phase requested
+    frame(1100, 5.0F);
+    EXPECT_EQ(core().cppPhase, 1);  // 5 km/h runs the distance pattern
+    const float before = core().cppDistance;
+    frame(1200, below(5.0F));
+    EXPECT_EQ(core().cppPhase, 2);
+    EXPECT_EQ(sound[5], 1);  // phase change chime on line category 2
+    EXPECT_EQ(core().cppDistance, before);  // not counted down in that frame
+    EXPECT_EQ(frame(1300, 9.5F).brake, 0);
+    EXPECT_EQ(frame(1400, above(9.5F)).brake, kEmergency);
+    EXPECT_EQ(frame(1500, 3.0F).brake, kEmergency);
+    EXPECT_EQ(frame(1600, 0.0F).brake, 0);
+}
+
+TEST_F(CppStopPattern, StopPhaseChimesOnlyOnLineCategoryTwo) {
+    enterVelt(0);
+    signal(1);
+    frame(1000, 3.0F);
+    beacon(kCpp, 10400, 0);
+    frame(1100, 3.0F);
+    EXPECT_EQ(core().cppPhase, 2);
+    EXPECT_NE(sound[5], 1);
+}
+
+TEST_F(CppStopPattern, IdleCaseDropsTheDemandAndARequestedStopPhase) {
+    enterVelt(0);
+    signal(3);
+    frame(1000, 3.0F);
+    beacon(kCpp, 10400, 0);  // stop pattern, but the aspect is no stop aspect
+    frame(1100, 3.0F);
+    EXPECT_EQ(core().cppPhase, 0);
+    EXPECT_EQ(core().cppDistance, 400.0F);
+    EXPECT_EQ(core().cppActive, 1);
+}
+
+TEST_F(CppStopPattern, AnySignalReportDisarmsIt) {
+    enterVelt(0);
+    signal(1);
+    frame(1000, 20.0F);
+    beacon(kCpp, 10, 0);
+    EXPECT_EQ(frame(1100, 20.0F).brake, kEmergency);
+    signal(1);  // the same aspect again
+    EXPECT_EQ(frame(1200, 20.0F).brake, 0);
+}
+
+TEST_F(CppStopPattern, CurveAtExactlyTheDistanceBrakes) {
+    enterVelt(0);
+    signal(2);
+    frame(1000, 0.0F);
+    // 39 km/h: 1521 / 19.5 = 78 m exactly. One frame of 0 ms keeps 78 m.
+    beacon(kCpp, 78, 0);
+    EXPECT_EQ(frame(1000, 39.0F).brake, kEmergency);
+    frame(2000, 0.0F);
+    beacon(kCpp, 78, 0);
+    EXPECT_EQ(frame(2000, below(39.0F)).brake, 0);
+}
+
+// ------------------------------------------------------- CPP 49 km/h variant
+
+using Cpp49Variant = VeltTest;
+
+TEST_F(Cpp49Variant, BrakesToFortyNineAndReleasesAboveTheFortyTwoCurve) {
+    enterVelt(2);
+    signal(4);  // 109 km/h check on line category 2
+    frame(1000, 80.0F);
+    beacon(kCpp, 300, 2);
+    // 80 km/h: (6400 - 2401) / 19.5 = 205 m; warning from 205 + 111 = 316 m.
+    frame(1100, 80.0F);
+    EXPECT_EQ(sound[6], 1);
+    EXPECT_EQ(last.brake, 0);
+    EXPECT_EQ(timeOfFirstBrake(80.0F, 10000) > 0, true);
+    EXPECT_EQ(last.brake, kService);
+    // Slower: the 42 curve falls below the distance and the brake releases.
+    EXPECT_EQ(frame(now + 100, 50.0F).brake, 0);
+}
+
+TEST_F(Cpp49Variant, PastTheTargetLimitsToFortyNineWithReleaseBelowFortyTwo) {
+    enterVelt(2);
+    signal(5);
+    beacon(kCpp, 0, 2);
+    EXPECT_EQ(frame(1000, 49.0F).brake, 0);
+    EXPECT_EQ(frame(1100, above(49.0F)).brake, kService);
+    EXPECT_EQ(frame(1200, 42.0F).brake, kService);
+    EXPECT_EQ(frame(1300, below(42.0F)).brake, 0);
+}
+
+TEST_F(Cpp49Variant, AppliesOnLineCategoryTwoOnly) {
+    enterVelt(3);
+    signal(4);
+    beacon(kCpp, 0, 2);
+    EXPECT_EQ(frame(1000, 60.0F).brake, 0);
+}
+
+// ------------------------------------------------------------------- CCP
+
+using CcpPattern = VeltTest;
+
+TEST_F(CcpPattern, OnLineCategoryZeroBrakesWithEmergencyAndHoldsAtStandstill) {
+    enterVelt(0);
+    signal(5);
+    frame(1000, 90.0F);
+    beacon(kCcp, 90800);  // 45 km/h in 800 m
+    ASSERT_GT(timeOfFirstBrake(90.0F, 100000), 0);
+    EXPECT_EQ(last.brake, kEmergency);
+    EXPECT_GT(core().ccpDistance, 0.0F);
+    EXPECT_EQ(frame(now + 100, 0.0F).brake, kEmergency);  // ahead: no release
+    keyDown(kRecovery);  // not at the emergency notch: ignored
+    EXPECT_EQ(frame(now + 100, 0.0F).brake, kEmergency);
+}
+
+TEST_F(CcpPattern, OnOtherCategoriesBrakesWithServiceAndReleasesAboveTheLowerCurve) {
+    enterVelt(1);
+    signal(5);  // 68 km/h check on line category 1: stay below it
+    frame(1000, 60.0F);
+    beacon(kCcp, 50300);  // 25 km/h in 300 m
+    ASSERT_GT(timeOfFirstBrake(60.0F, 100000), 0);
+    EXPECT_EQ(last.brake, kService);
+    EXPECT_EQ(frame(now + 100, 30.0F).brake, 0);
+}
+
+TEST_F(CcpPattern, PastTheTargetItActsAsALimitFourAboveItsSpeed) {
+    enterVelt(3);
+    signal(5);
+    beacon(kCcp, 90000);  // 45 km/h, target here
+    EXPECT_EQ(frame(1000, 49.0F).brake, 0);
+    EXPECT_EQ(frame(1100, above(49.0F)).brake, kService);
+    EXPECT_EQ(frame(1200, 49.0F).brake, 0);
+    EXPECT_EQ(frame(1300, -60.0F).brake, 0);  // the limit reads the signed speed
+}
+
+TEST_F(CcpPattern, WarnsFiveSecondsAheadOfItsUpperCurve) {
+    enterVelt(3);
+    signal(5);
+    frame(1000, 100.0F);
+    beacon(kCcp, 90800);  // upper curve at 100 km/h: (10000 - 49^2) / 19.5 m
+    const std::int32_t warned = timeOfFirstWarning(100.0F, 60000);
+    ASSERT_GT(warned, 0);
+    frame(now + 100, 100.0F);
+    EXPECT_EQ(sound[6], 1);  // still warning: the chime command stays "play once"
+    const std::int32_t braked = timeOfFirstBrake(100.0F, 60000);
+    EXPECT_NEAR(braked - warned, 5000, 100);
+    EXPECT_EQ(last.brake, kService);
+}
+
+TEST_F(CcpPattern, ZeroOrNegativeBeaconDisarms) {
+    enterVelt(3);
+    signal(5);
+    beacon(kCcp, 90000);
+    EXPECT_EQ(frame(1000, 60.0F).brake, kService);
+    beacon(kCcp, -5);
+    EXPECT_EQ(frame(1100, 60.0F).brake, 0);
+    EXPECT_EQ(core().ccpSpeed, 45);
+}
+
+// ------------------------------------------------------------------- SPB
+
+using SpbPattern = VeltTest;
+
+TEST_F(SpbPattern, KindZeroBrakesWithServiceAndReleasesAboveTheReleaseCurve) {
+    enterVelt(0);
+    signal(5);
+    frame(1000, 60.0F);
+    beacon(kSpb, 100);  // 60 km/h: stop curve 184 m: brakes at once
+    EXPECT_EQ(frame(1100, 60.0F).brake, kService);
+    EXPECT_EQ(sound[7], 1);  // SPB warning chime on line category 0
+    doorClose();
+    EXPECT_EQ(frame(1200, 20.0F).brake, 0);  // release curve (449 / 19.5) below 100 m
+}
+
+TEST_F(SpbPattern, KindOneBrakesWithEmergencyUntilStandstill) {
+    enterVelt(0);
+    signal(5);
+    doorClose();
+    frame(1000, 60.0F);
+    beacon(kSpb, 10100);
+    EXPECT_EQ(frame(1100, 60.0F).brake, kEmergency);
+    EXPECT_EQ(frame(1200, 20.0F).brake, kEmergency);
+    EXPECT_EQ(frame(1300, 0.0F).brake, 0);
+    EXPECT_EQ(core().spbActive, 1);  // doors closed: still armed
+}
+
+TEST_F(SpbPattern, OtherKindsBrakeWithServiceReleasedAtStandstill) {
+    enterVelt(0);
+    signal(5);
+    doorClose();
+    frame(1000, 60.0F);
+    beacon(kSpb, 30100);
+    EXPECT_EQ(frame(1100, 60.0F).brake, kService);
+    EXPECT_EQ(frame(1200, 20.0F).brake, kService);
+    EXPECT_EQ(frame(1300, 0.0F).brake, 0);
+}
+
+TEST_F(SpbPattern, WarningChimesPerLineCategory) {
+    for (const std::int32_t lineType : {0, 1, 2, 3}) {
+        SetUp();
+        enterVelt(lineType);
+        signal(5);
+        doorClose();
+        frame(1000, 60.0F);
+        beacon(kSpb, 500);  // 184 + 83 m reaches 500 m only later
+        frame(1100, 60.0F);
+        if (lineType == 1 || lineType == 3) {
+            EXPECT_EQ(core().spbActive, 0) << lineType;  // not taken on this category
+            continue;
+        }
+        EXPECT_EQ(core().spbWarn, 0) << lineType;
+        while (core().spbWarn == 0 && now < 60000) {
+            frame(now + 100, 60.0F);
+        }
+        EXPECT_EQ(sound[7], lineType == 0 ? 1 : 2) << lineType;
+        EXPECT_EQ(sound[6], lineType == 2 ? 1 : 2) << lineType;
+        frame(now + 100, 60.0F);
+        EXPECT_EQ(sound[lineType == 0 ? 7 : 6], 1) << "raised in every warning frame";
+    }
+}
+
+TEST_F(SpbPattern, DoorsOpenBelowFiveDisarmAndTheDemandDropsOneFrameLater) {
+    enterVelt(0);
+    signal(5);
+    frame(1000, 30.0F);
+    beacon(kSpb, 20010);  // kind 2, 10 m; doors count as open from load
+    EXPECT_EQ(frame(1100, 30.0F).brake, kService);
+    EXPECT_EQ(core().spbActive, 1);  // 30 km/h is no stop
+    EXPECT_EQ(frame(1200, 4.0F).brake, kService);
+    EXPECT_EQ(core().spbActive, 0);
+    EXPECT_EQ(frame(1300, 4.0F).brake, 0);
+}
+
+TEST_F(SpbPattern, PastTheTargetHoldsUntilStandstillAndDropsTheFrameAfter) {
+    enterVelt(0);
+    signal(5);
+    doorClose();
+    frame(1000, 30.0F);
+    beacon(kSpb, 10010);
+    EXPECT_EQ(frame(1100, 30.0F).brake, kEmergency);
+    EXPECT_EQ(frame(2500, 30.0F).brake, kEmergency);  // 11.7 m more: past
+    EXPECT_EQ(frame(2600, 10.0F).brake, kEmergency);
+    EXPECT_EQ(frame(2700, 0.0F).brake, kEmergency);
+    EXPECT_EQ(core().spbActive, 0);
+    EXPECT_EQ(frame(2800, 0.0F).brake, 0);
+}
+
+TEST_F(SpbPattern, BeaconPassedStandingOrBackwardsIsIgnored) {
+    enterVelt(0);
+    frame(1000, 0.0F);
+    beacon(kSpb, 100);
+    frame(1100, -5.0F);
+    beacon(kSpb, 100);
+    EXPECT_EQ(core().spbActive, 0);
+}
+
+// ------------------------------------------------------------------- CLF
+
+using ClfLimit = VeltTest;
+
+TEST_F(ClfLimit, BrakesAboveFourOverAndReleasesBelowThreeUnder) {
+    enterVelt(3);
+    signal(5);
+    beacon(kClf, 12);  // 60 km/h
+    EXPECT_EQ(frame(1000, 64.0F).brake, 0);
+    EXPECT_EQ(frame(1100, above(64.0F)).brake, kService);
+    EXPECT_EQ(frame(1200, 57.0F).brake, kService);
+    EXPECT_EQ(frame(1300, below(57.0F)).brake, 0);
+    EXPECT_EQ(frame(1400, 63.0F).brake, 0);
+}
+
+TEST_F(ClfLimit, ReArmingWhileOverTheLimitKeepsTheDemandUntilReleased) {
+    enterVelt(2);
+    signal(5);
+    beacon(kClf, 12);
+    frame(1000, 70.0F);
+    EXPECT_EQ(last.brake, kService);
+    beacon(kClf, 10);  // 50 km/h, back to armed
+    EXPECT_EQ(sound[5], 1);  // chime of the 2 -> 1 change appears next frame
+    EXPECT_EQ(frame(1100, 50.0F).brake, kService);
+    EXPECT_EQ(frame(1200, 55.0F).brake, kService);
+    EXPECT_EQ(frame(1300, 46.0F).brake, 0);
+}
+
+TEST_F(ClfLimit, OutOfRangeValuesSwitchItOff) {
+    enterVelt(3);
+    signal(5);
+    beacon(kClf, 12);
+    EXPECT_EQ(frame(1000, 70.0F).brake, kService);
+    beacon(kClf, 32);
+    EXPECT_EQ(frame(1100, 70.0F).brake, 0);
+    beacon(kClf, 3);
+    EXPECT_EQ(core().clfSpeed, 15);
+    beacon(kClf, 2);
+    EXPECT_EQ(core().clfState, 0);
+    beacon(kClf, 31);
+    EXPECT_EQ(core().clfSpeed, 155);
+}
+
+// ---------------------------------------------------------- signal check
+
+struct SignalCase {
+    std::int32_t lineType;
+    std::int32_t aspect;
+    float checkKmh;  // < 0: no check; 0: stop aspect
+};
+
+class SignalSpeedCheck : public VeltTest, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(SignalSpeedCheck, BrakesStrictlyAboveTheCheckSpeed) {
+    const SignalCase c = GetParam();
+    enterVelt(c.lineType);
+    signal(c.aspect);
+    if (c.checkKmh < 0.0F) {
+        EXPECT_EQ(frame(1000, 300.0F).brake == 0 || core().overspeedCut == 1, true);
+        EXPECT_EQ(core().sigDemand, 0);
+        return;
+    }
+    if (c.checkKmh == 0.0F) {
+        EXPECT_EQ(frame(1000, 0.0F).brake, 0);
+        EXPECT_EQ(frame(1100, std::numeric_limits<float>::denorm_min()).brake, kEmergency);
+        EXPECT_EQ(frame(1200, -1.0F).brake, kEmergency);
+        return;
+    }
+    EXPECT_EQ(frame(1000, c.checkKmh).brake, 0);
+    EXPECT_EQ(frame(1100, above(c.checkKmh)).brake, kService);
+    EXPECT_EQ(frame(1200, -above(c.checkKmh)).brake, kService);  // either direction
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCategoryAndIndex, SignalSpeedCheck,
+    ::testing::Values(
+        SignalCase{1, 0, 0}, SignalCase{1, 1, 29}, SignalCase{1, 2, 49}, SignalCase{1, 3, 68},
+        SignalCase{1, 4, 68}, SignalCase{1, 5, 68}, SignalCase{1, 6, 68}, SignalCase{1, 7, 68},
+        SignalCase{1, 8, 68}, SignalCase{2, 0, 0}, SignalCase{2, 1, 29}, SignalCase{2, 2, 49},
+        SignalCase{2, 3, 79}, SignalCase{2, 4, 109}, SignalCase{2, 5, 120},
+        SignalCase{2, 7, 120}, SignalCase{2, 8, 120}, SignalCase{0, 0, 0}, SignalCase{0, 1, 29},
+        SignalCase{0, 2, 49}, SignalCase{0, 3, 79}, SignalCase{0, 4, 109}, SignalCase{0, 5, -1},
+        SignalCase{0, 7, -1}, SignalCase{0, 8, -1}, SignalCase{5, 3, 79}, SignalCase{9, 4, 109},
+        SignalCase{9, 8, -1}, SignalCase{0, 9, 0}, SignalCase{2, -1, 0},
+        SignalCase{1, 2147483647, 0}));
+
+using LineType0Override = VeltTest;
+
+TEST_F(LineType0Override, CppWithSignalTwoChecksSeventyTwoUnderAspectsThreeAndFive) {
+    for (const std::int32_t aspect : {3, 5}) {
+        SetUp();
+        enterVelt(0);
+        signal(aspect);
+        beacon(kCpp, 5000, 2);
+        EXPECT_EQ(frame(1000, 72.0F).brake, 0) << aspect;
+        EXPECT_EQ(frame(1000, above(72.0F)).brake, kService) << aspect;
+    }
+}
+
+TEST_F(LineType0Override, WithoutTheCppAspectThreeChecksSeventyNine) {
+    enterVelt(0);
+    signal(3);
+    EXPECT_EQ(frame(1000, 75.0F).brake, 0);
+    beacon(kCpp, 5000, 2);
+    EXPECT_EQ(frame(1000, 75.0F).brake, kService);
+}
+
+using OverspeedCut = VeltTest;
+
+TEST_F(OverspeedCut, CutsPowerAboveOneTwentyAndRestoresBelowOneSeventeen) {
+    enterVelt(0);
+    signal(5);
+    power(5);
+    EXPECT_EQ(frame(1000, 120.0F).power, 5);
+    EXPECT_EQ(frame(1100, above(120.0F)).power, 0);
+    EXPECT_EQ(sound[5], 1);
+    EXPECT_EQ(last.brake, 0);  // a power cut, not a brake
+    EXPECT_EQ(frame(1200, 117.0F).power, 0);
+    EXPECT_EQ(frame(1300, below(117.0F)).power, 5);
+    EXPECT_NE(sound[5], 1);  // restoring is silent
+}
+
+TEST_F(OverspeedCut, OnlyOnLineCategoryZero) {
+    enterVelt(3);
+    signal(8);
+    power(5);
+    EXPECT_EQ(frame(1000, 150.0F).power, 5);
+}
+
+// ------------------------------------------- section, chimes and timers
+
+using SectionChimes = VeltTest;
+
+TEST_F(SectionChimes, ChangesChimeOnLineCategoryTwoOnly) {
+    for (const std::int32_t lineType : {0, 1, 2}) {
+        SetUp();
+        beacon(kRoute, lineType * 100);
+        frame(1000, 30.0F);
+        beacon(kSection, 1);
+        frame(1100, 30.0F);
+        EXPECT_EQ(sound[5] == 1, lineType == 2) << "section start " << lineType;
+        signal(2);
+        frame(1200, 30.0F);
+        EXPECT_EQ(sound[5] == 1, lineType == 2) << "aspect change " << lineType;
+        signal(2);
+        frame(1300, 30.0F);
+        EXPECT_NE(sound[5], 1) << "same aspect " << lineType;
+        beacon(kCpp, 2000, 0);
+        frame(1400, 30.0F);
+        EXPECT_EQ(sound[5] == 1, lineType == 2) << "cpp armed " << lineType;
+        beacon(kCpp, 2000, 0);
+        frame(1500, 30.0F);
+        EXPECT_NE(sound[5], 1) << "cpp re-armed " << lineType;
+        beacon(kClf, 12);
+        frame(1600, 30.0F);
+        EXPECT_EQ(sound[5] == 1, lineType == 2) << "clf armed " << lineType;
+        beacon(kClf, 13);
+        frame(1700, 30.0F);
+        EXPECT_NE(sound[5], 1) << "clf new speed " << lineType;
+        beacon(kSection, 0);
+        frame(1800, 30.0F);
+        EXPECT_EQ(sound[5] == 1, lineType == 2) << "section end " << lineType;
+    }
+}
+
+TEST_F(SectionChimes, SectionBeaconRepeatingTheStateChangesNothing) {
+    beacon(kRoute, 200);
+    beacon(kSection, 0);
+    frame(1000, 0.0F);
+    EXPECT_NE(sound[5], 1);
+}
+
+using VeltTimers = VeltTest;
+
+TEST_F(VeltTimers, KindBlinkComesOnAfterTheDoorsOpenAndEndsAboveOneKilometrePerHour) {
+    enterVelt(0);
+    signal(5);
+    frame(10000, 0.0F);
+    beacon(kKindBlink, 5000);
+    doorOpen();
+    frame(10100, 0.0F);
+    EXPECT_EQ(core().kindBlink, 1);
+    EXPECT_EQ(core().kindBlinkTimer, 0);
+    EXPECT_EQ(core().kindBlinkUntil, 0);
+    frame(20000, 1.0F);
+    EXPECT_EQ(core().kindBlink, 1);
+    frame(20100, above(1.0F));
+    EXPECT_EQ(core().kindBlink, 0);
+}
+
+TEST_F(VeltTimers, KindBlinkDelayNearTheEndOfTheIntRangeWraps) {
+    enterVelt(0);
+    frame(2147483000, 0.0F);
+    beacon(kKindBlink, 5000);
+    doorOpen();  // the deadline wraps to a negative time
+    frame(2147483100, 0.0F);
+    EXPECT_EQ(core().kindBlink, 0);  // a 32-bit host compares the wrapped value
+}
+
+TEST_F(VeltTimers, LinkedDoorStateThreeEndsAfterItsStamp) {
+    enterVelt(0);
+    frame(5000, 0.0F);
+    beacon(kLinkDoor, 1);
+    doorOpen();  // state 2 until 5500
+    doorClose();  // state 3, stamp 6000
+    EXPECT_EQ(core().linkDoorState, 3);
+    frame(6000, 0.0F);
+    EXPECT_EQ(core().linkDoorState, 3);
+    frame(6001, 0.0F);
+    EXPECT_EQ(core().linkDoorState, 0);
+}
+
+TEST_F(VeltTimers, TimersWaitOutsideASection) {
+    frame(5000, 0.0F);
+    beacon(kLinkDoor, 1);
+    doorOpen();
+    doorClose();
+    frame(9000, 0.0F);
+    EXPECT_EQ(core().linkDoorState, 3);
+    beacon(kSection, 1);
+    frame(9100, 0.0F);
+    EXPECT_EQ(core().linkDoorState, 0);
+}
+
+// --------------------------------------------------------- hostile frames
+
+using HostileFrames = VeltTest;
+
+TEST_F(HostileFrames, NaNSpeedLeavesEveryDistanceUsable) {
+    enterVelt(0);
+    signal(1);
+    frame(1000, 20.0F);
+    beacon(kCpp, 200, 0);
+    beacon(kCcp, 90300);
+    doorClose();
+    beacon(kSpb, 400);
+    frame(1100, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_FALSE(std::isnan(core().cppDistance));
+    EXPECT_FALSE(std::isnan(core().ccpDistance));
+    EXPECT_FALSE(std::isnan(core().spbDistance));
+    // Infinite speed over a zero interval: inf * 0.
+    frame(1100, std::numeric_limits<float>::infinity());
+    EXPECT_FALSE(std::isnan(core().cppDistance));
+    EXPECT_EQ(frame(1200, 20.0F).brake, kEmergency);  // infinity ran past the target
+}
+
+TEST_F(HostileFrames, TimeGoingBackGrowsTheDistance) {
+    enterVelt(0);
+    signal(5);
+    frame(10000, 36.0F);
+    beacon(kCcp, 90500);
+    frame(9000, 36.0F);  // -1000 ms at 10 m/s
+    EXPECT_EQ(core().ccpDistance, 510.0F);
+}
+
+}  // namespace
+}  // namespace velt::test
