@@ -17,7 +17,7 @@ namespace {
 constexpr double kCurveDivisor = 19.5;
 
 float brakingCurve(float absSpeed, double k) {
-    const double v = static_cast<double>(absSpeed);
+    const auto v = static_cast<double>(absSpeed);
     return static_cast<float>((v * v - k) / kCurveDivisor);
 }
 
@@ -26,9 +26,9 @@ constexpr double squared(std::int32_t kmh) {
 }
 
 constexpr double kStopCurveK = 0.0;
-constexpr double k49CurveK = 2401.0;          // 49^2
-constexpr double k42CurveK = 1764.0;          // 42^2
-constexpr double kSpbReleaseCurveK = -49.0;   // numerator v^2 + 49
+constexpr double k49CurveK = 2401.0;         // 49^2
+constexpr double k42CurveK = 1764.0;         // 42^2
+constexpr double kSpbReleaseCurveK = -49.0;  // numerator v^2 + 49
 
 // A pattern warns when the curve would reach the remaining distance within
 // five seconds of running at the present speed.
@@ -64,15 +64,15 @@ constexpr SignalCheckSpeed checkKmh(float kmh) { return {SignalCheck::kSpeed, km
 // every other category (0 and 3 to 9).
 constexpr int kSignalIndexCount = 9;
 constexpr SignalCheckSpeed kSignalCheckSpeeds[kSignalIndexCount][3] = {
-    {kStopAspect, kStopAspect, kStopAspect},                   // 0
-    {checkKmh(29.0F), checkKmh(29.0F), checkKmh(29.0F)},      // 1
-    {checkKmh(49.0F), checkKmh(49.0F), checkKmh(49.0F)},      // 2
-    {checkKmh(68.0F), checkKmh(79.0F), checkKmh(79.0F)},      // 3
-    {checkKmh(68.0F), checkKmh(109.0F), checkKmh(109.0F)},    // 4
-    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},            // 5
-    {kStopAspect, kStopAspect, kStopAspect},                   // 6 (stored as 5)
-    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},            // 7
-    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},            // 8
+    {kStopAspect, kStopAspect, kStopAspect},                // 0
+    {checkKmh(29.0F), checkKmh(29.0F), checkKmh(29.0F)},    // 1
+    {checkKmh(49.0F), checkKmh(49.0F), checkKmh(49.0F)},    // 2
+    {checkKmh(68.0F), checkKmh(79.0F), checkKmh(79.0F)},    // 3
+    {checkKmh(68.0F), checkKmh(109.0F), checkKmh(109.0F)},  // 4
+    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},          // 5
+    {kStopAspect, kStopAspect, kStopAspect},                // 6 (stored as 5)
+    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},          // 7
+    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},          // 8
 };
 
 SignalCheckSpeed signalCheckSpeed(std::int32_t signalIndex, std::int32_t lineType) {
@@ -133,8 +133,7 @@ void CVelt::checkSignalSpeed(const FrameValues& f) {
         case SignalCheck::kSpeed:
             sigDemand = f.absSpeed > check.kmh ? demand::kService : demand::kNone;
             break;
-        case SignalCheck::kNone:
-            break;
+        case SignalCheck::kNone: break;
     }
 }
 

@@ -39,13 +39,13 @@ void CVelt::initialize() {
     maxServiceNotch = maxService;
     kindBlinkTimer = blinkDelay;
 
-    for (std::int32_t* trigger : {&sndRelease, &sppVolume, &sndChange, &sndWarn, &sndSpbWarn,
-                                  &sndConfirm, &sndLamp, &sndBuzzerOff, &sndSppB, &sndSppA,
-                                  &sndDoorA, &sndDoorB, &sndMotion, &bellVolume, &buzzerVolume,
-                                  &sndReleaseOut, &sppVolumeOut, &sndChangeOut, &sndWarnOut,
-                                  &sndSpbWarnOut, &sndConfirmOut, &sndLampOut, &sndBuzzerOffOut,
-                                  &sndSppBOut, &sndSppAOut, &sndDoorAOut, &sndDoorBOut,
-                                  &sndMotionOut}) {
+    for (std::int32_t* trigger :
+         {&sndRelease,    &sppVolume,    &sndChange,       &sndWarn,    &sndSpbWarn,
+          &sndConfirm,    &sndLamp,      &sndBuzzerOff,    &sndSppB,    &sndSppA,
+          &sndDoorA,      &sndDoorB,     &sndMotion,       &bellVolume, &buzzerVolume,
+          &sndReleaseOut, &sppVolumeOut, &sndChangeOut,    &sndWarnOut, &sndSpbWarnOut,
+          &sndConfirmOut, &sndLampOut,   &sndBuzzerOffOut, &sndSppBOut, &sndSppAOut,
+          &sndDoorAOut,   &sndDoorBOut,  &sndMotionOut}) {
         *trigger = snd::kStop;
     }
     radioMode = 1;
@@ -111,12 +111,18 @@ void CVelt::handOverTriggers() {
         std::int32_t CVelt::*out;
     };
     static constexpr Slot kOneShots[] = {
-        {&CVelt::sndRelease, &CVelt::sndReleaseOut},     {&CVelt::sndChange, &CVelt::sndChangeOut},
-        {&CVelt::sndWarn, &CVelt::sndWarnOut},           {&CVelt::sndSpbWarn, &CVelt::sndSpbWarnOut},
-        {&CVelt::sndConfirm, &CVelt::sndConfirmOut},     {&CVelt::sndLamp, &CVelt::sndLampOut},
-        {&CVelt::sndBuzzerOff, &CVelt::sndBuzzerOffOut}, {&CVelt::sndSppB, &CVelt::sndSppBOut},
-        {&CVelt::sndSppA, &CVelt::sndSppAOut},           {&CVelt::sndDoorA, &CVelt::sndDoorAOut},
-        {&CVelt::sndDoorB, &CVelt::sndDoorBOut},         {&CVelt::sndMotion, &CVelt::sndMotionOut},
+        {&CVelt::sndRelease, &CVelt::sndReleaseOut},
+        {&CVelt::sndChange, &CVelt::sndChangeOut},
+        {&CVelt::sndWarn, &CVelt::sndWarnOut},
+        {&CVelt::sndSpbWarn, &CVelt::sndSpbWarnOut},
+        {&CVelt::sndConfirm, &CVelt::sndConfirmOut},
+        {&CVelt::sndLamp, &CVelt::sndLampOut},
+        {&CVelt::sndBuzzerOff, &CVelt::sndBuzzerOffOut},
+        {&CVelt::sndSppB, &CVelt::sndSppBOut},
+        {&CVelt::sndSppA, &CVelt::sndSppAOut},
+        {&CVelt::sndDoorA, &CVelt::sndDoorAOut},
+        {&CVelt::sndDoorB, &CVelt::sndDoorBOut},
+        {&CVelt::sndMotion, &CVelt::sndMotionOut},
     };
     for (const Slot& slot : kOneShots) {
         this->*slot.out = this->*slot.trigger;

@@ -31,11 +31,11 @@ inline constexpr int kEmergency = 2;
 // Values of one frame, computed once at the start of execute() and shared by
 // the supervision stages.
 struct FrameValues {
-    std::int32_t time;     // host time, ms
-    float speed;           // signed speed, km/h
-    float absSpeed;        // |speed|, km/h
-    float frameDistance;   // metres run in this frame
-    double warnMargin;     // metres run in five seconds at absSpeed
+    std::int32_t time;    // host time, ms
+    float speed;          // signed speed, km/h
+    float absSpeed;       // |speed|, km/h
+    float frameDistance;  // metres run in this frame
+    double warnMargin;    // metres run in five seconds at absSpeed
 };
 
 class CVelt {
@@ -188,7 +188,7 @@ public:
 
 private:
     // Frame cycle steps (frame.cpp).
-    FrameValues frameValues() const;
+    [[nodiscard]] FrameValues frameValues() const;
     void ringBell();
     void chimeStartStop(float absSpeed);
     void handOverTriggers();

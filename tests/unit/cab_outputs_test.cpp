@@ -122,8 +122,8 @@ TEST_F(CabOutputs, CurrentIndicatorIsOnOnlyForNegativeCurrent) {
 }
 
 TEST_F(CabOutputs, WritesExactlyItsIndicesAndLeavesTheRestAsTheHostLeftThem) {
-    const std::set<int> panelWritten{10, 11, 12, 13, 20, 21, 22, 23, 30, 31, 32, 35, 40, 45,
-                                     46, 50, 255};
+    const std::set<int> panelWritten{10, 11, 12, 13, 20, 21, 22, 23, 30,
+                                     31, 32, 35, 40, 45, 46, 50, 255};
     const std::set<int> soundWritten{0, 1, 2, 5, 6, 7, 10, 11, 15, 20, 21, 22, 23, 25, 26, 30};
     frame(1000, 12.0F);
     for (int i = 0; i < 256; ++i) {

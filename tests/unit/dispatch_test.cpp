@@ -28,8 +28,8 @@ TEST_F(Dispatch, KeysWithoutAnActionChangeNothing) {
 TEST_F(Dispatch, BeaconTypesWithoutHandlersChangeNothing) {
     frame(1000, 50.0F);
     const CVelt before = core();
-    for (const std::int32_t type : {0, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17, 18, 19, 23, 25, 100,
-                                    -1, -10, INT_MIN, INT_MAX}) {
+    for (const std::int32_t type :
+         {0, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17, 18, 19, 23, 25, 100, -1, -10, INT_MIN, INT_MAX}) {
         host::SetBeaconData(BeaconData{type, 0, 10.0F, 20500});
     }
     EXPECT_EQ(std::memcmp(&before, &core(), sizeof(CVelt)), 0);

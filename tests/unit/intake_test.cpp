@@ -122,8 +122,8 @@ TEST_F(StationStopBeacon, OtherwiseOnlyChimes) {
         std::int32_t optional;
         int chimeIndex;
     };
-    for (const Case c : {Case{0, 1, 23}, Case{100, 0, 23}, Case{0, 5, 23}, Case{200, 2, 22},
-                         Case{300, 1, 22}}) {
+    for (const Case c :
+         {Case{0, 1, 23}, Case{100, 0, 23}, Case{0, 5, 23}, Case{200, 2, 22}, Case{300, 1, 22}}) {
         SetUp();
         beacon(kRoute, c.route);
         frame(1000, 30.0F);

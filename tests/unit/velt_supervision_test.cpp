@@ -55,8 +55,8 @@ TEST_F(CppStopPattern, WarnsAboutFiveSecondsBeforeTheCurveThenBrakesWithEmergenc
     ASSERT_GT(braked, 0);
     EXPECT_NEAR(braked - warned, 5000, 100);
     EXPECT_EQ(last.brake, kEmergency);
-    EXPECT_EQ(sound[0], 0);           // bell on
-    EXPECT_NE(sound[6], 1);           // the warning is withdrawn with the brake
+    EXPECT_EQ(sound[0], 0);               // bell on
+    EXPECT_NE(sound[6], 1);               // the warning is withdrawn with the brake
     EXPECT_GT(core().cppDistance, 0.0F);  // stopped short of the target
 }
 
@@ -127,7 +127,7 @@ TEST_F(CppStopPattern, StopPhaseBeginsBelowFiveAndLimitsToNinePointFive) {
     const float before = core().cppDistance;
     frame(1200, below(5.0F));
     EXPECT_EQ(core().cppPhase, 2);
-    EXPECT_EQ(sound[5], 1);  // phase change chime on line category 2
+    EXPECT_EQ(sound[5], 1);                 // phase change chime on line category 2
     EXPECT_EQ(core().cppDistance, before);  // not counted down in that frame
     EXPECT_EQ(frame(1300, 9.5F).brake, 0);
     EXPECT_EQ(frame(1400, above(9.5F)).brake, kEmergency);
@@ -227,7 +227,7 @@ TEST_F(CcpPattern, OnLineCategoryZeroBrakesWithEmergencyAndHoldsAtStandstill) {
     EXPECT_EQ(last.brake, kEmergency);
     EXPECT_GT(core().ccpDistance, 0.0F);
     EXPECT_EQ(frame(now + 100, 0.0F).brake, kEmergency);  // ahead: no release
-    keyDown(kRecovery);  // not at the emergency notch: ignored
+    keyDown(kRecovery);                                   // not at the emergency notch: ignored
     EXPECT_EQ(frame(now + 100, 0.0F).brake, kEmergency);
 }
 
@@ -393,7 +393,7 @@ TEST_F(ClfLimit, ReArmingWhileOverTheLimitKeepsTheDemandUntilReleased) {
     beacon(kClf, 12);
     frame(1000, 70.0F);
     EXPECT_EQ(last.brake, kService);
-    beacon(kClf, 10);  // 50 km/h, back to armed
+    beacon(kClf, 10);        // 50 km/h, back to armed
     EXPECT_EQ(sound[5], 1);  // chime of the 2 -> 1 change appears next frame
     EXPECT_EQ(frame(1100, 50.0F).brake, kService);
     EXPECT_EQ(frame(1200, 55.0F).brake, kService);
@@ -451,12 +451,11 @@ INSTANTIATE_TEST_SUITE_P(
         SignalCase{1, 0, 0}, SignalCase{1, 1, 29}, SignalCase{1, 2, 49}, SignalCase{1, 3, 68},
         SignalCase{1, 4, 68}, SignalCase{1, 5, 68}, SignalCase{1, 6, 68}, SignalCase{1, 7, 68},
         SignalCase{1, 8, 68}, SignalCase{2, 0, 0}, SignalCase{2, 1, 29}, SignalCase{2, 2, 49},
-        SignalCase{2, 3, 79}, SignalCase{2, 4, 109}, SignalCase{2, 5, 120},
-        SignalCase{2, 7, 120}, SignalCase{2, 8, 120}, SignalCase{0, 0, 0}, SignalCase{0, 1, 29},
-        SignalCase{0, 2, 49}, SignalCase{0, 3, 79}, SignalCase{0, 4, 109}, SignalCase{0, 5, -1},
-        SignalCase{0, 7, -1}, SignalCase{0, 8, -1}, SignalCase{5, 3, 79}, SignalCase{9, 4, 109},
-        SignalCase{9, 8, -1}, SignalCase{0, 9, 0}, SignalCase{2, -1, 0},
-        SignalCase{1, 2147483647, 0}));
+        SignalCase{2, 3, 79}, SignalCase{2, 4, 109}, SignalCase{2, 5, 120}, SignalCase{2, 7, 120},
+        SignalCase{2, 8, 120}, SignalCase{0, 0, 0}, SignalCase{0, 1, 29}, SignalCase{0, 2, 49},
+        SignalCase{0, 3, 79}, SignalCase{0, 4, 109}, SignalCase{0, 5, -1}, SignalCase{0, 7, -1},
+        SignalCase{0, 8, -1}, SignalCase{5, 3, 79}, SignalCase{9, 4, 109}, SignalCase{9, 8, -1},
+        SignalCase{0, 9, 0}, SignalCase{2, -1, 0}, SignalCase{1, 2147483647, 0}));
 
 using LineType0Override = VeltTest;
 
@@ -575,7 +574,7 @@ TEST_F(VeltTimers, LinkedDoorStateThreeEndsAfterItsStamp) {
     enterVelt(0);
     frame(5000, 0.0F);
     beacon(kLinkDoor, 1);
-    doorOpen();  // state 2 until 5500
+    doorOpen();   // state 2 until 5500
     doorClose();  // state 3, stamp 6000
     EXPECT_EQ(core().linkDoorState, 3);
     frame(6000, 0.0F);
