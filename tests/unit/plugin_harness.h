@@ -70,7 +70,7 @@ protected:
 
     // Frames every stepMs from the last frame's time until untilMs, at one speed.
     HandleCommand runUntil(std::int32_t untilMs, float speedKmh, std::int32_t stepMs = 100) {
-        while (now + stepMs <= untilMs) {
+        while (static_cast<std::int64_t>(now) + stepMs <= untilMs) {
             frame(now + stepMs, speedKmh);
         }
         return last;
