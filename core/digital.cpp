@@ -100,6 +100,19 @@ constexpr float kOverspeedCutKmh = 120.0F;
 constexpr float kOverspeedRestoreKmh = 117.0F;
 constexpr float kKindBlinkEndKmh = 1.0F;
 
+// The approach chime sounds in the frame a pattern's warning turns on.
+void chimeIfWarningBegan(CVelt& v, std::int32_t warnBefore) {
+    if (v.patternWarn != warnBefore && v.patternWarn == 1) {
+        v.sndWarn = snd::kPlayOnce;
+    }
+}
+
+void disarmSpb(CVelt& v) {
+    v.spbActive = 0;
+    v.spbWarn = 0;
+    v.spbKind = 0;
+}
+
 bool above(float speed, std::int32_t kmh) {
     return static_cast<double>(speed) > static_cast<double>(kmh);
 }
@@ -197,9 +210,7 @@ void CVelt::superviseCppStop(const FrameValues& f) {
     } else {
         cppDemand = demand::kNone;
     }
-    if (patternWarn != warnBefore && patternWarn == 1) {
-        sndWarn = snd::kPlayOnce;
-    }
+    chimeIfWarningBegan(*this, warnBefore);
 }
 
 void CVelt::superviseCpp49(const FrameValues& f) {
@@ -217,9 +228,7 @@ void CVelt::superviseCpp49(const FrameValues& f) {
         } else if (cppDistance > curve42) {
             cppDemand = demand::kNone;
         }
-        if (patternWarn != warnBefore && patternWarn == 1) {
-            sndWarn = snd::kPlayOnce;
-        }
+        chimeIfWarningBegan(*this, warnBefore);
         return;
     }
     if (f.absSpeed > kCpp49Kmh) {
@@ -259,9 +268,7 @@ void CVelt::superviseCcp(const FrameValues& f) {
     } else if (lineType != 0 || f.absSpeed == 0.0F) {
         ccpDemand = demand::kNone;
     }
-    if (patternWarn != warnBefore && patternWarn == 1) {
-        sndWarn = snd::kPlayOnce;
-    }
+    chimeIfWarningBegan(*this, warnBefore);
 }
 
 void CVelt::superviseSpb(const FrameValues& f) {
@@ -274,9 +281,7 @@ void CVelt::superviseSpb(const FrameValues& f) {
     if (!aheadOfTarget(spbDistance)) {
         // Past the target the demand holds until the train has stopped.
         if (f.absSpeed == 0.0F) {
-            spbActive = 0;
-            spbWarn = 0;
-            spbKind = 0;
+            disarmSpb(*this);
         }
         return;
     }
@@ -297,9 +302,7 @@ void CVelt::superviseSpb(const FrameValues& f) {
     }
     // Doors open at low speed: the train has made its stop.
     if (f.absSpeed < kSpbDisarmBelowKmh && doorsClosed == 0) {
-        spbActive = 0;
-        spbWarn = 0;
-        spbKind = 0;
+        disarmSpb(*this);
     }
 }
 
