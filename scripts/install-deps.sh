@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need and that a fresh Debian machine
 # may lack: the MinGW i686 cross-compiler for velt.dll, Wine with its 32-bit
-# part to run it, and gcovr for coverage. Does nothing when all are present.
+# part to run it, gcovr for coverage, and CLI11 for the tools' command lines. Does nothing when all are present.
 set -euo pipefail
 
 need=()
@@ -12,6 +12,7 @@ command -v gcovr >/dev/null 2>&1 || need+=(gcovr)
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
 dpkg -s libgtest-dev >/dev/null 2>&1 || need+=(libgtest-dev)
 dpkg -s libbenchmark-dev >/dev/null 2>&1 || need+=(libbenchmark-dev)
+dpkg -s libcli11-dev >/dev/null 2>&1 || need+=(libcli11-dev)
 command -v clang++ >/dev/null 2>&1 || need+=(clang)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 

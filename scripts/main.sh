@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main command. Installs what is missing, builds the native library and
-# the 32-bit Windows DLL, then loads each as a host would and prints the
-# plug-in version it reports and where the file is.
+# the 32-bit Windows DLL, loads each as a host would and prints the plug-in
+# version it reports, then drives the demo scenario (scenarios/demo.drive)
+# with velt-drive: a CPP stop pattern in a Velt section brakes the train short
+# of its target. Prints the summary and where the trace and plot went.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -19,11 +21,15 @@ cmake --preset win32
 cmake --build --preset win32 -j2
 
 step "Loading build/native/libvelt.so"
-build/native/tests/win32/velt-abi-host --version build/native/libvelt.so
+build/native/velt-drive --version
 
 step "Loading build/win32/velt.dll under Wine"
-bash scripts/run-wine.sh build/win32 ./velt-abi-host.exe --version velt.dll | tr -d '\r'
+bash scripts/run-wine.sh build/win32 ./velt-drive.exe --plugin velt.dll --version | tr -d '\r'
+
+step "Driving the demo scenario (scenarios/demo.drive) with velt-drive"
+build/native/velt-drive scenarios/demo.drive
 
 step "Done"
 echo "  Windows plug-in for the host: $(pwd)/build/win32/velt.dll"
 echo "  native library (tests, tools): $(pwd)/build/native/libvelt.so"
+echo "  try another drive:             build/native/velt-drive scenarios/<name>.drive"
