@@ -1,0 +1,326 @@
+#include "entry_points_harness.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/wrap.h"
+#include "entry_point_script.h"
+
+namespace velt::fuzz {
+
+namespace {
+
+std::uint64_t calls = 0;
+
+// Value the host fills its arrays with, so entries the plug-in must not
+// touch stand out.
+constexpr std::int32_t kSentinel = 0x5A5A5A5A;
+
+constexpr int kPanelIndices[] = {10, 11, 12, 13, 20, 21, 22, 23, 30,
+                                 31, 32, 35, 40, 45, 46, 50, 255};
+constexpr int kSoundIndices[] = {0, 1, 2, 5, 6, 7, 10, 11, 15, 20, 21, 22, 23, 25, 26, 30};
+constexpr int kLoopSoundIndices[] = {0, 20, 30};  // loops read directly: on or off
+
+template <std::size_t N>
+bool listed(const int (&indices)[N], int index) {
+    for (const int i : indices) {
+        if (i == index) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isSoundCommand(std::int32_t v) {
+    return v == snd::kStop || v == snd::kLoopFull || v == snd::kLoopQuiet || v == snd::kPlayOnce ||
+           v == snd::kContinue;
+}
+
+bool isDemand(std::int32_t d) { return d >= demand::kNone && d <= demand::kEmergency; }
+
+[[noreturn]] void fail(std::size_t frameNo, const char* format, ...) {
+    std::fprintf(stderr, "velt-fuzz: invariant violated in frame %zu: ", frameNo);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    std::abort();
+}
+
+#define VELT_EXPECT(cond, ...)        \
+    do {                              \
+        if (!(cond)) {                \
+            fail(frameNo, __VA_ARGS__); \
+        }                             \
+    } while (false)
+
+// What the host has reported, kept apart from the plug-in's own cache so
+// the outputs are checked against the host's view, not against themselves.
+struct HostView {
+    bool specified = false;
+    std::int32_t brakeNotches = 0;
+    std::int32_t brake = 0;
+    std::int32_t power = 0;  // the plug-in zeroes it while it brakes
+    std::int32_t reverser = 0;
+    bool doorsClosed = false;
+    std::int32_t time = 0;
+
+    std::int32_t emergencyNotch() const { return specified ? wrapAdd(brakeNotches, 1) : 0; }
+    std::int32_t maxServiceNotch() const { return specified ? brakeNotches : 0; }
+};
+
+// The arrays a host lends, exactly as large as required, so that a write
+// past either end is a heap overflow that AddressSanitizer reports.
+struct HostArrays {
+    std::vector<std::int32_t> panel = std::vector<std::int32_t>(kPanelSize, kSentinel);
+    std::vector<std::int32_t> sound = std::vector<std::int32_t>(kSoundSize, kSentinel);
+};
+
+void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v,
+                  const VehicleCache& c, const HandleCommand& h) {
+    VELT_EXPECT(isDemand(v.brakeDemand), "brakeDemand %d", v.brakeDemand);
+    for (const std::int32_t d : {v.sigDemand, v.cppDemand, v.ccpDemand, v.clfDemand, v.spbDemand}) {
+        VELT_EXPECT(isDemand(d), "a check's demand is %d", d);
+    }
+    const std::int32_t brake = v.brakeDemand == demand::kEmergency ? host.emergencyNotch()
+                               : v.brakeDemand == demand::kService ? host.maxServiceNotch()
+                                                                   : host.brake;
+    VELT_EXPECT(h.brake == brake, "brake %d, expected %d (demand %d)", h.brake, brake,
+                v.brakeDemand);
+    VELT_EXPECT(v.overspeedCut == 0 || v.overspeedCut == 1, "overspeedCut %d", v.overspeedCut);
+    const std::int32_t power = v.overspeedCut != 0 ? 0 : host.power;
+    VELT_EXPECT(h.power == power, "power %d, expected %d (demand %d, cut %d)", h.power, power,
+                v.brakeDemand, v.overspeedCut);
+    VELT_EXPECT(c.powerNotch == host.power, "cached power %d, expected %d", c.powerNotch,
+                host.power);
+    const std::int32_t reverser = host.doorsClosed ? host.reverser : 0;
+    VELT_EXPECT(h.reverser == reverser, "reverser %d, expected %d", h.reverser, reverser);
+    VELT_EXPECT(h.constantSpeed == (h.brake > 0 ? 2 : 0), "constant speed %d with brake %d",
+                h.constantSpeed, h.brake);
+    VELT_EXPECT(c.handles.brake == h.brake && c.handles.power == h.power &&
+                    c.handles.reverser == h.reverser &&
+                    c.handles.constantSpeed == h.constantSpeed,
+                "cached handles differ from the returned ones");
+}
+
+void checkPanel(std::size_t frameNo, const HostView& host, const VehicleState& s,
+                const std::int32_t* panel, bool legacyFrame) {
+    for (int i = 0; i < kPanelSize; ++i) {
+        if (!listed(kPanelIndices, i)) {
+            VELT_EXPECT(panel[i] == kSentinel, "panel[%d] written (%d)", i, panel[i]);
+        }
+    }
+    VELT_EXPECT(panel[255] == 255, "panel[255] %d", panel[255]);
+    VELT_EXPECT(panel[13] == ((panel[11] != 0 || panel[12] != 0) ? 1 : 0), "panel[13] %d",
+                panel[13]);
+    VELT_EXPECT(panel[30] == (s.current < 0.0F ? 1 : 0), "panel[30] %d", panel[30]);
+    VELT_EXPECT(panel[31] == ((host.brake == 0 && host.power == 0) ? 1 : 0), "panel[31] %d",
+                panel[31]);
+    VELT_EXPECT(panel[32] == (host.brake == host.emergencyNotch() ? 1 : 0), "panel[32] %d",
+                panel[32]);
+    if (legacyFrame) {
+        const bool oneLamp = (panel[10] == 1 && panel[11] == 0 && panel[12] == 0) ||
+                             (panel[10] == 0 && panel[11] == 1 && panel[12] == 0) ||
+                             (panel[10] == 0 && panel[11] == 0 && panel[12] == 1);
+        VELT_EXPECT(oneLamp, "legacy lamps %d %d %d", panel[10], panel[11], panel[12]);
+    }
+}
+
+void checkSound(std::size_t frameNo, const HostView& host, const CVelt& v,
+                const std::int32_t* sound) {
+    for (int i = 0; i < kSoundSize; ++i) {
+        if (listed(kSoundIndices, i)) {
+            VELT_EXPECT(isSoundCommand(sound[i]), "sound[%d] %d is no sound command", i, sound[i]);
+        } else {
+            VELT_EXPECT(sound[i] == kSentinel, "sound[%d] written (%d)", i, sound[i]);
+        }
+    }
+    for (const int i : kLoopSoundIndices) {
+        VELT_EXPECT(sound[i] == snd::kLoopFull || sound[i] == snd::kStop, "loop sound[%d] %d", i,
+                    sound[i]);
+    }
+    VELT_EXPECT(sound[2] == snd::kLoopFull || sound[2] == snd::kLoopQuiet || sound[2] == snd::kStop,
+                "reminder loop %d", sound[2]);
+    VELT_EXPECT(sound[30] == (host.reverser == -1 ? snd::kLoopFull : snd::kStop), "sound[30] %d",
+                sound[30]);
+    // A brake the driver cannot hear about is a silent brake.
+    if (v.brakeDemand > demand::kNone) {
+        VELT_EXPECT(sound[0] == snd::kLoopFull, "brake demand %d without the bell", v.brakeDemand);
+    }
+}
+
+// Rules that keep the train protected whatever else the session did.
+void checkSupervision(std::size_t frameNo, const CVelt& v, const VehicleState& s,
+                      bool legacyFrame) {
+    VELT_EXPECT(!std::isnan(v.cppDistance) && !std::isnan(v.ccpDistance) &&
+                    !std::isnan(v.spbDistance),
+                "a pattern distance is NaN (cpp %g, ccp %g, spb %g)",
+                static_cast<double>(v.cppDistance), static_cast<double>(v.ccpDistance),
+                static_cast<double>(v.spbDistance));
+    const float speed = s.speed;
+    const float absSpeed = std::fabs(speed);
+    if (!legacyFrame) {
+        const std::int32_t i = v.signalIndex;
+        const bool stopAspect = i < 1 || i > 8 || i == 6;
+        if (stopAspect && absSpeed > 0.0F) {
+            VELT_EXPECT(v.brakeDemand == demand::kEmergency,
+                        "moving at %g km/h under stop aspect %d with demand %d",
+                        static_cast<double>(speed), i, v.brakeDemand);
+        }
+        return;
+    }
+    VELT_EXPECT(v.ats1State >= 0 && v.ats1State <= 3, "ats1State %d", v.ats1State);
+    if ((v.ats1State == 1 || v.ats1State == 2) && speed > 15.0F) {
+        VELT_EXPECT(v.brakeDemand == demand::kEmergency, "legacy alarm at %g km/h with demand %d",
+                    static_cast<double>(speed), v.brakeDemand);
+    }
+    if (v.ats1State == 3) {
+        const std::int32_t expected = speed > 45.0F ? demand::kService : demand::kNone;
+        VELT_EXPECT(v.brakeDemand == expected, "legacy check at %g km/h with demand %d",
+                    static_cast<double>(speed), v.brakeDemand);
+    }
+    if (v.ats1State == 0 && v.lineType != 1) {
+        VELT_EXPECT(v.brakeDemand == demand::kNone, "legacy normal state with demand %d",
+                    v.brakeDemand);
+    }
+}
+
+void checkCache(std::size_t frameNo, const VehicleCache& c, const VehicleState& s,
+                std::int32_t previousTime) {
+    VELT_EXPECT(c.timeMs == s.time, "cached time %d, frame time %d", c.timeMs, s.time);
+    VELT_EXPECT(c.deltaMs == wrapSub(s.time, previousTime), "deltaMs %d from %d to %d", c.deltaMs,
+                previousTime, s.time);
+    VELT_EXPECT(std::memcmp(&c.speedKmh, &s.speed, sizeof s.speed) == 0,
+                "cached speed is not the host's, bit for bit");
+}
+
+class Session {
+public:
+    Session(const std::uint8_t* data, std::size_t size, const FrameObserver& observer)
+        : in_(data, size), observer_(observer) {}
+
+    void run() {
+        while (!in_.done()) {
+            step();
+        }
+    }
+
+private:
+    void step() {
+        ++calls;
+        switch (in_.op()) {
+            case Op::Load: host::Load(); break;
+            case Op::Dispose: host::Dispose(); break;
+            case Op::GetPluginVersion:
+                if (host::GetPluginVersion() != kPluginVersion) {
+                    std::fprintf(stderr, "velt-fuzz: wrong plug-in version\n");
+                    std::abort();
+                }
+                break;
+            case Op::SetVehicleSpec: {
+                VehicleSpec spec{};
+                spec.brakeNotches = in_.intArg(IntKind::BrakeNotches);
+                for (std::int32_t& unread : spec.unread) {
+                    unread = in_.intArg(IntKind::Unused);
+                }
+                host::SetVehicleSpec(spec);
+                host_.specified = true;
+                host_.brakeNotches = spec.brakeNotches;
+                break;
+            }
+            case Op::Initialize: host::Initialize(in_.intArg(IntKind::Unused)); break;
+            case Op::Elapse: frame(); break;
+            case Op::SetPower:
+                host_.power = in_.intArg(IntKind::Notch);
+                host::SetPower(host_.power);
+                break;
+            case Op::SetBrake:
+                host_.brake = in_.intArg(IntKind::Notch);
+                host::SetBrake(host_.brake);
+                break;
+            case Op::SetReverser:
+                host_.reverser = in_.intArg(IntKind::Reverser);
+                host::SetReverser(host_.reverser);
+                break;
+            case Op::KeyDown: host::KeyDown(in_.intArg(IntKind::Key)); break;
+            case Op::KeyUp: host::KeyUp(in_.intArg(IntKind::Key)); break;
+            case Op::HornBlow: host::HornBlow(in_.intArg(IntKind::Unused)); break;
+            case Op::DoorOpen:
+                host_.doorsClosed = false;
+                host::DoorOpen();
+                break;
+            case Op::DoorClose:
+                host_.doorsClosed = true;
+                host::DoorClose();
+                break;
+            case Op::SetSignal: host::SetSignal(in_.intArg(IntKind::Signal)); break;
+            case Op::SetBeaconData: {
+                BeaconData b{};
+                b.type = in_.intArg(IntKind::BeaconType);
+                b.signal = in_.intArg(IntKind::Signal);
+                b.distance = in_.floatArg();
+                b.optional = in_.intArg(IntKind::Optional);
+                host::SetBeaconData(b);
+                break;
+            }
+        }
+    }
+
+    void frame() {
+        const ScriptReader::FrameTime t = in_.frameTime(host_.time);
+        VehicleState s{};
+        s.time = t.time;
+        s.speed = in_.floatArg();
+        s.current = in_.floatArg();
+        std::int32_t* const panel = t.withoutPanel ? nullptr : arrays_.panel.data();
+        std::int32_t* const sound = t.withoutSound ? nullptr : arrays_.sound.data();
+
+        const HandleCommand h = host::Elapse(s, panel, sound);
+        ++frames_;
+
+        const CVelt& v = host::protection;
+        const VehicleCache& c = host::vehicleCache;
+        const bool legacyFrame = v.veltDefined != 1;
+        if (v.brakeDemand > demand::kNone) {
+            host_.power = 0;  // as the host would see it: the handle was taken over
+        }
+        const std::size_t frameNo = frames_;
+        checkCache(frameNo, c, s, host_.time);
+        checkHandles(frameNo, host_, v, c, h);
+        if (panel != nullptr) {
+            checkPanel(frameNo, host_, s, panel, legacyFrame);
+        }
+        if (sound != nullptr) {
+            checkSound(frameNo, host_, v, sound);
+        }
+        checkSupervision(frameNo, v, s, legacyFrame);
+        host_.time = s.time;
+        if (observer_) {
+            observer_(FrameView{s, h, v, c, legacyFrame});
+        }
+    }
+
+    ScriptReader in_;
+    const FrameObserver& observer_;
+    HostView host_;
+    HostArrays arrays_;
+    std::size_t frames_ = 0;
+};
+
+}  // namespace
+
+void runSession(const std::uint8_t* data, std::size_t size, const FrameObserver& observer) {
+    host::vehicleCache = {};
+    host::protection = {};
+    host::attach();
+    Session(data, size, observer).run();
+}
+
+std::uint64_t entryPointCalls() { return calls; }
+
+}  // namespace velt::fuzz
