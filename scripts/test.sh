@@ -19,6 +19,9 @@ step "Building the win32 preset into build/win32: velt.dll and velt-abi-host.exe
 cmake --preset win32 -DVELT_WERROR=ON
 cmake --build --preset win32 -j2
 
+step "Packing the release archive (build/velt-VERSION-win32.zip)"
+bash scripts/package.sh
+
 step "Running the test suite (ctest --preset native), the Wine tests of velt.dll included"
 ctest --preset native
 

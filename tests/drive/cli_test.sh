@@ -46,8 +46,8 @@ if [ "$mode" = win32-match ]; then
     echo "skipped: $exe or $dll not built (cmake --preset win32 && cmake --build --preset win32)"
     exit 77
   fi
-  for scenario in "$source_dir"/scenarios/*.drive; do
-    name=$(basename "$scenario" .drive)
+  for scenario in "$source_dir"/scenarios/*.drive "$source_dir"/scenarios/examples/*.drive; do
+    name=$(basename "$(dirname "$scenario")")-$(basename "$scenario" .drive)
     "$tool" -q --plugin "$plugin" --trace "$work/$name.native.csv" --plot "$work/$name.native.svg" "$scenario" > /dev/null
     check "$name: native run" [ $? -eq 0 ]
     WINEDEBUG=-all wine "$exe" -q --plugin "$dll" --trace "$work/$name.win32.csv" --plot "$work/$name.win32.svg" \
