@@ -124,6 +124,9 @@ void CVelt::handOverTriggers() {
         {&CVelt::sndDoorB, &CVelt::sndDoorBOut},
         {&CVelt::sndMotion, &CVelt::sndMotionOut},
     };
+    // Unrolled, the member pointers fold into plain field offsets: twelve
+    // copies instead of a loop that reads the table every frame.
+#pragma GCC unroll 16
     for (const Slot& slot : kOneShots) {
         this->*slot.out = this->*slot.trigger;
         this->*slot.trigger = snd::kContinue;

@@ -1,0 +1,236 @@
+#include "bench/frame_states.h"
+
+#include <cstring>
+
+namespace velt::bench {
+
+namespace {
+
+constexpr std::int32_t kServiceNotches = 8;
+constexpr std::int32_t kMorningMs = 8 * 3600 * 1000;  // the run starts at 08:00
+
+// Beacon types and their packing: metres in the low four digits, a speed
+// code (km/h / 5) or kind above.
+constexpr std::int32_t kCppBeacon = 10;
+constexpr std::int32_t kCcpBeacon = 12;
+constexpr std::int32_t kClfBeacon = 13;
+constexpr std::int32_t kSpbBeacon = 15;
+constexpr std::int32_t kSectionBeacon = 20;
+constexpr std::int32_t kRouteBeacon = 21;
+constexpr std::int32_t packed(std::int32_t upper, std::int32_t metres) {
+    return upper * 10000 + metres;
+}
+constexpr std::int32_t kCcpCode25Kmh = 5;
+constexpr std::int32_t kClfCode60Kmh = 12;
+constexpr std::int32_t kSpbKindEmergency = 1;
+
+// A host's side of the run: its clock and the arrays it lends.
+struct Host {
+    std::int32_t now = kMorningMs;
+    std::array<std::int32_t, kPanelSize> panel{};
+    std::array<std::int32_t, kPanelSize> sound{};
+
+    HandleCommand frame(float speedKmh, float current = 0.0F) {
+        now += kFrameMs;
+        VehicleState s{};
+        s.speed = speedKmh;
+        s.time = now;
+        s.current = current;
+        return host::Elapse(s, panel.data(), sound.data());
+    }
+    void runFor(std::int32_t ms, float speedKmh, float current = 0.0F) {
+        const std::int32_t until = now + ms;
+        while (now < until) {
+            frame(speedKmh, current);
+        }
+    }
+};
+
+void beacon(std::int32_t type, std::int32_t optional, std::int32_t signal = 0) {
+    host::SetBeaconData(BeaconData{type, signal, 0.0F, optional});
+}
+
+// A freshly loaded plug-in at the start of a run: doors closed, reverser
+// forward, driver's brake released and power on.
+void loadAndStart() {
+    host::vehicleCache = VehicleCache{};
+    host::protection = CVelt{};
+    host::attach();
+    host::Load();
+    host::SetVehicleSpec(VehicleSpec{kServiceNotches, {}});
+    host::Initialize(0);
+    host::DoorClose();
+    host::SetReverser(1);
+    host::SetBrake(0);
+    host::SetPower(4);
+}
+
+// Enters a Velt section on line category 0 under aspect 2 (49 km/h) and
+// runs up to the given speed.
+void enterVeltSection(Host& h, float speedKmh) {
+    beacon(kRouteBeacon, 0);
+    beacon(kSectionBeacon, 1);
+    host::SetSignal(2);
+    h.runFor(1000, speedKmh, 200.0F);
+}
+
+// The four patterns, armed at the given distances ahead.
+void armPatterns(std::int32_t cppMetres, std::int32_t ccpMetres, std::int32_t spbMetres) {
+    beacon(kCppBeacon, cppMetres, 0);
+    beacon(kCcpBeacon, packed(kCcpCode25Kmh, ccpMetres));
+    beacon(kSpbBeacon, packed(kSpbKindEmergency, spbMetres));
+    beacon(kClfBeacon, kClfCode60Kmh);
+}
+
+bool allPatternsArmed(const CVelt& v) {
+    return v.veltDefined == 1 && v.cppActive == 1 && v.cppPhase == 0 && v.ccpActive == 1 &&
+           v.spbActive == 1 && v.clfState == 1 && v.cppDistance > 0.0F &&
+           v.ccpDistance > 0.0F && v.spbDistance > 0.0F;
+}
+
+// Null while the plug-in is in the state, otherwise what is wrong.
+const char* checkState(FrameState state, const CVelt& v) {
+    switch (state) {
+        case FrameState::kLegacyIdle:
+            if (v.veltDefined != 0 || v.ats1State != 0 || v.ats1Pending != 0 ||
+                v.brakeDemand != 0 || v.moving != 1 || v.ats1LampNormal != 1) {
+                return "legacy_idle: not in the normal legacy state while running";
+            }
+            return nullptr;
+        case FrameState::kLegacyAlarmPending:
+            if (v.veltDefined != 0 || v.ats1State != 2 || v.ats1Pending != 3 ||
+                v.brakeDemand != demand::kEmergency || v.ats1LampAlarm != 1 ||
+                v.bellVolume != snd::kLoopFull) {
+                return "legacy_alarm_pending: not braking in alarm with a check request waiting";
+            }
+            return nullptr;
+        case FrameState::kVeltArmed:
+            if (!allPatternsArmed(v) || v.patternWarn != 0 || v.spbWarn != 0 ||
+                v.brakeDemand != 0) {
+                return "velt_armed: a pattern is disarmed, warning or braking";
+            }
+            return nullptr;
+        case FrameState::kVeltWarning:
+            if (!allPatternsArmed(v) || v.patternWarn != 1 || v.spbWarn != 1 ||
+                v.brakeDemand != 0) {
+                return "velt_warning: not warning, or braking already";
+            }
+            return nullptr;
+        case FrameState::kVeltBraking:
+            if (!allPatternsArmed(v) || v.cppDemand != demand::kEmergency ||
+                v.brakeDemand != demand::kEmergency || v.bellVolume != snd::kLoopFull) {
+                return "velt_braking: the CPP curve is not braking";
+            }
+            return nullptr;
+        case FrameState::kStandstill:
+            if (v.veltDefined != 1 || v.moving != 0 || v.brakeDemand != 0 || v.cppActive != 1 ||
+                v.ccpActive != 1) {
+                return "standstill: moving, braking or disarmed";
+            }
+            return nullptr;
+    }
+    return "unknown state";
+}
+
+}  // namespace
+
+bool frameStateNamed(const char* name, FrameState& state) {
+    for (const FrameStateInfo& info : kFrameStates) {
+        if (std::strcmp(info.name, name) == 0) {
+            state = info.state;
+            return true;
+        }
+    }
+    return false;
+}
+
+FrameLap::FrameLap(FrameState state) : state_(state) {
+    loadAndStart();
+    Host h;
+    h.runFor(1000, 0.0F);
+
+    switch (state) {
+        case FrameState::kLegacyIdle:
+            host::SetSignal(5);
+            speedKmh_ = 60.0F;
+            current_ = 150.0F;
+            frames_ = 4096;
+            break;
+        case FrameState::kLegacyAlarmPending:
+            // Aspect 0 takes hold as an alarm after 3 s; aspect 2 then turns
+            // it into the acknowledged alarm at once and requests a check,
+            // which waits 800 ms: 48 frames of 16 ms stay inside that delay.
+            h.runFor(1000, 30.0F);
+            host::SetSignal(0);
+            h.runFor(3200, 30.0F);
+            host::SetSignal(2);
+            speedKmh_ = 30.0F;
+            frames_ = 48;
+            break;
+        case FrameState::kVeltArmed:
+            // 4096 frames at 40 km/h run 728 m of the 9999.
+            enterVeltSection(h, 40.0F);
+            armPatterns(9999, 9999, 9999);
+            speedKmh_ = 40.0F;
+            current_ = 200.0F;
+            frames_ = 4096;
+            break;
+        case FrameState::kVeltWarning:
+            // At 40 km/h the stop curve is 82 m and five seconds run 56 m, so
+            // a stop target 130 m ahead warns from the first frame and is
+            // still 84.5 m ahead after 256 frames (45.5 m); the 25 km/h CCP
+            // curve (39 m, warning from 94 m) likewise.
+            enterVeltSection(h, 40.0F);
+            armPatterns(130, 93, 130);
+            speedKmh_ = 40.0F;
+            current_ = 200.0F;
+            frames_ = 256;
+            break;
+        case FrameState::kVeltBraking:
+            // The stop curve (82 m) is past a target 60 m ahead: emergency,
+            // and 256 frames still end 14.5 m short of it.
+            enterVeltSection(h, 40.0F);
+            armPatterns(60, 9999, 9999);
+            speedKmh_ = 40.0F;
+            current_ = -100.0F;
+            frames_ = 256;
+            break;
+        case FrameState::kStandstill:
+            enterVeltSection(h, 10.0F);
+            host::SetSignal(1);
+            beacon(kCppBeacon, 50, 0);
+            beacon(kCcpBeacon, packed(kCcpCode25Kmh, 400));
+            h.runFor(1000, 0.0F);
+            speedKmh_ = 0.0F;
+            frames_ = 4096;
+            break;
+    }
+    // One frame in the state, so the snapshot is taken between two frames
+    // of it as a host would leave it.
+    h.frame(speedKmh_, current_);
+    startMs_ = h.now;
+    cacheAtStart_ = host::vehicleCache;
+    coreAtStart_ = host::protection;
+}
+
+void FrameLap::restore() const {
+    host::vehicleCache = cacheAtStart_;
+    host::protection = coreAtStart_;
+}
+
+const char* FrameLap::verify() {
+    restore();
+    if (const char* wrong = checkState(state_, host::protection)) {
+        return wrong;
+    }
+    for (int k = 0; k < frames_; ++k) {
+        host::Elapse(frame(k), panel(), sound());
+        if (const char* wrong = checkState(state_, host::protection)) {
+            return wrong;
+        }
+    }
+    restore();
+    return nullptr;
+}
+
+}  // namespace velt::bench
