@@ -152,7 +152,7 @@ private:
         plugin_.setBeaconData(b);
     }
 
-    void specification(std::int32_t brakeNotches) {
+    void vehicleSpec(std::int32_t brakeNotches) {
         VehicleSpec spec{};
         spec.brakeNotches = brakeNotches;
         for (std::int32_t i = 0; i < 4; ++i) {
@@ -176,7 +176,7 @@ private:
 
     void legacyTerritory() {
         plugin_.load();
-        specification(8);
+        vehicleSpec(8);
         plugin_.initialize(0);
         plugin_.setBrake(0);
         plugin_.setPower(0);
@@ -419,7 +419,7 @@ private:
         plugin_.initialize(77);
         frame(100, 0.0F);
         rampTo(5.0F, 0.5F);
-        specification(4);
+        vehicleSpec(4);
         plugin_.setBrake(5);
         run(5, 100);
         plugin_.setBrake(0);
@@ -429,7 +429,7 @@ private:
         rampTo(3.75F, 0.25F);
         plugin_.doorClose();
         run(5, 100);
-        specification(0);
+        vehicleSpec(0);
         run(3, 100);
     }
 
