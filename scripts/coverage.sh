@@ -16,11 +16,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 min_lines="${VELT_COVERAGE_MIN_LINES:-99}"
 min_branches="${VELT_COVERAGE_MIN_BRANCHES:-95}"
 
-step() { printf '\n==> %s\n' "$*"; }
+source scripts/common.sh
 
 step "Configuring and building the coverage preset into build/coverage"
-cmake --preset coverage
-cmake --build --preset coverage -j2
+build_preset coverage
 
 step "Running the unit tests from zeroed counters"
 find build/coverage -name '*.gcda' -delete

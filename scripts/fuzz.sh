@@ -17,11 +17,10 @@ case "$seconds" in
   ''|*[!0-9]*) echo "usage: scripts/fuzz.sh [SECONDS]" >&2; exit 2 ;;
 esac
 
-step() { printf '\n==> %s\n' "$*"; }
+source scripts/common.sh
 
 step "Configuring and building the fuzz preset into build/fuzz"
-cmake --preset fuzz
-cmake --build --preset fuzz -j2
+build_preset fuzz
 
 findings=build/fuzz/findings
 mkdir -p "$findings" build/fuzz/corpus/entry_points

@@ -7,18 +7,16 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-step() { printf '\n==> %s\n' "$*"; }
+source scripts/common.sh
 
 step "Checking build dependencies (scripts/install-deps.sh)"
 bash scripts/install-deps.sh
 
 step "Building the native preset into build/native: libvelt.so"
-cmake --preset native
-cmake --build --preset native -j2
+build_preset native
 
 step "Building the win32 preset into build/win32: velt.dll (MinGW i686)"
-cmake --preset win32
-cmake --build --preset win32 -j2
+build_preset win32
 
 step "Loading build/native/libvelt.so"
 build/native/velt-drive --version

@@ -7,14 +7,13 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-step() { printf '\n==> %s\n' "$*"; }
+source scripts/common.sh
 
 step "Checking build dependencies (scripts/install-deps.sh)"
 bash scripts/install-deps.sh
 
 step "Building the win32 preset into build/win32: velt.dll (MinGW i686)"
-cmake --preset win32
-cmake --build --preset win32 -j2
+build_preset win32
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/win32/CMakeCache.txt)
 zip=build/velt-$version-win32.zip

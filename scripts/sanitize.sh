@@ -6,11 +6,10 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-step() { printf '\n==> %s\n' "$*"; }
+source scripts/common.sh
 
 step "Configuring and building the sanitize preset into build/sanitize"
-cmake --preset sanitize
-cmake --build --preset sanitize -j2
+build_preset sanitize
 
 step "Running the test suite under ASan and UBSan (ctest --preset sanitize)"
 ctest --preset sanitize -j2

@@ -6,18 +6,16 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-step() { printf '\n==> %s\n' "$*"; }
+source scripts/common.sh
 
 step "Checking build and test dependencies (scripts/install-deps.sh)"
 bash scripts/install-deps.sh
 
 step "Building the native preset into build/native: libvelt.so, unit tests, tools"
-cmake --preset native -DVELT_WERROR=ON
-cmake --build --preset native -j2
+build_preset native -DVELT_WERROR=ON
 
 step "Building the win32 preset into build/win32: velt.dll and velt-abi-host.exe (MinGW i686)"
-cmake --preset win32 -DVELT_WERROR=ON
-cmake --build --preset win32 -j2
+build_preset win32 -DVELT_WERROR=ON
 
 step "Packing the release archive (build/velt-VERSION-win32.zip)"
 bash scripts/package.sh
