@@ -15,7 +15,7 @@ struct HeldOutputs {
 };
 HeldOutputs heldOutputs{};
 
-__attribute__((noinline)) HandleCommand floorElapse(const VehicleState& /*state*/,
+__attribute__((noinline)) HandleCommand floorElapse(VehicleState /*state*/,
                                                     std::int32_t* panel, std::int32_t* sound) {
     const HeldOutputs& h = heldOutputs;
     panel[10] = h.panel[0];

@@ -7,9 +7,9 @@
 
 namespace velt::bench {
 
-// Same signature and calling pattern as host::Elapse. Writes the 17 panel
+// Same signature and calling pattern as ::Elapse. Writes the 17 panel
 // and 16 sound indices that every frame writes and returns the handles,
 // copying them from outputs held in a static record. Nothing else.
-HandleCommand floorElapse(const VehicleState& state, std::int32_t* panel, std::int32_t* sound);
+HandleCommand floorElapse(VehicleState state, std::int32_t* panel, std::int32_t* sound);
 
 }  // namespace velt::bench

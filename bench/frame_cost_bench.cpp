@@ -69,7 +69,7 @@ void timeBeacon(benchmark::State& st, BeaconData beacon) {
     FrameLap lap(FrameState::kVeltArmed);
     lap.restore();
     for (auto _ : st) {
-        host::SetBeaconData(beacon);
+        ::SetBeaconData(beacon);
         benchmark::ClobberMemory();
     }
 }
@@ -79,7 +79,7 @@ void timeSignal(benchmark::State& st) {
     lap.restore();
     std::int32_t aspect = 0;
     for (auto _ : st) {
-        host::SetSignal(aspect);
+        ::SetSignal(aspect);
         aspect = aspect == 8 ? 0 : aspect + 1;
         benchmark::ClobberMemory();
     }
@@ -88,9 +88,9 @@ void timeSignal(benchmark::State& st) {
 void timeKey(benchmark::State& st, std::int32_t key) {
     FrameLap lap(FrameState::kVeltArmed);
     lap.restore();
-    host::SetBrake(8);  // full service: the selector keys act only there
+    ::SetBrake(8);  // full service: the selector keys act only there
     for (auto _ : st) {
-        host::KeyDown(key);
+        ::KeyDown(key);
         benchmark::ClobberMemory();
     }
 }
@@ -100,7 +100,7 @@ void registerAll() {
         ->UseManualTime();
     for (const FrameStateInfo& info : kFrameStates) {
         const std::string name = std::string("Elapse/") + info.name;
-        benchmark::RegisterBenchmark(name.c_str(), timeLaps<&host::Elapse>, info.state)
+        benchmark::RegisterBenchmark(name.c_str(), timeLaps<&::Elapse>, info.state)
             ->UseManualTime();
     }
     benchmark::RegisterBenchmark("SetBeaconData/cpp", timeBeacon, BeaconData{10, 0, 0.0F, 9999});

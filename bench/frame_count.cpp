@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     for (long done = 0; done < frames; done += lap.frames()) {
         lap.restore();
         sink ^= floor ? runLap<&floorElapse>(lap, lap.panel(), lap.sound())
-                      : runLap<&velt::host::Elapse>(lap, lap.panel(), lap.sound());
+                      : runLap<&::Elapse>(lap, lap.panel(), lap.sound());
     }
     std::printf("%s %ld frames (%d per lap) %d\n", argv[1], frames, lap.frames(), sink);
     return 0;

@@ -36,7 +36,7 @@ struct Host {
         s.speed = speedKmh;
         s.time = now;
         s.current = current;
-        return host::Elapse(s, panel.data(), sound.data());
+        return ::Elapse(s, panel.data(), sound.data());
     }
     void runFor(std::int32_t ms, float speedKmh, float current = 0.0F) {
         const std::int32_t until = now + ms;
@@ -47,7 +47,7 @@ struct Host {
 };
 
 void beacon(std::int32_t type, std::int32_t optional, std::int32_t signal = 0) {
-    host::SetBeaconData(BeaconData{type, signal, 0.0F, optional});
+    ::SetBeaconData(BeaconData{type, signal, 0.0F, optional});
 }
 
 // A freshly loaded plug-in at the start of a run: doors closed, reverser
@@ -56,13 +56,13 @@ void loadAndStart() {
     host::vehicleCache = VehicleCache{};
     host::protection = CVelt{};
     host::attach();
-    host::Load();
-    host::SetVehicleSpec(VehicleSpec{kServiceNotches, {}});
-    host::Initialize(0);
-    host::DoorClose();
-    host::SetReverser(1);
-    host::SetBrake(0);
-    host::SetPower(4);
+    ::Load();
+    ::SetVehicleSpec(VehicleSpec{kServiceNotches, {}});
+    ::Initialize(0);
+    ::DoorClose();
+    ::SetReverser(1);
+    ::SetBrake(0);
+    ::SetPower(4);
 }
 
 // Enters a Velt section on line category 0 under aspect 2 (49 km/h) and
@@ -70,7 +70,7 @@ void loadAndStart() {
 void enterVeltSection(Host& h, float speedKmh) {
     beacon(kRouteBeacon, 0);
     beacon(kSectionBeacon, 1);
-    host::SetSignal(2);
+    ::SetSignal(2);
     h.runFor(1000, speedKmh, 200.0F);
 }
 
@@ -151,7 +151,7 @@ FrameLap::FrameLap(FrameState state) : state_(state) {
 
     switch (state) {
         case FrameState::kLegacyIdle:
-            host::SetSignal(5);
+            ::SetSignal(5);
             speedKmh_ = 60.0F;
             current_ = 150.0F;
             frames_ = 4096;
@@ -161,9 +161,9 @@ FrameLap::FrameLap(FrameState state) : state_(state) {
             // it into the acknowledged alarm at once and requests a check,
             // which waits 800 ms: 48 frames of 16 ms stay inside that delay.
             h.runFor(1000, 30.0F);
-            host::SetSignal(0);
+            ::SetSignal(0);
             h.runFor(3200, 30.0F);
-            host::SetSignal(2);
+            ::SetSignal(2);
             speedKmh_ = 30.0F;
             frames_ = 48;
             break;
@@ -197,7 +197,7 @@ FrameLap::FrameLap(FrameState state) : state_(state) {
             break;
         case FrameState::kStandstill:
             enterVeltSection(h, 10.0F);
-            host::SetSignal(1);
+            ::SetSignal(1);
             beacon(kCppBeacon, 50, 0);
             beacon(kCcpBeacon, packed(kCcpCode25Kmh, 400));
             h.runFor(1000, 0.0F);
@@ -224,7 +224,7 @@ const char* FrameLap::verify() {
         return wrong;
     }
     for (int k = 0; k < frames_; ++k) {
-        host::Elapse(frame(k), panel(), sound());
+        ::Elapse(frame(k), panel(), sound());
         if (const char* wrong = checkState(state_, host::protection)) {
             return wrong;
         }

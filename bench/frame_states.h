@@ -13,7 +13,8 @@ namespace velt::bench {
 // 60 frames per second, as hosts render.
 inline constexpr std::int32_t kFrameMs = 16;
 
-using ElapseFn = HandleCommand (*)(const VehicleState&, std::int32_t*, std::int32_t*);
+// The type of ::Elapse, which the floor shares so both are called alike.
+using ElapseFn = decltype(&::Elapse);
 
 enum class FrameState {
     kLegacyIdle,          // legacy ATS, normal state, running at 60 km/h

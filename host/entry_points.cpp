@@ -1,5 +1,7 @@
-// The entry points: store what the host reports in the vehicle cache, then
-// hand the event to the protection core. No logic beyond choosing a handler.
+// The sixteen entry points: store what the host reports in the vehicle cache,
+// then hand the event to the protection core. No logic beyond choosing a
+// handler. Both libraries export these same definitions: the native one by
+// their visibility, the Windows DLL through its .def file and DllMain.
 #include "host/entry_points.h"
 
 #include "core/wrap.h"
@@ -16,48 +18,59 @@ void attach() {
     protection.pDeltaTime = &vehicleCache.deltaMs;
 }
 
-void Load() {}
+}  // namespace velt::host
 
-void Dispose() {}
+using velt::BeaconData;
+using velt::HandleCommand;
+using velt::VehicleSpec;
+using velt::VehicleState;
+using velt::host::protection;
+using velt::host::vehicleCache;
 
-std::int32_t GetPluginVersion() { return kPluginVersion; }
+extern "C" {
 
-void SetVehicleSpec(const VehicleSpec& spec) {
+void VELT_CALL Load() {}
+
+void VELT_CALL Dispose() {}
+
+std::int32_t VELT_CALL GetPluginVersion() { return velt::kPluginVersion; }
+
+void VELT_CALL SetVehicleSpec(VehicleSpec spec) {
     vehicleCache.maxServiceNotch = spec.brakeNotches;
-    vehicleCache.emergencyNotch = wrapAdd(vehicleCache.maxServiceNotch, 1);
+    vehicleCache.emergencyNotch = velt::wrapAdd(vehicleCache.maxServiceNotch, 1);
     protection.emergencyNotch = vehicleCache.emergencyNotch;
     protection.maxServiceNotch = vehicleCache.maxServiceNotch;
 }
 
-void Initialize(std::int32_t /*unused*/) {
+void VELT_CALL Initialize(std::int32_t /*unused*/) {
     protection.initialize();
     vehicleCache.speedKmh = 0.0F;
 }
 
-HandleCommand Elapse(const VehicleState& state, std::int32_t* panel, std::int32_t* sound) {
-    vehicleCache.deltaMs = wrapSub(state.time, vehicleCache.timeMs);
+HandleCommand VELT_CALL Elapse(VehicleState state, std::int32_t* panel, std::int32_t* sound) {
+    vehicleCache.deltaMs = velt::wrapSub(state.time, vehicleCache.timeMs);
     vehicleCache.timeMs = state.time;
     vehicleCache.speedKmh = state.speed;
     protection.execute();
-    return composeCabOutputs(state, panel, sound);
+    return velt::host::composeCabOutputs(state, panel, sound);
 }
 
-void SetPower(std::int32_t notch) {
+void VELT_CALL SetPower(std::int32_t notch) {
     vehicleCache.powerNotch = notch;
     protection.setPower(notch);
 }
 
-void SetBrake(std::int32_t notch) {
+void VELT_CALL SetBrake(std::int32_t notch) {
     vehicleCache.brakeNotch = notch;
     protection.setBrake(notch);
 }
 
-void SetReverser(std::int32_t position) {
+void VELT_CALL SetReverser(std::int32_t position) {
     vehicleCache.reverser = position;
     protection.setReverser(position);
 }
 
-void KeyDown(std::int32_t key) {
+void VELT_CALL KeyDown(std::int32_t key) {
     switch (key) {
         case 0: protection.ats1_confirm(); break;
         case 3: protection.recovery(); break;
@@ -72,31 +85,31 @@ void KeyDown(std::int32_t key) {
     }
 }
 
-void KeyUp(std::int32_t key) {
+void VELT_CALL KeyUp(std::int32_t key) {
     if (key == 4) {
         protection.buzzer(0);
     }
 }
 
-void HornBlow(std::int32_t /*unused*/) {}
+void VELT_CALL HornBlow(std::int32_t /*unused*/) {}
 
-void DoorOpen() {
+void VELT_CALL DoorOpen() {
     vehicleCache.doorsClosed = false;
     protection.doorOpen();
 }
 
-void DoorClose() {
+void VELT_CALL DoorClose() {
     vehicleCache.doorsClosed = true;
     protection.doorClose();
 }
 
-void SetSignal(std::int32_t signal) {
+void VELT_CALL SetSignal(std::int32_t signal) {
     // The legacy side takes every report first, in both modes.
     protection.ats1_receive(signal);
     protection.velt_receive(signal);
 }
 
-void SetBeaconData(const BeaconData& beacon) {
+void VELT_CALL SetBeaconData(BeaconData beacon) {
     switch (beacon.type) {
         case 1: protection.SPP(beacon.optional); break;
         case 10:
@@ -115,4 +128,4 @@ void SetBeaconData(const BeaconData& beacon) {
     }
 }
 
-}  // namespace velt::host
+}  // extern "C"

@@ -1,6 +1,7 @@
-// The sixteen entry points as plain functions over the vehicle cache and the
-// one protection core. The export layers (native shared library, Windows DLL)
-// only forward to these; everything here builds and runs on any platform.
+// The host interface's own state: the vehicle cache, the one protection core,
+// the wiring between them and the cab-output composition. The sixteen entry
+// points over them are declared in plugin_abi.h and defined in
+// entry_points.cpp; everything here builds and runs on any platform.
 #pragma once
 
 #include <cstdint>
@@ -34,23 +35,6 @@ extern CVelt protection;
 // Points the core's wiring at the cache. Called once when the library is
 // attached to a process, before any entry point.
 void attach();
-
-void Load();
-void Dispose();
-std::int32_t GetPluginVersion();
-void SetVehicleSpec(const VehicleSpec& spec);
-void Initialize(std::int32_t unused);
-HandleCommand Elapse(const VehicleState& state, std::int32_t* panel, std::int32_t* sound);
-void SetPower(std::int32_t notch);
-void SetBrake(std::int32_t notch);
-void SetReverser(std::int32_t position);
-void KeyDown(std::int32_t key);
-void KeyUp(std::int32_t key);
-void HornBlow(std::int32_t unused);
-void DoorOpen();
-void DoorClose();
-void SetSignal(std::int32_t signal);
-void SetBeaconData(const BeaconData& beacon);
 
 // Cab-output composition of one frame, run by Elapse after the core's frame
 // (cab_outputs.cpp). panel or sound may be null: that array is not written.

@@ -7,9 +7,9 @@
 # VELT_COVERAGE_MIN_LINES and VELT_COVERAGE_MIN_BRANCHES override the two
 # thresholds (percent).
 #
-# The export layers (host/native/exports.cpp, host/win32/) are not part of
-# velt_core and are not counted here: they only forward, and the ABI tests
-# exercise them through the real libraries.
+# The load-time wiring of each library (host/native/, host/win32/) is not
+# part of velt_core and is not counted here: the ABI tests exercise it
+# through the real libraries.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 

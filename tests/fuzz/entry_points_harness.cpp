@@ -214,10 +214,10 @@ private:
     void step() {
         ++calls;
         switch (in_.op()) {
-            case Op::Load: host::Load(); break;
-            case Op::Dispose: host::Dispose(); break;
+            case Op::Load: ::Load(); break;
+            case Op::Dispose: ::Dispose(); break;
             case Op::GetPluginVersion:
-                if (host::GetPluginVersion() != kPluginVersion) {
+                if (::GetPluginVersion() != kPluginVersion) {
                     std::fprintf(stderr, "velt-fuzz: wrong plug-in version\n");
                     std::abort();
                 }
@@ -228,44 +228,44 @@ private:
                 for (std::int32_t& unread : spec.unread) {
                     unread = in_.intArg(IntKind::Unused);
                 }
-                host::SetVehicleSpec(spec);
+                ::SetVehicleSpec(spec);
                 host_.specified = true;
                 host_.brakeNotches = spec.brakeNotches;
                 break;
             }
-            case Op::Initialize: host::Initialize(in_.intArg(IntKind::Unused)); break;
+            case Op::Initialize: ::Initialize(in_.intArg(IntKind::Unused)); break;
             case Op::Elapse: frame(); break;
             case Op::SetPower:
                 host_.power = in_.intArg(IntKind::Notch);
-                host::SetPower(host_.power);
+                ::SetPower(host_.power);
                 break;
             case Op::SetBrake:
                 host_.brake = in_.intArg(IntKind::Notch);
-                host::SetBrake(host_.brake);
+                ::SetBrake(host_.brake);
                 break;
             case Op::SetReverser:
                 host_.reverser = in_.intArg(IntKind::Reverser);
-                host::SetReverser(host_.reverser);
+                ::SetReverser(host_.reverser);
                 break;
-            case Op::KeyDown: host::KeyDown(in_.intArg(IntKind::Key)); break;
-            case Op::KeyUp: host::KeyUp(in_.intArg(IntKind::Key)); break;
-            case Op::HornBlow: host::HornBlow(in_.intArg(IntKind::Unused)); break;
+            case Op::KeyDown: ::KeyDown(in_.intArg(IntKind::Key)); break;
+            case Op::KeyUp: ::KeyUp(in_.intArg(IntKind::Key)); break;
+            case Op::HornBlow: ::HornBlow(in_.intArg(IntKind::Unused)); break;
             case Op::DoorOpen:
                 host_.doorsClosed = false;
-                host::DoorOpen();
+                ::DoorOpen();
                 break;
             case Op::DoorClose:
                 host_.doorsClosed = true;
-                host::DoorClose();
+                ::DoorClose();
                 break;
-            case Op::SetSignal: host::SetSignal(in_.intArg(IntKind::Signal)); break;
+            case Op::SetSignal: ::SetSignal(in_.intArg(IntKind::Signal)); break;
             case Op::SetBeaconData: {
                 BeaconData b{};
                 b.type = in_.intArg(IntKind::BeaconType);
                 b.signal = in_.intArg(IntKind::Signal);
                 b.distance = in_.floatArg();
                 b.optional = in_.intArg(IntKind::Optional);
-                host::SetBeaconData(b);
+                ::SetBeaconData(b);
                 break;
             }
         }
@@ -280,7 +280,7 @@ private:
         std::int32_t* const panel = t.withoutPanel ? nullptr : arrays_.panel.data();
         std::int32_t* const sound = t.withoutSound ? nullptr : arrays_.sound.data();
 
-        const HandleCommand h = host::Elapse(s, panel, sound);
+        const HandleCommand h = ::Elapse(s, panel, sound);
         ++frames_;
 
         const CVelt& v = host::protection;

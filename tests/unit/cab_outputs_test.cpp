@@ -85,7 +85,7 @@ TEST_F(CabOutputs, DemandBeforeAnyVehicleSpecGivesBrakeZero) {
     host::vehicleCache = VehicleCache{};
     host::protection = CVelt{};
     host::attach();
-    host::Initialize(0);
+    ::Initialize(0);
     demandEmergency();
     const HandleCommand h = frame(1000, 20.0F);
     EXPECT_EQ(h.brake, 0);
@@ -139,8 +139,8 @@ TEST_F(CabOutputs, NullArraysAreNotWrittenButTheFrameRuns) {
     VehicleState s{};
     s.speed = 20.0F;
     s.time = 1000;
-    EXPECT_EQ(host::Elapse(s, nullptr, nullptr).brake, 9);
-    EXPECT_EQ(host::Elapse(s, panel.data(), nullptr).brake, 9);
+    EXPECT_EQ(::Elapse(s, nullptr, nullptr).brake, 9);
+    EXPECT_EQ(::Elapse(s, panel.data(), nullptr).brake, 9);
     EXPECT_EQ(panel[255], 255);
     EXPECT_EQ(sound[0], kSentinel);
 }

@@ -93,14 +93,14 @@ struct HeldDemand {
 };
 
 void passBeacon(std::int32_t type, std::int32_t optional) {
-    host::SetBeaconData(BeaconData{type, 0, 0.0F, optional});
+    ::SetBeaconData(BeaconData{type, 0, 0.0F, optional});
 }
 
 const HeldDemand kHeldDemands[] = {
     // 100 m ahead at 60 km/h is inside every stop curve.
     {"CPP stop pattern",
      [] {
-         host::SetSignal(1);
+         ::SetSignal(1);
          passBeacon(kCpp, 100);
      },
      20.0F, kEmergency},
@@ -462,7 +462,7 @@ TEST_F(KindBlink, DelayIsConsumedByAnOpeningOutsideASection) {
 
 TEST_F(KindBlink, DelayArmedBeforeInitializeIsConsumedByTheFirstOpeningAfterIt) {
     beacon(kKindBlink, 5000);
-    host::Initialize(0);
+    ::Initialize(0);
     standInSection();
     doorOpen();
     EXPECT_TRUE(blinks(kBase + 1000));

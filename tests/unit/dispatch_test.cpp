@@ -30,13 +30,13 @@ TEST_F(Dispatch, BeaconTypesWithoutHandlersChangeNothing) {
     const CVelt before = core();
     for (const std::int32_t type :
          {0, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17, 18, 19, 23, 25, 100, -1, -10, INT_MIN, INT_MAX}) {
-        host::SetBeaconData(BeaconData{type, 0, 10.0F, 20500});
+        ::SetBeaconData(BeaconData{type, 0, 10.0F, 20500});
     }
     EXPECT_EQ(std::memcmp(&before, &core(), sizeof(CVelt)), 0);
 }
 
 TEST_F(Dispatch, CppBeaconPassesOptionalFirstAndSignalSecond) {
-    host::SetBeaconData(BeaconData{kCpp, 2, 99.0F, 20500});
+    ::SetBeaconData(BeaconData{kCpp, 2, 99.0F, 20500});
     EXPECT_EQ(core().cppActive, 1);
     EXPECT_EQ(core().cppSignal, 2);
     EXPECT_EQ(core().cppDistance, 500.0F);
@@ -44,10 +44,10 @@ TEST_F(Dispatch, CppBeaconPassesOptionalFirstAndSignalSecond) {
 }
 
 TEST_F(Dispatch, SignalIsReadForTheCppBeaconOnly) {
-    host::SetBeaconData(BeaconData{kCcp, 7, 0.0F, 90800});
+    ::SetBeaconData(BeaconData{kCcp, 7, 0.0F, 90800});
     EXPECT_EQ(core().ccpSpeed, 45);
     EXPECT_EQ(core().ccpDistance, 800.0F);
-    host::SetBeaconData(BeaconData{kClf, 99, 0.0F, 12});
+    ::SetBeaconData(BeaconData{kClf, 99, 0.0F, 12});
     EXPECT_EQ(core().clfSpeed, 60);
 }
 
@@ -85,7 +85,7 @@ TEST_F(Dispatch, HandleEventsStoreInTheCacheBeforeTheCoreSeesThem) {
 }
 
 TEST_F(Dispatch, VehicleSpecGivesBothNotchNumbersToCacheAndCore) {
-    host::SetVehicleSpec(VehicleSpec{5, {1, 2, 3, 4}});
+    ::SetVehicleSpec(VehicleSpec{5, {1, 2, 3, 4}});
     EXPECT_EQ(cache().maxServiceNotch, 5);
     EXPECT_EQ(cache().emergencyNotch, 6);
     EXPECT_EQ(core().maxServiceNotch, 5);
@@ -93,7 +93,7 @@ TEST_F(Dispatch, VehicleSpecGivesBothNotchNumbersToCacheAndCore) {
 }
 
 TEST_F(Dispatch, LargestNotchCountWrapsLikeA32BitHost) {
-    host::SetVehicleSpec(VehicleSpec{INT_MAX, {}});
+    ::SetVehicleSpec(VehicleSpec{INT_MAX, {}});
     EXPECT_EQ(cache().emergencyNotch, INT_MIN);
 }
 
@@ -108,7 +108,7 @@ TEST_F(FrameInterval, FirstFrameAfterLoadMeasuresFromZero) {
 
 TEST_F(FrameInterval, RestartedRunMeasuresFromTheLastFrameBeforeIt) {
     frame(50000, 10.0F);
-    host::Initialize(0);
+    ::Initialize(0);
     frame(20000, 0.0F);  // jump to an earlier station
     EXPECT_EQ(cache().deltaMs, -30000);
 }

@@ -118,7 +118,7 @@ TEST_F(Restart, InitializeKeepsWiringNotchesAndKindBlinkDelay) {
     beacon(kKindBlink, 5000);
     beacon(kRoute, 205);
     frame(1000, 20.0F);
-    host::Initialize(0);
+    ::Initialize(0);
     EXPECT_EQ(core().emergencyNotch, 9);
     EXPECT_EQ(core().maxServiceNotch, 8);
     EXPECT_EQ(core().kindBlinkTimer, 5000);
@@ -135,7 +135,7 @@ TEST_F(Restart, FreshLoadHoldsZeroUntilInitialize) {
     host::attach();
     EXPECT_EQ(core().radioMode, 0);
     EXPECT_EQ(core().bellVolume, 0);
-    host::Initialize(0);
+    ::Initialize(0);
     EXPECT_EQ(core().radioMode, 1);
     EXPECT_EQ(core().bellVolume, -10000);
     EXPECT_EQ(core().buzzerVolume, -10000);

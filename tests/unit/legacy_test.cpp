@@ -111,9 +111,9 @@ constexpr Event cppBeaconSignal(std::int32_t s) { return {true, s}; }
 
 void send(const Event& e) {
     if (e.cppBeacon) {
-        host::SetBeaconData(BeaconData{kCpp, e.value, 0.0F, 0});
+        ::SetBeaconData(BeaconData{kCpp, e.value, 0.0F, 0});
     } else {
-        host::SetSignal(e.value);
+        ::SetSignal(e.value);
     }
 }
 
@@ -468,7 +468,7 @@ TEST_F(LegacySpeedCheck, ATripStaysUntilTheRunIsRestarted) {
     step(10.0F);
     EXPECT_EQ(last.brake, kEmergency);
 
-    host::Initialize(0);
+    ::Initialize(0);
     enter(State::kAlarm);
     step(10.0F);
     EXPECT_EQ(last.brake, kNoBrake);

@@ -52,9 +52,9 @@ protected:
         host::attach();
         panel.fill(kSentinel);
         sound.fill(kSentinel);
-        host::Load();
-        host::SetVehicleSpec(VehicleSpec{kServiceNotches, {}});
-        host::Initialize(0);
+        ::Load();
+        ::SetVehicleSpec(VehicleSpec{kServiceNotches, {}});
+        ::Initialize(0);
     }
 
     // One frame at the given host time and speed; returns the handles.
@@ -63,7 +63,7 @@ protected:
         s.speed = speedKmh;
         s.time = timeMs;
         s.current = current;
-        last = host::Elapse(s, panel.data(), sound.data());
+        last = ::Elapse(s, panel.data(), sound.data());
         now = timeMs;
         return last;
     }
@@ -77,16 +77,16 @@ protected:
     }
 
     static void beacon(std::int32_t type, std::int32_t optional, std::int32_t signal = 0) {
-        host::SetBeaconData(BeaconData{type, signal, 0.0F, optional});
+        ::SetBeaconData(BeaconData{type, signal, 0.0F, optional});
     }
-    static void signal(std::int32_t aspect) { host::SetSignal(aspect); }
-    static void keyDown(std::int32_t key) { host::KeyDown(key); }
-    static void keyUp(std::int32_t key) { host::KeyUp(key); }
-    static void brake(std::int32_t notch) { host::SetBrake(notch); }
-    static void power(std::int32_t notch) { host::SetPower(notch); }
-    static void reverser(std::int32_t position) { host::SetReverser(position); }
-    static void doorOpen() { host::DoorOpen(); }
-    static void doorClose() { host::DoorClose(); }
+    static void signal(std::int32_t aspect) { ::SetSignal(aspect); }
+    static void keyDown(std::int32_t key) { ::KeyDown(key); }
+    static void keyUp(std::int32_t key) { ::KeyUp(key); }
+    static void brake(std::int32_t notch) { ::SetBrake(notch); }
+    static void power(std::int32_t notch) { ::SetPower(notch); }
+    static void reverser(std::int32_t position) { ::SetReverser(position); }
+    static void doorOpen() { ::DoorOpen(); }
+    static void doorClose() { ::DoorClose(); }
 
     // Enters a Velt section on the given line category (route code hundreds).
     static void enterVelt(std::int32_t lineType = 0) {

@@ -23,10 +23,10 @@ TEST_F(QuietEntryPoints, LoadDisposeAndHornChangeNothingWhateverTheArgument) {
     frame(1000, 40.0F);
     const CVelt core0 = core();
     const VehicleCache cache0 = cache();
-    host::Load();
-    host::Dispose();
+    ::Load();
+    ::Dispose();
     for (const std::int32_t arg : {0, 1, -1, INT_MIN, INT_MAX}) {
-        host::HornBlow(arg);
+        ::HornBlow(arg);
     }
     EXPECT_TRUE(sameCore(core0, core()));
     EXPECT_TRUE(sameCache(cache0, cache()));

@@ -6,7 +6,7 @@ namespace {
 TEST(PluginVersion, IsAnsweredBeforeAnyOtherCall) {
     host::vehicleCache = VehicleCache{};
     host::protection = CVelt{};
-    EXPECT_EQ(host::GetPluginVersion(), 131072);
+    EXPECT_EQ(::GetPluginVersion(), 131072);
 }
 
 }  // namespace
