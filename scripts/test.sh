@@ -21,7 +21,7 @@ build_preset win32 -DVELT_WERROR=ON
 step "Building the win64 preset into build/win64: velt64.dll, its tools and test host (MinGW x86-64)"
 build_preset win64 -DVELT_WERROR=ON
 
-step "Packing the release archive (build/velt-VERSION-win32.zip)"
+step "Packing the release archive (build/velt-VERSION-windows.zip)"
 bash scripts/package.sh
 
 step "Running the test suite (ctest --preset native), the Wine tests of both DLLs included"
