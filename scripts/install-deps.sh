@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need and that a fresh Debian machine
-# may lack: the MinGW i686 cross-compiler for velt.dll, Wine with its 32-bit
-# part to run it, gcovr for coverage, and CLI11 for the tools' command lines. Does nothing when all are present.
+# may lack: the MinGW cross-compilers for velt.dll (i686) and velt64.dll
+# (x86-64), Wine with its 32-bit and 64-bit loaders to run them, gcovr for
+# coverage, and CLI11 for the tools' command lines. Does nothing when all are
+# present.
 set -euo pipefail
 
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++-win32 >/dev/null 2>&1 || command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64)
 dpkg -s wine32 >/dev/null 2>&1 || need+=(wine32:i386)
+dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
 command -v wine >/dev/null 2>&1 || need+=(wine)
 command -v gcovr >/dev/null 2>&1 || need+=(gcovr)
 command -v cmake >/dev/null 2>&1 || need+=(cmake)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Runs a program of the win32 build under Wine, from that build directory and
-# in a Wine prefix kept inside it (wine-prefix/), which is set up on first use.
-# Usage: scripts/run-wine.sh <win32 build dir> <program.exe> [arguments...]
+# Runs a program of a Windows build (build/win32 or build/win64) under Wine,
+# from that build directory and in a Wine prefix kept inside it
+# (wine-prefix/), which is set up on first use. Each build tree has its own
+# prefix; Wine picks its 32-bit or 64-bit loader by the program's image.
+# Usage: scripts/run-wine.sh <Windows build dir> <program.exe> [arguments...]
 set -euo pipefail
 
 dir=$1

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The test command. Installs what is missing, builds the native library with
-# its tests and tools and the Windows DLL with its test host (warnings are
-# errors in both), then runs the whole test suite, which also runs velt.dll
-# under Wine and compares it with libvelt.so.
+# its tests and tools and both Windows DLLs with their tools and test hosts
+# (warnings are errors in all three), packs the release archive, then runs
+# the whole test suite, which also runs velt.dll and velt64.dll under Wine
+# and compares them with libvelt.so.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -14,13 +15,16 @@ bash scripts/install-deps.sh
 step "Building the native preset into build/native: libvelt.so, unit tests, tools"
 build_preset native -DVELT_WERROR=ON
 
-step "Building the win32 preset into build/win32: velt.dll and velt-abi-host.exe (MinGW i686)"
+step "Building the win32 preset into build/win32: velt.dll, its tools and test host (MinGW i686)"
 build_preset win32 -DVELT_WERROR=ON
 
-step "Packing the release archive (build/velt-VERSION-win32.zip)"
+step "Building the win64 preset into build/win64: velt64.dll, its tools and test host (MinGW x86-64)"
+build_preset win64 -DVELT_WERROR=ON
+
+step "Packing the release archive (build/velt-VERSION-windows.zip)"
 bash scripts/package.sh
 
-step "Running the test suite (ctest --preset native), the Wine tests of velt.dll included"
+step "Running the test suite (ctest --preset native), the Wine tests of both DLLs included"
 ctest --preset native
 
 step "All tests passed"

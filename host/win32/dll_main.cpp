@@ -1,6 +1,7 @@
 // The Windows DLL's one hook: wire the core to the vehicle cache when the
 // library is attached to a process. The entry points are entry_points.cpp's,
-// stdcall by VELT_CALL; velt.def gives each its plain and decorated name.
+// stdcall on 32-bit Windows by VELT_CALL; velt.def (32-bit) and velt64.def
+// (64-bit) give them their exported names.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 

@@ -2,6 +2,7 @@
 # Command-line tests of velt-drive.
 #   cli_test.sh bad-input   TOOL PLUGIN WORKDIR
 #   cli_test.sh win32-match TOOL PLUGIN WORKDIR SOURCE_DIR
+#   cli_test.sh win64-match TOOL PLUGIN WORKDIR SOURCE_DIR
 set -u
 mode=$1 tool=$2 plugin=$3 work=$4
 rm -rf "$work" && mkdir -p "$work"
@@ -39,21 +40,24 @@ if [ "$mode" = bad-input ]; then
   exit $fail
 fi
 
-if [ "$mode" = win32-match ]; then
-  source_dir=$5
-  exe=$source_dir/build/win32/velt-drive.exe dll=$source_dir/build/win32/velt.dll
-  if [ ! -e "$exe" ] || [ ! -e "$dll" ]; then
-    echo "skipped: $exe or $dll not built (cmake --preset win32 && cmake --build --preset win32)"
+if [ "$mode" = win32-match ] || [ "$mode" = win64-match ]; then
+  # velt-drive.exe with velt.dll, or velt-drive64.exe with velt64.dll, each
+  # in the Wine prefix of its own build tree.
+  source_dir=$5 preset=${mode%-match}
+  width=${preset#win}; [ "$width" = 64 ] || width=
+  win_dir=$source_dir/build/$preset exe=velt-drive$width.exe dll=velt$width.dll
+  if [ ! -e "$win_dir/$exe" ] || [ ! -e "$win_dir/$dll" ]; then
+    echo "skipped: $win_dir/$exe or $dll not built (cmake --preset $preset && cmake --build --preset $preset)"
     exit 77
   fi
   for scenario in "$source_dir"/scenarios/*.drive "$source_dir"/scenarios/examples/*.drive; do
     name=$(basename "$(dirname "$scenario")")-$(basename "$scenario" .drive)
     "$tool" -q --plugin "$plugin" --trace "$work/$name.native.csv" --plot "$work/$name.native.svg" "$scenario" > /dev/null
     check "$name: native run" [ $? -eq 0 ]
-    WINEDEBUG=-all wine "$exe" -q --plugin "$dll" --trace "$work/$name.win32.csv" --plot "$work/$name.win32.svg" \
-      "$scenario" > /dev/null 2> "$work/$name.win32.err"
+    bash "$source_dir/scripts/run-wine.sh" "$win_dir" "./$exe" -q --plugin "$dll" \
+      --trace "$work/$name.$preset.csv" --plot "$work/$name.$preset.svg" "$scenario" > /dev/null 2> "$work/$name.$preset.err"
     check "$name: run under Wine" [ $? -eq 0 ]
-    check "$name: traces byte-identical" cmp -s "$work/$name.native.csv" "$work/$name.win32.csv"
+    check "$name: traces byte-identical" cmp -s "$work/$name.native.csv" "$work/$name.$preset.csv"
   done
   exit $fail
 fi

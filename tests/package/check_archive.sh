@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Checks the release archive: exactly the files it should hold, the DLL in it
-# byte-identical to the built and tested one, every packaged document and
-# scenario identical to its source, and every relative link in the packaged
-# documents resolving inside the archive.
+# Checks the release archive: exactly the files it should hold, each binary in
+# it byte-identical to the built and tested one and of the right width, every
+# packaged document and scenario identical to its source, every link and
+# every file named in the packaged documents resolving inside the archive, and
+# no document pointing into the source tree.
 #
-#   check_archive.sh ZIP DLL SOURCE_DIR [--skip-if-missing]
+#   check_archive.sh ZIP BUILD_DIR SOURCE_DIR [--skip-if-missing]
 #
-# With --skip-if-missing (the CTest test) an absent archive gives exit code
-# 77, which CTest reports as skipped; otherwise it is a failure.
+# BUILD_DIR holds the win32 and win64 build trees. With --skip-if-missing
+# (the CTest test) an absent archive gives exit code 77, which CTest reports
+# as skipped; otherwise it is a failure.
 set -euo pipefail
 
 zip=$1
-dll=$2
+build_dir=$2
 source_dir=$(cd "$3" && pwd)
 skip_if_missing=${4:-}
 
@@ -24,26 +26,31 @@ if [[ ! -f $zip ]]; then
     fi
     fail "$zip not found"
 fi
-[[ -f $dll ]] || fail "$dll not found"
 
 top=$(basename "$zip" .zip)
-[[ $top =~ ^velt-[0-9]+\.[0-9]+\.[0-9]+-win32$ ]] || fail "archive name $top is not velt-VERSION-win32"
+[[ $top =~ ^velt-[0-9]+\.[0-9]+\.[0-9]+-windows$ ]] || fail "archive name $top is not velt-VERSION-windows"
 
-# What the archive must hold, and nothing else.
+# Each binary, the build tree it comes from and its PE machine type.
+binaries=(
+    "velt.dll win32 014c"
+    "velt-drive.exe win32 014c"
+    "velt64.dll win64 8664"
+    "velt-drive64.exe win64 8664"
+)
+docs=(docs/installing.md docs/beacons.md docs/cab-interface.md docs/velt-drive.md
+      docs/scenario-format.md docs/images/cpp-stop-before-signal.png)
 scenarios=()
 for f in "$source_dir"/scenarios/examples/*.drive; do
     scenarios+=("scenarios/examples/$(basename "$f")")
 done
 [[ ${#scenarios[@]} -gt 0 ]] || fail "no example scenarios in $source_dir/scenarios/examples"
-expected=$(printf '%s\n' \
-    velt.dll \
-    readme.txt \
-    docs/installing.md \
-    docs/beacons.md \
-    docs/cab-interface.md \
-    docs/velt-drive.md \
-    docs/images/cpp-stop-before-signal.png \
-    "${scenarios[@]}" | sed "s|^|$top/|" | LC_ALL=C sort)
+
+# What the archive must hold, and nothing else.
+expected=$(
+    for b in "${binaries[@]}"; do echo "${b%% *}"; done
+    printf '%s\n' readme.txt "${docs[@]}" "${scenarios[@]}"
+)
+expected=$(sed "s|^|$top/|" <<<"$expected" | LC_ALL=C sort)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -56,33 +63,55 @@ if [[ $actual != "$expected" ]]; then
 fi
 
 root=$work/$top
-cmp "$root/velt.dll" "$dll" || fail "velt.dll in the archive is not $dll"
+for b in "${binaries[@]}"; do
+    read -r file tree machine_wanted <<<"$b"
+    built=$build_dir/$tree/$file
+    [[ -f $built ]] || fail "$built not found (cmake --build --preset $tree)"
+    cmp "$root/$file" "$built" || fail "$file in the archive is not $built"
+    [[ $(head -c 2 "$root/$file") == MZ ]] || fail "$file is not a PE file"
+    pe_offset=$(od -An -t u4 -j 60 -N 4 "$root/$file" | tr -d ' ')
+    machine=$(od -An -t x2 -j $((pe_offset + 4)) -N 2 "$root/$file" | tr -d ' ')
+    [[ $machine == "$machine_wanted" ]] || fail "$file has PE machine type $machine, not $machine_wanted"
+done
 cmp "$root/readme.txt" "$source_dir/packaging/readme.txt" || fail "readme.txt is stale"
-for f in docs/installing.md docs/beacons.md docs/cab-interface.md docs/velt-drive.md \
-         docs/images/cpp-stop-before-signal.png "${scenarios[@]}"; do
+for f in "${docs[@]}" "${scenarios[@]}"; do
     cmp "$root/$f" "$source_dir/$f" || fail "$f in the archive differs from the source tree"
 done
 
-# A 32-bit Windows DLL: PE signature and the i386 machine type.
-[[ $(head -c 2 "$root/velt.dll") == MZ ]] || fail "velt.dll is not a PE file"
-pe_offset=$(od -An -t u4 -j 60 -N 4 "$root/velt.dll" | tr -d ' ')
-machine=$(od -An -t x2 -j $((pe_offset + 4)) -N 2 "$root/velt.dll" | tr -d ' ')
-[[ $machine == 014c ]] || fail "velt.dll is not a 32-bit x86 image (machine $machine)"
+# The read-me's first lines tell a host's author which DLL to take.
+head -n 12 "$root/readme.txt" | grep -q 'velt64\.dll' && head -n 12 "$root/readme.txt" | grep -q '64-bit' \
+    || fail "readme.txt does not say in its first lines which DLL a 64-bit host needs"
 
 # Every relative link of the packaged documents leads to a file or folder
-# inside the archive (no links into the source tree).
+# inside the archive, and so does every archive path a document names in
+# plain text or code (velt-drive.exe, docs/..., scenarios/...). A document
+# names nothing of the source tree: an author has only the archive.
 broken=0
-for md in "$root"/docs/*.md; do
+report() { echo "check_archive: $1" >&2; broken=1; }
+resolves() {  # document, path relative to it
+    local resolved
+    resolved=$(cd "$(dirname "$1")" && realpath -m "$2")
+    [[ $resolved == "$root"/* && -e $resolved ]]
+}
+while IFS= read -r doc; do
+    rel=${doc#"$root"/}
     while IFS= read -r target; do
         target=${target%%#*}
         [[ -z $target || $target =~ ^[a-z]+: ]] && continue
-        resolved=$(cd "$(dirname "$md")" && realpath -m "$target")
-        if [[ $resolved != "$root"/* || ! -e $resolved ]]; then
-            echo "check_archive: ${md#"$root"/}: link $target does not resolve in the archive" >&2
-            broken=1
-        fi
-    done < <(grep -o '\]([^)]*)' "$md" | sed 's/^](//; s/)$//')
-done
-[[ $broken == 0 ]] || fail "broken links in the packaged documents"
+        resolves "$doc" "$target" || report "$rel: link $target does not resolve in the archive"
+    done < <(grep -o '\]([^)]*)' "$doc" | sed 's/^](//; s/)$//')
+    # Paths named from the archive's top (docs/x.md, scenarios/examples/...),
+    # with either slash.
+    while IFS= read -r named; do
+        [[ -e $root/$named ]] || report "$rel: names $named, which the archive does not hold"
+    done < <(tr '\\' / <"$doc" | grep -oE '(^|[ `(])(docs|scenarios)/[A-Za-z0-9_./-]*[A-Za-z0-9_/]|\bvelt[A-Za-z0-9-]*\.(dll|exe)\b' \
+                 | sed -E 's/^[ `(]//' | sort -u)
+    while IFS=: read -r line marker; do
+        report "$rel:$line: refers to the source tree: $marker"
+    done < <(grep -noE 'source tree|README\.md|build/(win32|win64|native)[A-Za-z0-9_./-]*|(tools|tests|host|core|scripts|cmake|packaging)/[A-Za-z0-9_./-]+|[A-Za-z_]+\.(cpp|h|sh)\b' "$doc" || true)
+done < <(find "$root" -name '*.md' -o -name '*.txt')
+[[ $broken == 0 ]] || fail "the packaged documents name what the archive does not hold;" \
+    "reword them for the archive, or add the file to cmake/package.cmake and to this script's list"
 
-echo "check_archive: $(basename "$zip") holds $(echo "$actual" | wc -l) files as expected; velt.dll matches $dll"
+echo "check_archive: $(basename "$zip") holds $(echo "$actual" | wc -l) files as expected;" \
+     "the four binaries match $build_dir/win32 and $build_dir/win64"

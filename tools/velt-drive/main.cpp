@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     std::string plotPath;
     bool quiet = false;
     bool version = false;
-    app.add_option("scenario", scenarioPath, "Scenario file (format: tools/velt-drive/FORMAT.md)");
+    app.add_option("scenario", scenarioPath, "Scenario file (format: docs/scenario-format.md)");
     app.add_option("--plugin", pluginPath, "Plug-in library to load")->capture_default_str();
     app.add_option("--trace", tracePath, "CSV trace of every frame (default build/drive/NAME.csv)");
     app.add_option("--plot", plotPath, "SVG plot of speed against position (default build/drive/NAME.svg)");

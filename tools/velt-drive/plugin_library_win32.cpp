@@ -52,6 +52,7 @@ std::string executableDirectory() {
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
-const char* defaultPluginFileName() { return "velt.dll"; }
+// A process loads only a DLL of its own width: velt-drive64.exe takes velt64.dll.
+const char* defaultPluginFileName() { return sizeof(void*) == 8 ? "velt64.dll" : "velt.dll"; }
 
 }  // namespace velt::drive
