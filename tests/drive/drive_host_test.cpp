@@ -25,16 +25,18 @@ TEST(PluginLibrary, RefusesALibraryWithAnotherVersion) {
 TEST(PluginLibrary, RefusesALibraryWithoutTheEntryPoints) {
     PluginLibrary plugin;
     EXPECT_FALSE(plugin.open(VELT_NOT_A_PLUGIN_PATH));
-    EXPECT_EQ(plugin.error(), std::string(VELT_NOT_A_PLUGIN_PATH) +
-                                  ": not a plug-in: missing entry point(s) SetVehicleSpec, Initialize, Elapse, "
-                                  "SetPower, SetBrake, SetReverser, KeyDown, KeyUp, HornBlow, DoorOpen, DoorClose, "
-                                  "SetSignal, SetBeaconData");
+    EXPECT_EQ(plugin.error(),
+              std::string(VELT_NOT_A_PLUGIN_PATH) +
+                  ": not a plug-in: missing entry point(s) SetVehicleSpec, Initialize, Elapse, "
+                  "SetPower, SetBrake, SetReverser, KeyDown, KeyUp, HornBlow, DoorOpen, DoorClose, "
+                  "SetSignal, SetBeaconData");
 }
 
 TEST(PluginLibrary, NamesAFileThatCannotBeLoaded) {
     PluginLibrary plugin;
     EXPECT_FALSE(plugin.open("/nonexistent/libvelt.so"));
-    EXPECT_EQ(plugin.error().rfind("/nonexistent/libvelt.so: cannot load the library: ", 0), 0u) << plugin.error();
+    EXPECT_EQ(plugin.error().rfind("/nonexistent/libvelt.so: cannot load the library: ", 0), 0u)
+        << plugin.error();
 }
 
 VehicleParams plainVehicle() {
