@@ -123,7 +123,49 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"two triggers", "power 1 at 5 s at 9 m\n", 1, 16,
                 "the action already has a time or place ('at')"},
         BadCase{"unterminated name", "station \"Dock at 5 m\n", 1, 9, "unterminated quoted name"},
-        BadCase{"trailing word", "end when stopped now\n", 1, 18, "unexpected 'now'"}));
+        BadCase{"trailing word", "end when stopped now\n", 1, 18, "unexpected 'now'"},
+        BadCase{"a number too long for any range", "start speed 99999999999999999999999 km/h\n", 1,
+                13, "start speed 99999999999999999999999 is out of range 0 to 500"},
+        BadCase{"an integer beyond 32 bits", "beacon 10 at 5 m optional 99999999999\n", 1, 27,
+                "beacon optional value 99999999999 is out of range -2147483648 to 2147483647"},
+        BadCase{"a fractional bound", "end at 0 s\n", 1, 8,
+                "end time 0 is out of range 0.001 to 86400"},
+        BadCase{"hold at a stand", "hold 0 km/h\n", 1, 6,
+                "speed to hold 0 is out of range 1 to 500"},
+        BadCase{"jump without its clock", "jump to 100 m\n", 1, 14,
+                "missing 'at' and the time of day after the jump position"},
+        BadCase{"until for a jump", "jump to 5 m at 10:00 until 9 m\n", 1, 22,
+                "'until' has no meaning for 'jump'"},
+        BadCase{"a control byte", "horn\n\nhorn\x01\n", 3, 5,
+                "not a text file (byte 0x01): a scenario is plain text, see "
+                "tools/velt-drive/FORMAT.md"}));
+
+TEST(ScenarioParser, KeepsQuotedHashesAndReadsHoldAndJump) {
+    const Scenario s = parseScenario(
+        "station \"East #2\" at 900 m # the second platform\n"
+        "doors open at station \"East #2\"   # here\n"
+        "hold 45.5 km/h until 800 m after 2 s\n"
+        "jump to 1200 m at 09:15:30 when stopped\n",
+        "q.drive");
+    ASSERT_EQ(s.driver.size(), 3u);
+    EXPECT_EQ(s.stations[0].name, "East #2");
+    EXPECT_EQ(s.driver[0].text, "doors open at station \"East #2\"");
+    EXPECT_EQ(s.driver[1].kind, DriverAction::Kind::Hold);
+    EXPECT_EQ(s.driver[1].speedKmh, 45.5);
+    EXPECT_EQ(s.driver[1].release.kind, Release::Kind::Position);
+    EXPECT_EQ(s.driver[1].trigger.kind, Trigger::Kind::After);
+    EXPECT_EQ(s.driver[2].kind, DriverAction::Kind::Jump);
+    EXPECT_EQ(s.driver[2].positionM, 1200.0);
+    EXPECT_EQ(s.driver[2].clockMs, (9 * 3600 + 15 * 60 + 30) * 1000);
+    EXPECT_EQ(s.driver[2].trigger.kind, Trigger::Kind::Stopped);
+}
+
+TEST(ScenarioParser, TheFirstEndThatHoldsWins) {
+    const Scenario s =
+        parseScenario("end at 90 s\nend at 30 s\nend at 500 m\nend at 700 m\n", "e.drive");
+    EXPECT_EQ(*s.end.elapsedMs, 30000);
+    EXPECT_EQ(*s.end.positionM, 500.0);
+}
 
 TEST(ScenarioFile, ThatCannotBeOpenedIsNamed) {
     try {
