@@ -112,14 +112,17 @@ private:
             case kBeaconCcp:
                 if (opt <= 0)
                     say(beacon.pos, "CCP value " + std::to_string(opt) +
-                                        " is 0 or less: velt switches the CCP pattern off here");
+                                        " is 0 or less: velt switches the CCP pattern off here "
+                                        "(which lifts a restriction; "
+                                        "speed / 5 x 10000 + metres arms one)");
                 break;
             case kBeaconClf:
                 if (opt < kClfLowest || opt > kClfHighest)
                     say(beacon.pos, "CLF value " + std::to_string(opt) + " is outside " +
                                         std::to_string(kClfLowest) + " to " +
                                         std::to_string(kClfHighest) +
-                                        ": velt switches the CLF limit off here");
+                                        ": velt switches the CLF limit off here (3 to 31 arm a "
+                                        "limit of 15 to 155 km/h)");
                 break;
             case kBeaconRoute: {
                 const std::int32_t category = lineCategoryOfRoute(opt);

@@ -575,7 +575,9 @@ private:
         if ((holdMode_ == HoldMode::Power && speed >= target) ||
             (holdMode_ == HoldMode::Brake && speed <= target))
             holdMode_ = HoldMode::Coast;
-        if (holdMode_ == HoldMode::Coast) {
+        // No driver powers against the protection's brake.
+        if (lastOut_.brake > brake_) holdMode_ = HoldMode::Coast;
+        if (holdMode_ == HoldMode::Coast && lastOut_.brake <= brake_) {
             if (speed < target - kHoldPowerBelowKmh) holdMode_ = HoldMode::Power;
             if (speed > target + kHoldBrakeAboveKmh) holdMode_ = HoldMode::Brake;
         }
