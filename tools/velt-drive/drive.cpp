@@ -182,24 +182,26 @@ private:
 
     enum class HoldMode { Coast, Power, Brake };
 
-    int lineOf(const Placed& placed) const {
+    [[nodiscard]] int lineOf(const Placed& placed) const {
         return placed.isSignal ? scenario_.signals[placed.index].pos.line
                                : scenario_.beacons[placed.index].pos.line;
     }
 
-    std::size_t firstPlacedFrom(double positionM) const {
+    [[nodiscard]] std::size_t firstPlacedFrom(double positionM) const {
         const auto at = std::lower_bound(placed_.begin(), placed_.end(), positionM,
                                          [](const Placed& p, double x) { return p.positionM < x; });
         return static_cast<std::size_t>(at - placed_.begin());
     }
 
-    std::int64_t elapsedAt(std::size_t k) const {
+    [[nodiscard]] std::int64_t elapsedAt(std::size_t k) const {
         const auto index = static_cast<std::int64_t>(k);
         if (scenario_.frameMs > 0) return index * scenario_.frameMs;
         return index * 1000 / 60;
     }
 
-    std::int64_t timeOfDay(std::int64_t elapsed) const { return clockBaseMs_ + elapsed; }
+    [[nodiscard]] std::int64_t timeOfDay(std::int64_t elapsed) const {
+        return clockBaseMs_ + elapsed;
+    }
 
     HandleCommand frame(std::size_t k, std::int64_t elapsed) {
         VehicleState state{};
@@ -430,7 +432,7 @@ private:
 
     // A beacon's `distance` is the metres to the next signal placed by
     // position, as far as the scenario tells.
-    float beaconDistance(const BeaconItem& item) const {
+    [[nodiscard]] float beaconDistance(const BeaconItem& item) const {
         if (item.distance) return *item.distance;
         double nearest = std::numeric_limits<double>::infinity();
         for (const SignalItem& signal : scenario_.signals)
@@ -440,19 +442,19 @@ private:
         return static_cast<float>(nearest);
     }
 
-    bool atStation(const std::string& name) const {
+    [[nodiscard]] bool atStation(const std::string& name) const {
         if (model_.speedKmh() != 0.0) return false;
-        for (const Station& station : scenario_.stations) {
-            if (!name.empty() && station.name != name) continue;
-            const double offset = model_.positionM() - station.positionM;
-            if (offset <= station.windowM && offset >= -station.windowM) return true;
-        }
-        return false;
+        return std::any_of(scenario_.stations.begin(), scenario_.stations.end(),
+                           [&](const Station& station) {
+                               const double offset = model_.positionM() - station.positionM;
+                               return (name.empty() || station.name == name) &&
+                                      offset <= station.windowM && offset >= -station.windowM;
+                           });
     }
 
-    double absSpeed() const { return std::fabs(model_.speedKmh()); }
+    [[nodiscard]] double absSpeed() const { return std::fabs(model_.speedKmh()); }
 
-    bool triggerHolds(const Trigger& trigger, std::int64_t elapsed) const {
+    [[nodiscard]] bool triggerHolds(const Trigger& trigger, std::int64_t elapsed) const {
         switch (trigger.kind) {
             case Trigger::Kind::Immediately: return true;
             case Trigger::Kind::Elapsed: return elapsed >= trigger.ms;

@@ -66,7 +66,7 @@ public:
         ++count_;
         std::cerr << formatFinding(file_, finding, strict_ ? "error" : "warning") << "\n";
     }
-    int count() const { return count_; }
+    [[nodiscard]] int count() const { return count_; }
 
 private:
     const std::string& file_;
@@ -201,10 +201,13 @@ int run(const RunOptions& options) {
         return fail("warnings are errors under --strict; nothing written");
     }
     const std::string svg = plot.render(analysis.report(), end);
-    std::fwrite(svg.data(), 1, svg.size(), plotFile.stream());
-    if (!outputs.commit(error)) {
+    if (std::fwrite(svg.data(), 1, svg.size(), plotFile.stream()) != svg.size() ||
+        !outputs.commit(error)) {
         outputs.abandon();
-        std::cerr << "velt-drive: " << error << "\n";
+        std::cerr << "velt-drive: "
+                  << (error.empty() ? "--plot " + plotFile.path() + ": cannot write the file"
+                                    : error)
+                  << "\n";
         return kRunFailed;
     }
     // Standard output may be carrying the trace: then the words go to stderr.
@@ -217,7 +220,9 @@ int run(const RunOptions& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int runCommandLine(int argc, char** argv) {
 #if defined(_WIN32)
     // The same bytes on the terminal as natively: no "\r" added to "\n".
     _setmode(_fileno(stdout), _O_BINARY);
@@ -278,4 +283,16 @@ int main(int argc, char** argv) {
     if (options.scenarioPath.empty())
         return fail("no scenario file given\n(run 'velt-drive --help' for the options)");
     return run(options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return runCommandLine(argc, argv);
+    } catch (const std::exception& error) {
+        // Out of memory or a library fault: say so rather than abort silently.
+        std::cerr << "velt-drive: internal error: " << error.what() << "\n";
+        return kRunFailed;
+    }
 }

@@ -46,7 +46,10 @@ char* appendFixed(char* out, double value, int decimals) {
     if (!(scaled > -kLimit)) scaled = -kLimit;
     const bool negative = scaled < 0.0;
     const double magnitude = negative ? -scaled : scaled;
-    const auto units = static_cast<std::int64_t>(magnitude + 0.5);
+    // Half up on a magnitude is half away from zero; the traces compared
+    // across runtimes were all made this way.
+    const auto units =
+        static_cast<std::int64_t>(magnitude + 0.5);  // NOLINT(bugprone-incorrect-roundings)
     if (negative && units != 0) *out++ = '-';
     out = std::to_chars(out, out + 20, units / scale).ptr;
     if (decimals > 0) {
