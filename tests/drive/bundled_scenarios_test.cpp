@@ -7,29 +7,20 @@
 
 #include <optional>
 
-#include "tools/velt-drive/drive.h"
-#include "tools/velt-drive/plugin_library.h"
-#include "tools/velt-drive/report.h"
-#include "tools/velt-drive/scenario.h"
+#include "tests/drive/drive_recording.h"
 
 namespace velt::drive {
 namespace {
 
 struct Drive {
     Scenario scenario;
-    DriveResult result;
-    Report report;
+    RecordedDrive result;
 };
 
 Drive runBundled(const std::string& name) {
-    static PluginLibrary plugin;
-    if (plugin.api().elapse == nullptr) {
-        EXPECT_TRUE(plugin.open(VELT_PLUGIN_PATH)) << plugin.error();
-    }
     Drive drive;
     drive.scenario = readScenario(std::string(VELT_SCENARIO_DIR) + "/" + name + ".drive");
-    drive.result = runDrive(drive.scenario, plugin.api());
-    drive.report = analyse(drive.scenario, drive.result);
+    recordDrive(drive.scenario, drive.result);
     return drive;
 }
 
@@ -50,13 +41,14 @@ TEST(DemoScenario, StopsShortOfTheCppTargetAfterAWarningWithTheBellRinging) {
     EXPECT_EQ(last.speedKmh, 0.0);
     EXPECT_LT(last.positionM, 700.0) << "the CPP target is at 700 m";
     EXPECT_GT(last.positionM, 650.0) << "the stop comes from the curve, not from the beacon";
-    EXPECT_TRUE(drive.report.bellRang);
+    EXPECT_TRUE(drive.result.report.bellRang);
 
     const auto brake = firstFrame(drive, emergencyApplied);
     const auto warning = firstFrame(drive, warningChime);
     ASSERT_TRUE(brake.has_value());
     ASSERT_TRUE(warning.has_value());
-    const std::int64_t leadMs = drive.result.frames[*brake].elapsedMs - drive.result.frames[*warning].elapsedMs;
+    const std::int64_t leadMs =
+        drive.result.frames[*brake].elapsedMs - drive.result.frames[*warning].elapsedMs;
     EXPECT_GT(leadMs, 3500) << "warned about five seconds before the curve";
     EXPECT_LT(leadMs, 6500);
 }
@@ -69,19 +61,20 @@ TEST(LegacyAlarm, NotAcknowledgedWithinItsDelayBrakesTheTrainToAStand) {
     // frame before it; the alarm takes effect 3 s after that stamp.
     std::int64_t stampMs = 0;
     for (const HostEvent& event : drive.result.events)
-        if (event.kind == HostEvent::Kind::Signal) stampMs = drive.result.frames[event.frame - 1].elapsedMs;
+        if (event.kind == HostEvent::Kind::Signal)
+            stampMs = drive.result.frames[event.frame - 1].elapsedMs;
     EXPECT_EQ(stampMs, 19983);
     EXPECT_GE(drive.result.frames[*brake].elapsedMs, stampMs + 3000);
     EXPECT_LT(drive.result.frames[*brake].elapsedMs, stampMs + 3000 + 17);
     EXPECT_EQ(drive.result.frames.back().speedKmh, 0.0);
-    EXPECT_EQ(drive.report.stops.size(), 1u);
+    EXPECT_EQ(drive.result.report.stops.size(), 1u);
 }
 
 TEST(LegacyAlarm, AcknowledgedInTimeDoesNotBrake) {
     const Drive drive = runBundled("legacy-alarm-acknowledged");
     EXPECT_FALSE(firstFrame(drive, protectionBrakes).has_value());
-    EXPECT_FALSE(drive.report.bellRang);
-    EXPECT_TRUE(drive.report.stops.empty());
+    EXPECT_FALSE(drive.result.report.bellRang);
+    EXPECT_TRUE(drive.result.report.stops.empty());
     EXPECT_GT(drive.result.frames.back().speedKmh, 40.0);
 }
 
@@ -109,7 +102,7 @@ TEST(OverspeedCut, RemovesPowerAbove120AndReturnsItBelow117) {
     EXPECT_GE(cuts, 2);
     EXPECT_GE(returns, 2);
     EXPECT_LT(fastest, 121.0);
-    EXPECT_FALSE(drive.report.bellRang) << "the cut takes power away, it does not brake";
+    EXPECT_FALSE(drive.result.report.bellRang) << "the cut takes power away, it does not brake";
 }
 
 TEST(SignalCheckLine2, BrakesOnFullServiceAbove79ButNeverOnEmergency) {
@@ -124,26 +117,28 @@ TEST(SignalCheckLine2, BrakesOnFullServiceAbove79ButNeverOnEmergency) {
 TEST(CcpRestriction, BringsTheTrainToTheRestrictionBeforeItsTarget) {
     const Drive drive = runBundled("ccp-restriction");
     EXPECT_TRUE(firstFrame(drive, serviceApplied).has_value());
-    EXPECT_FALSE(firstFrame(drive, emergencyApplied).has_value()) << "line category 2 brakes on full service";
+    EXPECT_FALSE(firstFrame(drive, emergencyApplied).has_value())
+        << "line category 2 brakes on full service";
     for (const FrameRecord& f : drive.result.frames)
         if (f.positionM >= 1200.0) {
             EXPECT_LE(f.speedKmh, 49.0) << "at " << f.positionM << " m";
         }
-    EXPECT_TRUE(drive.report.stops.empty());
+    EXPECT_TRUE(drive.result.report.stops.empty());
 }
 
 TEST(StationStop, RemindsUntilTheDoorsOpenAtThePlatform) {
     const Drive drive = runBundled("station-stop");
     const auto& frames = drive.result.frames;
     const auto reminder = firstFrame(drive, [](const FrameRecord& f) { return f.soundAt(2) == 0; });
-    const auto quieter = firstFrame(drive, [](const FrameRecord& f) { return f.soundAt(2) == -1200; });
+    const auto quieter =
+        firstFrame(drive, [](const FrameRecord& f) { return f.soundAt(2) == -1200; });
     const auto doors = firstFrame(drive, [](const FrameRecord& f) { return !f.doorsClosed; });
     ASSERT_TRUE(reminder && quieter && doors);
     EXPECT_LT(*reminder, *quieter) << "the driver's brake turns the reminder down";
     EXPECT_EQ(frames[*doors].soundAt(2), -10000) << "opening the doors ends it";
     EXPECT_EQ(frames[*doors].panelAt(40), 0);
-    ASSERT_EQ(drive.report.stops.size(), 1u);
-    EXPECT_NEAR(frames[drive.report.stops[0]].positionM, 1000.0, 25.0);
+    ASSERT_EQ(drive.result.report.stops.size(), 1u);
+    EXPECT_NEAR(drive.result.report.stops[0].positionM, 1000.0, 25.0);
 }
 
 }  // namespace

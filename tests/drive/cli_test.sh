@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Command-line tests of velt-drive.
 #   cli_test.sh bad-input   TOOL PLUGIN WORKDIR
+#   cli_test.sh file-safety TOOL PLUGIN WORKDIR
 #   cli_test.sh win32-match TOOL PLUGIN WORKDIR SOURCE_DIR
 #   cli_test.sh win64-match TOOL PLUGIN WORKDIR SOURCE_DIR
 set -u
@@ -37,6 +38,81 @@ if [ "$mode" = bad-input ]; then
   check "unloadable plug-in: exit code 2" [ $? -eq 2 ]
   check "unloadable plug-in: names the library" grep -qF "$work/no-such-plugin.so: cannot load the library" "$work/plugin.err"
   check "unloadable plug-in: no trace left" [ ! -e "$work/ok.csv" ]
+  exit $fail
+fi
+
+if [ "$mode" = file-safety ]; then
+  # Each: what, the options, expected message; exit code 2 and nothing
+  # written or changed, the inputs and the old outputs as they were.
+  printf 'start speed 20 km/h\nend at 2 s\n' > "$work/s.drive"
+  cp "$work/s.drive" "$work/s.keep"
+  mkdir -p "$work/d2"
+  refused() {
+    local what=$1 expected=$2; shift 2
+    (cd "$work" && "$tool" --plugin "$plugin" "$@" s.drive > out.txt 2> err.txt)
+    local rc=$?
+    check "$what: exit code 2 (got $rc)" [ "$rc" -eq 2 ]
+    check "$what: says '$expected'" grep -qF -- "$expected" "$work/err.txt"
+    check "$what: the scenario is untouched" cmp -s "$work/s.drive" "$work/s.keep"
+    check "$what: no output and no temporary file" \
+      [ -z "$(cd "$work" && ls -A | grep -v -e '^s.drive$' -e '^s.keep$' -e '^d2$' -e '^out.txt$' -e '^err.txt$')" ]
+    check "$what: d2 is still an empty directory" [ -d "$work/d2" -a -z "$(ls -A "$work/d2")" ]
+  }
+  refused "trace over the scenario" "--trace s.drive: is the scenario, which this run reads" \
+    --trace s.drive --plot p.svg
+  refused "one output over another" "--plot same.out: is also the file of --trace" \
+    --trace same.out --plot same.out
+  refused "a directory" "--trace d2: is a directory" --trace d2 --plot p.svg
+  refused "a missing directory" "--trace nowhere/x.csv: the directory nowhere does not exist" \
+    --trace nowhere/x.csv --plot p.svg
+  refused "the plot to standard output" "--plot -: this output cannot go to standard output" \
+    --trace t.csv --plot -
+  refused "an option it does not know" "velt-drive: The following argument was not expected: --bogus" \
+    --bogus --plot p.svg
+  check "an unknown option points to --help" grep -qF "run 'velt-drive --help'" "$work/err.txt"
+  printf 'start speed 20 km/h\nvehicle brake-notches 8\nvehicle brake-notches 7\nend at 2 s\n' > "$work/s.drive"
+  cp "$work/s.drive" "$work/s.keep"
+  refused "a warning under --strict" "s.drive:3:1: error: 'vehicle brake-notches' is given again" \
+    --strict --trace t.csv --plot p.svg
+
+  # '-' is standard output: the CSV there, the summary on stderr, no file named '-'.
+  (cd "$work" && "$tool" --plugin "$plugin" --trace - --plot p.svg s.drive > stdout.csv 2> err.txt)
+  check "trace to standard output: exit code 0" [ $? -eq 0 ]
+  check "trace to standard output: the CSV header first" grep -q '^time_ms,elapsed_s' <(head -1 "$work/stdout.csv")
+  check "trace to standard output: the summary on stderr" grep -qF "Ended at" "$work/err.txt"
+  check "trace to standard output: no file named -" [ ! -e "$work/-" ]
+  check "warnings do not stop a normal run" grep -qF "s.drive:3:1: warning:" "$work/err.txt"
+  rm -f "$work/p.svg"
+
+  # A failed run leaves the old outputs as they were.
+  echo old > "$work/t.csv"
+  (cd "$work" && "$tool" --plugin "$work/no-such.so" --trace t.csv --plot p.svg s.drive 2> err.txt)
+  check "failed run: the old trace is kept" [ "$(cat "$work/t.csv")" = old ]
+
+  # Not a text file: said once, in printable characters.
+  printf '\x7fELF\x02\x01\x01\x00\x00\nmore\x01\n' > "$work/binary.drive"
+  (cd "$work" && "$tool" --plugin "$plugin" binary.drive 2> err.txt)
+  check "binary scenario: exit code 2" [ $? -eq 2 ]
+  check "binary scenario: one message" [ "$(wc -l < "$work/err.txt")" -eq 1 ]
+  check "binary scenario: says so" grep -qF "binary.drive:1:1: not a text file (byte 0x7F)" "$work/err.txt"
+  check "binary scenario: printable characters only" [ -z "$(tr -d '[:print:]\n' < "$work/err.txt")" ]
+
+  # A library for another platform, told from its header.
+  { printf 'MZ'; head -c 58 /dev/zero; printf '\x40\x00\x00\x00'; printf 'PE\x00\x00\x4c\x01'; head -c 16 /dev/zero
+    printf '\x02\x21'; head -c 200 /dev/zero; } > "$work/velt.dll"
+  (cd "$work" && "$tool" --plugin velt.dll --trace t2.csv --plot p2.svg s.drive 2> err.txt)
+  check "Windows DLL to the native tool: exit code 2" [ $? -eq 2 ]
+  check "Windows DLL to the native tool: names the tool that loads it" \
+    grep -qF "velt.dll is a 32-bit Windows DLL: run velt-drive.exe under Wine" "$work/err.txt"
+
+  # check: findings of several files, exit 2 only under --strict.
+  printf 'beacon 99 at 5 m\nend at 1 s\n' > "$work/c.drive"
+  "$tool" check --plugin "$plugin" "$work/c.drive" "$work/s.drive" > /dev/null 2> "$work/check.txt"
+  check "check: exit code 0 with warnings" [ $? -eq 0 ]
+  check "check: the finding" grep -qF "c.drive:1:1: warning: velt ignores beacon type 99" "$work/check.txt"
+  check "check: the count" grep -qF "velt-drive check: 2 scenarios, 2 findings" "$work/check.txt"
+  "$tool" check --strict --plugin "$plugin" "$work/c.drive" > /dev/null 2>&1
+  check "check --strict: exit code 2" [ $? -eq 2 ]
   exit $fail
 fi
 

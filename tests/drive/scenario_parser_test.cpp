@@ -89,38 +89,91 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadCase{"unknown statement", "\n  fullspeed ahead\n", 2, 3, "unknown word 'fullspeed'"},
         BadCase{"unknown clause", "power 2 soon\n", 1, 9, "unknown word 'soon'"},
-        BadCase{"unknown vehicle field", "vehicle mass 40 t\n", 1, 9, "unknown vehicle field 'mass'"},
-        BadCase{"unknown beacon type", "beacon magnet at 5 m\n", 1, 8, "unknown beacon type 'magnet'"},
+        BadCase{"unknown vehicle field", "vehicle mass 40 t\n", 1, 9,
+                "unknown vehicle field 'mass'"},
+        BadCase{"unknown beacon type", "beacon magnet at 5 m\n", 1, 8,
+                "unknown beacon type 'magnet'"},
         BadCase{"missing value", "brake\n", 1, 6, "missing brake notch"},
         BadCase{"missing value before a comment", "key   # confirm\n", 1, 4, "missing key number"},
         BadCase{"missing unit", "beacon cpp at 300\n", 1, 18, "missing unit 'm' after 300"},
-        BadCase{"wrong unit", "start speed 45 m\n", 1, 16, "expected unit 'km/h' after 45, found 'm'"},
+        BadCase{"wrong unit", "start speed 45 m\n", 1, 16,
+                "expected unit 'km/h' after 45, found 'm'"},
         BadCase{"malformed number", "beacon cpp at 3o0 m\n", 1, 15,
                 "expected a number for beacon position, found '3o0'"},
-        BadCase{"exponent", "start position 1e3 m\n", 1, 16, "expected a number for start position, found '1e3'"},
+        BadCase{"exponent", "start position 1e3 m\n", 1, 16,
+                "expected a number for start position, found '1e3'"},
         BadCase{"malformed integer", "beacon cpp at 5 m optional 6.5\n", 1, 28,
                 "expected an integer for beacon optional value, found '6.5'"},
         BadCase{"malformed time of day", "start time 25:00\n", 1, 12,
                 "expected a time of day HH:MM[:SS[.mmm]], found '25:00'"},
-        BadCase{"key out of range", "key 16 at 2 s\n", 1, 5, "key number 16 is out of range 0 to 15"},
-        BadCase{"aspect out of range", "signal -1 at 2 s\n", 1, 8, "signal aspect -1 is out of range 0 to 255"},
-        BadCase{"frame out of range", "frame 0 ms\n", 1, 7, "frame interval 0 is out of range 1 to 1000"},
+        BadCase{"key out of range", "key 16 at 2 s\n", 1, 5,
+                "key number 16 is out of range 0 to 15"},
+        BadCase{"aspect out of range", "signal -1 at 2 s\n", 1, 8,
+                "signal aspect -1 is out of range 0 to 255"},
+        BadCase{"frame out of range", "frame 0 ms\n", 1, 7,
+                "frame interval 0 is out of range 1 to 1000"},
         BadCase{"brake notch beyond the vehicle", "vehicle brake-notches 8\n\nbrake 10\n", 3, 1,
                 "brake notch 10 is out of range 0 to 9"},
         BadCase{"power notch beyond the vehicle", "power 5\nvehicle power-notches 4\n", 1, 1,
                 "power notch 5 is out of range 0 to 4"},
-        BadCase{"station never defined", "doors open at station Nowhere\n", 1, 23, "no station named 'Nowhere'"},
-        BadCase{"until for doors", "doors open until 5 km/h\n", 1, 12, "'until' has no meaning for 'doors'"},
-        BadCase{"two triggers", "power 1 at 5 s at 9 m\n", 1, 16, "the action already has a time or place ('at')"},
+        BadCase{"station never defined", "doors open at station Nowhere\n", 1, 23,
+                "no station named 'Nowhere'"},
+        BadCase{"until for doors", "doors open until 5 km/h\n", 1, 12,
+                "'until' has no meaning for 'doors'"},
+        BadCase{"two triggers", "power 1 at 5 s at 9 m\n", 1, 16,
+                "the action already has a time or place ('at')"},
         BadCase{"unterminated name", "station \"Dock at 5 m\n", 1, 9, "unterminated quoted name"},
-        BadCase{"trailing word", "end when stopped now\n", 1, 18, "unexpected 'now'"}));
+        BadCase{"trailing word", "end when stopped now\n", 1, 18, "unexpected 'now'"},
+        BadCase{"a number too long for any range", "start speed 99999999999999999999999 km/h\n", 1,
+                13, "start speed 99999999999999999999999 is out of range 0 to 500"},
+        BadCase{"an integer beyond 32 bits", "beacon 10 at 5 m optional 99999999999\n", 1, 27,
+                "beacon optional value 99999999999 is out of range -2147483648 to 2147483647"},
+        BadCase{"a fractional bound", "end at 0 s\n", 1, 8,
+                "end time 0 is out of range 0.001 to 86400"},
+        BadCase{"hold at a stand", "hold 0 km/h\n", 1, 6,
+                "speed to hold 0 is out of range 1 to 500"},
+        BadCase{"jump without its clock", "jump to 100 m\n", 1, 14,
+                "missing 'at' and the time of day after the jump position"},
+        BadCase{"until for a jump", "jump to 5 m at 10:00 until 9 m\n", 1, 22,
+                "'until' has no meaning for 'jump'"},
+        BadCase{"a control byte", "horn\n\nhorn\x01\n", 3, 5,
+                "not a text file (byte 0x01): a scenario is plain text, see "
+                "docs/scenario-format.md"}));
+
+TEST(ScenarioParser, KeepsQuotedHashesAndReadsHoldAndJump) {
+    const Scenario s = parseScenario(
+        "station \"East #2\" at 900 m # the second platform\n"
+        "doors open at station \"East #2\"   # here\n"
+        "hold 45.5 km/h until 800 m after 2 s\n"
+        "jump to 1200 m at 09:15:30 when stopped\n",
+        "q.drive");
+    ASSERT_EQ(s.driver.size(), 3u);
+    EXPECT_EQ(s.stations[0].name, "East #2");
+    EXPECT_EQ(s.driver[0].text, "doors open at station \"East #2\"");
+    EXPECT_EQ(s.driver[1].kind, DriverAction::Kind::Hold);
+    EXPECT_EQ(s.driver[1].speedKmh, 45.5);
+    EXPECT_EQ(s.driver[1].release.kind, Release::Kind::Position);
+    EXPECT_EQ(s.driver[1].trigger.kind, Trigger::Kind::After);
+    EXPECT_EQ(s.driver[2].kind, DriverAction::Kind::Jump);
+    EXPECT_EQ(s.driver[2].positionM, 1200.0);
+    EXPECT_EQ(s.driver[2].clockMs, (9 * 3600 + 15 * 60 + 30) * 1000);
+    EXPECT_EQ(s.driver[2].trigger.kind, Trigger::Kind::Stopped);
+}
+
+TEST(ScenarioParser, TheFirstEndThatHoldsWins) {
+    const Scenario s =
+        parseScenario("end at 90 s\nend at 30 s\nend at 500 m\nend at 700 m\n", "e.drive");
+    EXPECT_EQ(*s.end.elapsedMs, 30000);
+    EXPECT_EQ(*s.end.positionM, 500.0);
+}
 
 TEST(ScenarioFile, ThatCannotBeOpenedIsNamed) {
     try {
         readScenario("/nonexistent/dir/x.drive");
         FAIL() << "accepted";
     } catch (const ScenarioError& error) {
-        EXPECT_EQ(std::string(error.what()), "/nonexistent/dir/x.drive: cannot open the scenario file");
+        EXPECT_EQ(std::string(error.what()),
+                  "/nonexistent/dir/x.drive: cannot open the scenario file");
     }
 }
 
@@ -136,12 +189,13 @@ TEST(NumberFormat, RoundsHalfAwayFromZeroWithoutNegativeZero) {
 }
 
 TEST(NumberFormat, ParsesPlainDecimalsExactlyAndNothingElse) {
-    EXPECT_EQ(parseDecimal("0.1").value(), 0.1);
-    EXPECT_EQ(parseDecimal("-61.5").value(), -61.5);
-    EXPECT_EQ(parseDecimal("+7").value(), 7.0);
-    EXPECT_EQ(parseDecimal(".5").value(), 0.5);
+    EXPECT_EQ(parseDecimal("0.1").value, 0.1);
+    EXPECT_EQ(parseDecimal("-61.5").value, -61.5);
+    EXPECT_EQ(parseDecimal("+7").value, 7.0);
+    EXPECT_EQ(parseDecimal(".5").value, 0.5);
+    EXPECT_EQ(parseDecimal("99999999999999999999999").value, 1e23) << "long, but a number";
     for (const char* bad : {"", "-", ".", "1e3", "0x10", "1.2.3", "1,5", " 1", "inf", "nan"})
-        EXPECT_FALSE(parseDecimal(bad).has_value()) << bad;
+        EXPECT_EQ(parseDecimal(bad).status, NumberStatus::Malformed) << bad;
     EXPECT_EQ(parseInt32("-2147483648").value(), INT32_MIN);
     EXPECT_FALSE(parseInt32("2147483648").has_value());
     EXPECT_FALSE(parseInt32("12a").has_value());

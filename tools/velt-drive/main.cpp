@@ -2,6 +2,7 @@
 // simulator, and tells where the train stopped and what the cab showed.
 #include <CLI/CLI.hpp>
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -9,22 +10,33 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
+#include "tools/velt-drive/checks.h"
 #include "tools/velt-drive/drive.h"
-#include "tools/velt-drive/outputs.h"
+#include "tools/velt-drive/number_format.h"
+#include "tools/velt-drive/output_file.h"
+#include "tools/velt-drive/plot.h"
 #include "tools/velt-drive/plugin_library.h"
 #include "tools/velt-drive/report.h"
 #include "tools/velt-drive/scenario.h"
+#include "tools/velt-drive/trace.h"
 
 namespace {
 
-// Bad input of any kind: scenario, plug-in, options or output files.
+using namespace velt::drive;
+
+// Bad input of any kind: scenario, plug-in, options or output files; and
+// warnings under --strict.
 constexpr int kBadInput = 2;
+// The run itself failed: an output could not be written.
+constexpr int kRunFailed = 1;
 
 std::string defaultPluginPath() {
-    const std::string directory = velt::drive::executableDirectory();
-    const std::string name = velt::drive::defaultPluginFileName();
+    const std::string directory = executableDirectory();
+    const std::string name = defaultPluginFileName();
 #if defined(_WIN32)
     return directory.empty() ? name : directory + "\\" + name;
 #else
@@ -32,77 +44,255 @@ std::string defaultPluginPath() {
 #endif
 }
 
+bool stderrIsTerminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+int fail(const std::string& message) {
+    std::cerr << "velt-drive: " << message << "\n";
+    return kBadInput;
+}
+
+// Prints each finding as it comes, as a warning or, under --strict, an error.
+class FindingPrinter : public DriveConsumer {
+public:
+    FindingPrinter(const std::string& file, bool strict) : file_(file), strict_(strict) {}
+    void finding(const Finding& finding) override { print(finding); }
+    void print(const Finding& finding) {
+        ++count_;
+        std::cerr << formatFinding(file_, finding, strict_ ? "error" : "warning") << "\n";
+    }
+    [[nodiscard]] int count() const { return count_; }
+
+private:
+    const std::string& file_;
+    bool strict_;
+    int count_ = 0;
+};
+
+// A long drive tells how far it has come, on a terminal only.
+class Progress : public DriveConsumer {
+public:
+    explicit Progress(const Scenario& scenario)
+        : scenario_(scenario), enabled_(stderrIsTerminal()) {}
+
+    void frame(const FrameRecord& frame) override {
+        if (!enabled_ || (frame.number & 4095U) != 0) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - started_ < std::chrono::seconds(3) ||
+            now - shown_ < std::chrono::milliseconds(250))
+            return;
+        shown_ = now;
+        std::string text =
+            "\rvelt-drive: " + formatFixed(static_cast<double>(frame.elapsedMs) / 1000.0, 0) + " s";
+        if (scenario_.end.elapsedMs)
+            text += " of " +
+                    formatFixed(static_cast<double>(*scenario_.end.elapsedMs) / 1000.0, 0) +
+                    " s (" +
+                    formatFixed(100.0 * static_cast<double>(frame.elapsedMs) /
+                                    static_cast<double>(*scenario_.end.elapsedMs),
+                                0) +
+                    "%)";
+        text += " driven, at " + formatFixed(frame.positionM, 0) + " m   ";
+        std::cerr << text << std::flush;
+        drawn_ = true;
+    }
+
+    void end(const DriveEnd& /*end*/) override {
+        if (drawn_) std::cerr << "\r" << std::string(72, ' ') << "\r" << std::flush;
+    }
+
+private:
+    const Scenario& scenario_;
+    bool enabled_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point shown_{};
+};
+
+bool openPlugin(PluginLibrary& plugin, const std::string& path) {
+    if (plugin.open(path)) return true;
+    fail(plugin.error());
+    return false;
+}
+
+// velt-drive check FILE...: the findings of each scenario, from the file
+// and from a drive that writes nothing.
+int check(const std::vector<std::string>& files, const std::string& pluginPath, bool strict) {
+    PluginLibrary plugin;
+    if (!openPlugin(plugin, pluginPath)) return kBadInput;
+    int findings = 0;
+    int errors = 0;
+    for (const std::string& file : files) {
+        Scenario scenario;
+        try {
+            scenario = readScenario(file);
+        } catch (const ScenarioError& error) {
+            std::cerr << "velt-drive: " << error.what() << "\n";
+            ++errors;
+            continue;
+        }
+        FindingPrinter printer(file, strict);
+        for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
+        PluginSession session(plugin.api());
+        runDrive(scenario, session, {&printer});
+        findings += printer.count();
+    }
+    std::cerr << "velt-drive check: " << files.size()
+              << (files.size() == 1 ? " scenario, " : " scenarios, ") << findings
+              << (findings == 1 ? " finding" : " findings")
+              << (errors > 0 ? ", " + std::to_string(errors) + " unreadable" : "") << "\n";
+    return errors > 0 || (strict && findings > 0) ? kBadInput : 0;
+}
+
+struct RunOptions {
+    std::string scenarioPath;
+    std::string pluginPath;
+    std::string tracePath;
+    std::string plotPath;
+    bool quiet = false;
+    bool strict = false;
+};
+
+int run(const RunOptions& options) {
+    Scenario scenario;
+    try {
+        scenario = readScenario(options.scenarioPath);
+    } catch (const ScenarioError& error) {
+        return fail(error.what());
+    }
+    FindingPrinter printer(scenario.file, options.strict);
+    for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
+    if (options.strict && printer.count() > 0)
+        return fail("warnings are errors under --strict; nothing written");
+
+    Outputs outputs;
+    outputs.addInput(options.scenarioPath, "the scenario");
+    outputs.addInput(options.pluginPath, "the plug-in library");
+    OutputFile& traceFile = outputs.add("--trace", options.tracePath, scenario.name + ".csv", true);
+    OutputFile& plotFile = outputs.add("--plot", options.plotPath, scenario.name + ".svg", false);
+    std::string error;
+    if (!outputs.validate(error)) return fail(error);
+
+    PluginLibrary plugin;
+    if (!openPlugin(plugin, options.pluginPath)) return kBadInput;
+    if (!outputs.open(error)) return fail(error);
+
+    TraceWriter trace(traceFile.stream());
+    Analysis analysis(scenario);
+    PlotRecorder plot(scenario);
+    Progress progress(scenario);
+    PluginSession session(plugin.api());
+    const DriveEnd end =
+        runDrive(scenario, session, {&trace, &analysis, &plot, &printer, &progress});
+
+    if (trace.failed()) {
+        outputs.abandon();
+        std::cerr << "velt-drive: --trace " << traceFile.path()
+                  << ": cannot write the file (is the disk full?)\n";
+        return kRunFailed;
+    }
+    if (options.strict && printer.count() > 0) {
+        outputs.abandon();
+        return fail("warnings are errors under --strict; nothing written");
+    }
+    const std::string svg = plot.render(analysis.report(), end);
+    if (std::fwrite(svg.data(), 1, svg.size(), plotFile.stream()) != svg.size() ||
+        !outputs.commit(error)) {
+        outputs.abandon();
+        std::cerr << "velt-drive: "
+                  << (error.empty() ? "--plot " + plotFile.path() + ": cannot write the file"
+                                    : error)
+                  << "\n";
+        return kRunFailed;
+    }
+    // Standard output may be carrying the trace: then the words go to stderr.
+    std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
+    if (!options.quiet) words << formatSummary(scenario, end, analysis.report());
+    if (!traceFile.toStandardOutput()) words << "Trace: " << traceFile.path() << "\n";
+    words << "Plot:  " << plotFile.path() << "\n";
+    return 0;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int runCommandLine(int argc, char** argv) {
 #if defined(_WIN32)
     // The same bytes on the terminal as natively: no "\r" added to "\n".
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
-    CLI::App app{"Runs a scripted drive against the velt plug-in, the way a host calls it, and reports where the "
-                 "train stopped and what the cab showed."};
+    CLI::App app{
+        "Runs a scripted drive against the velt plug-in, the way a host calls it, and reports "
+        "where the "
+        "train stopped and what the cab showed."};
     app.name("velt-drive");
     // Scenario paths may start with "/" also on Windows (under Wine).
     app.allow_windows_style_options(false);
-    std::string scenarioPath;
-    std::string pluginPath = defaultPluginPath();
-    std::string tracePath;
-    std::string plotPath;
-    bool quiet = false;
+    RunOptions options;
+    options.pluginPath = defaultPluginPath();
     bool version = false;
-    app.add_option("scenario", scenarioPath, "Scenario file (format: docs/scenario-format.md)");
-    app.add_option("--plugin", pluginPath, "Plug-in library to load")->capture_default_str();
-    app.add_option("--trace", tracePath, "CSV trace of every frame (default build/drive/NAME.csv)");
-    app.add_option("--plot", plotPath, "SVG plot of speed against position (default build/drive/NAME.svg)");
-    app.add_flag("-q,--quiet", quiet, "Print only the output file names, not the summary");
+    app.add_option("scenario", options.scenarioPath,
+                   "Scenario file (format: docs/scenario-format.md)");
+    app.add_option("--plugin", options.pluginPath, "Plug-in library to load")
+        ->capture_default_str();
+    app.add_option(
+        "--trace", options.tracePath,
+        "CSV trace of every frame (default build/drive/NAME.csv; - for standard output)");
+    app.add_option("--plot", options.plotPath,
+                   "SVG plot of speed against position (default build/drive/NAME.svg)");
+    app.add_flag("-q,--quiet", options.quiet, "Print only the output file names, not the summary");
+    app.add_flag("--strict", options.strict,
+                 "Treat warnings about the scenario as errors (exit code 2)");
     app.add_flag("--version", version, "Load the plug-in, print its version and path, and exit");
+
+    CLI::App* checkCommand = app.add_subcommand(
+        "check", "Check scenarios for things velt will not do as written, and run nothing else");
+    std::vector<std::string> checkFiles;
+    bool checkStrict = false;
+    checkCommand->add_option("files", checkFiles, "Scenario files")->required();
+    checkCommand->add_flag("--strict", checkStrict, "Treat warnings as errors (exit code 2)");
+    checkCommand->add_option("--plugin", options.pluginPath,
+                             "Plug-in library to drive the scenarios with");
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help);
     } catch (const CLI::ParseError& error) {
-        const int code = app.exit(error);
-        return code == 0 ? 0 : kBadInput;
+        return fail(std::string(error.what()) + "\n(run 'velt-drive --help' for the options)");
     }
 
-    velt::drive::PluginLibrary plugin;
+    if (checkCommand->parsed())
+        return check(checkFiles, options.pluginPath, checkStrict || options.strict);
     if (version) {
-        if (!plugin.open(pluginPath)) {
-            std::cerr << "velt-drive: " << plugin.error() << "\n";
-            return kBadInput;
-        }
-        std::cout << "velt-drive 1.0: plug-in version " << plugin.version() << " from " << plugin.path() << "\n";
+        PluginLibrary plugin;
+        if (!openPlugin(plugin, options.pluginPath)) return kBadInput;
+        std::cout << "velt-drive 1.0: plug-in version " << plugin.version() << " from "
+                  << plugin.path() << "\n";
         return 0;
     }
-    if (scenarioPath.empty()) {
-        std::cerr << "velt-drive: no scenario file given (see --help)\n";
-        return kBadInput;
-    }
+    if (options.scenarioPath.empty())
+        return fail("no scenario file given\n(run 'velt-drive --help' for the options)");
+    return run(options);
+}
 
-    velt::drive::Scenario scenario;
+}  // namespace
+
+int main(int argc, char** argv) {
     try {
-        scenario = velt::drive::readScenario(scenarioPath);
-    } catch (const velt::drive::ScenarioError& error) {
-        std::cerr << "velt-drive: " << error.what() << "\n";
-        return kBadInput;
+        return runCommandLine(argc, argv);
+    } catch (const std::exception& error) {
+        // Out of memory or a library fault: say so rather than abort silently.
+        std::cerr << "velt-drive: internal error: " << error.what() << "\n";
+        return kRunFailed;
     }
-    if (!plugin.open(pluginPath)) {
-        std::cerr << "velt-drive: " << plugin.error() << "\n";
-        return kBadInput;
-    }
-    if (tracePath.empty()) tracePath = "build/drive/" + scenario.name + ".csv";
-    if (plotPath.empty()) plotPath = "build/drive/" + scenario.name + ".svg";
-
-    const velt::drive::DriveResult drive = velt::drive::runDrive(scenario, plugin.api());
-    const velt::drive::Report report = velt::drive::analyse(scenario, drive);
-
-    std::string error;
-    if (!velt::drive::writeFileAtomically(tracePath, velt::drive::formatTrace(drive), error) ||
-        !velt::drive::writeFileAtomically(plotPath, velt::drive::formatPlot(scenario, drive, report), error)) {
-        std::cerr << "velt-drive: " << error << "\n";
-        return kBadInput;
-    }
-    if (!quiet) std::cout << velt::drive::formatSummary(scenario, drive, report);
-    std::cout << "Trace: " << tracePath << "\nPlot:  " << plotPath << "\n";
-    return 0;
 }

@@ -1,5 +1,7 @@
 #include "tools/velt-drive/plugin_library.h"
 
+#include "tools/velt-drive/library_kind.h"
+
 namespace velt::drive {
 
 namespace {
@@ -30,6 +32,10 @@ bool PluginLibrary::open(const std::string& path) {
     close();
     path_ = path;
     error_.clear();
+    // A library for another platform would fail to load with a message
+    // about headers; say instead which tool loads it.
+    error_ = libraryKindProblem(path);
+    if (!error_.empty()) return false;
     std::string reason;
     handle_ = platform::openLibrary(path, reason);
     if (handle_ == nullptr) {
@@ -60,8 +66,8 @@ bool PluginLibrary::open(const std::string& path) {
     }
     version_ = api_.getPluginVersion();
     if (version_ != kPluginVersion) {
-        error_ = path + ": GetPluginVersion returned " + std::to_string(version_) + ", a host requires " +
-                 std::to_string(kPluginVersion);
+        error_ = path + ": GetPluginVersion returned " + std::to_string(version_) +
+                 ", a host requires " + std::to_string(kPluginVersion);
         close();
         return false;
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "tools/velt-drive/beacons.h"
+
 #include "tools/velt-drive/number_format.h"
 
 namespace velt::drive {
@@ -91,7 +93,8 @@ std::string codeMeaning(int index, int code) {
 bool isLamp(int index) { return index == 10 || index == 11 || index == 12 || index == 45; }
 
 std::string describeSteady(const PanelInfo& info, int value) {
-    if (isLamp(info.index) || info.index == 40) return std::string(info.name) + (value != 0 ? " on" : " off");
+    if (isLamp(info.index) || info.index == 40)
+        return std::string(info.name) + (value != 0 ? " on" : " off");
     std::string text = std::string(info.name) + " " + std::to_string(value);
     const std::string meaning = codeMeaning(info.index, value);
     if (!meaning.empty()) text += " (" + meaning + ")";
@@ -107,25 +110,28 @@ std::string describeBlink(const PanelInfo& info, int a, int b) {
         if (!meaning.empty()) text += " (" + meaning + ")";
         return text;
     }
-    return std::string(info.name) + " " + std::to_string(a) + "/" + std::to_string(b) + " alternating";
+    return std::string(info.name) + " " + std::to_string(a) + "/" + std::to_string(b) +
+           " alternating";
 }
 
 // Follows one panel index and reports it as a person sees it: steady values
 // and blinks, not every flicker.
 class PanelWatch {
 public:
-    PanelWatch(const PanelInfo& info, std::vector<std::pair<std::size_t, std::string>>& out)
-        : info_(info), out_(out), committed_(describeSteady(info, 0)) {}
+    using Out = std::vector<std::pair<FramePoint, std::string>>;
 
-    void frame(std::size_t index, std::int64_t elapsed, int value) {
+    PanelWatch(const PanelInfo& info, Out& out)
+        : info_(info), out_(&out), committed_(describeSteady(info, 0)) {}
+
+    void frame(const FramePoint& at, int value) {
         if (!started_) {
             started_ = true;
-            begin(index, elapsed, value);
+            begin(at, value);
         } else if (value != value_) {
             if (!long_) shorts_.push_back({value_, start_});
-            begin(index, elapsed, value);
+            begin(at, value);
         }
-        if (!long_ && elapsed - startMs_ >= kSteadyMs) {
+        if (!long_ && at.elapsedMs - start_.elapsedMs >= kSteadyMs) {
             flush();
             commit(start_, describeSteady(info_, value_));
             long_ = true;
@@ -141,13 +147,12 @@ public:
 private:
     struct Segment {
         int value;
-        std::size_t start;
+        FramePoint start;
     };
 
-    void begin(std::size_t index, std::int64_t elapsed, int value) {
+    void begin(const FramePoint& at, int value) {
         value_ = value;
-        start_ = index;
-        startMs_ = elapsed;
+        start_ = at;
         long_ = false;
     }
 
@@ -159,7 +164,9 @@ private:
                 const int a = shorts_[i].value;
                 const int b = shorts_[i + 1].value;
                 j = i + 1;
-                while (j + 1 < shorts_.size() && shorts_[j + 1].value == ((j + 1 - i) % 2 == 0 ? a : b)) ++j;
+                while (j + 1 < shorts_.size() &&
+                       shorts_[j + 1].value == ((j + 1 - i) % 2 == 0 ? a : b))
+                    ++j;
                 // The value that follows the run may take its turn too.
                 const bool nextFits = value_ == ((j + 1 - i) % 2 == 0 ? a : b);
                 if (j - i + 1 + (nextFits ? 1 : 0) >= 3) {
@@ -174,21 +181,20 @@ private:
         shorts_.clear();
     }
 
-    void commit(std::size_t frame, const std::string& text) {
+    void commit(const FramePoint& at, const std::string& text) {
         if (text == committed_) return;
         committed_ = text;
-        out_.push_back({frame, text});
+        out_->push_back({at, text});
     }
 
     PanelInfo info_;
-    std::vector<std::pair<std::size_t, std::string>>& out_;
+    Out* out_;
     std::string committed_;
-    std::vector<Segment> shorts_;
+    std::vector<Segment> shorts_;  // a blink in progress; it ends at the next steady value
     bool started_ = false;
     bool long_ = false;
     int value_ = 0;
-    std::size_t start_ = 0;
-    std::int64_t startMs_ = 0;
+    FramePoint start_;
 };
 
 int protectionLevel(const FrameRecord& frame, int emergencyNotch) {
@@ -196,10 +202,6 @@ int protectionLevel(const FrameRecord& frame, int emergencyNotch) {
     const bool overridden = frame.out.brake != frame.driverBrake;
     if (!bell && !overridden) return 0;
     return frame.out.brake >= emergencyNotch ? 2 : 1;
-}
-
-double beaconPosition(const Scenario& scenario, int item) {
-    return scenario.beacons[static_cast<std::size_t>(item)].positionM;
 }
 
 std::string relation(double offset, const std::string& what) {
@@ -214,148 +216,179 @@ std::string pad(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-std::string soundName(int index) {
-    for (const SoundInfo& info : kSounds)
-        if (info.index == index) return info.name;
-    return "sound " + std::to_string(index);
-}
+// Everything the analysis follows from frame to frame.
+class Analysis::State {
+public:
+    struct RankedLine {
+        FramePoint at;
+        int rank;  // what the host reported comes before what the plug-in did with it
+        std::string text;
+    };
 
-Report analyse(const Scenario& scenario, const DriveResult& drive) {
-    Report report;
-    // Lines with a rank: what the host reported comes before what the plug-in did with it.
-    std::vector<std::pair<std::pair<std::size_t, int>, std::string>> lines;
-    auto say = [&](std::size_t frame, int rank, const std::string& text) { lines.push_back({{frame, rank}, text}); };
-
-    for (const HostEvent& event : drive.events) {
-        say(event.frame, 0, event.text);
-        if (event.kind == HostEvent::Kind::Beacon) {
-            report.marks.push_back({Mark::Kind::Beacon, event.frame, event.text, event.item});
-        } else if (event.kind == HostEvent::Kind::Signal) {
-            report.marks.push_back({Mark::Kind::Signal, event.frame, event.text, event.item});
-        } else {
-            report.marks.push_back({Mark::Kind::Driver, event.frame, event.text, event.item});
-        }
+    explicit State(const Scenario& driven) : scenario(driven) {
+        watches.reserve(std::size(kWatchedPanel));
+        for (const PanelInfo& info : kWatchedPanel) watches.emplace_back(info, panelLines);
+        lastSound.fill(kSoundStopped);
     }
 
-    std::vector<std::pair<std::size_t, std::string>> panelLines;
-    std::vector<PanelWatch> watches;
-    for (const PanelInfo& info : kWatchedPanel) watches.emplace_back(info, panelLines);
+    void say(const FramePoint& at, int rank, std::string text) {
+        lines.push_back({at, rank, std::move(text)});
+    }
 
+    const Scenario& scenario;
+    int emergencyNotch = 0;
+    std::vector<RankedLine> lines;
+    PanelWatch::Out panelLines;
+    std::vector<PanelWatch> watches;
+    std::vector<HostEvent> pending;  // reported before the frame that comes next
     std::array<std::int32_t, kSoundIndices.size()> lastSound{};
-    lastSound.fill(kSoundStopped);
     int lastLevel = 0;
     bool lastCut = false;
-    for (std::size_t i = 0; i < drive.frames.size(); ++i) {
-        const FrameRecord& frame = drive.frames[i];
-        for (PanelWatch& watch : watches) {
-            const std::size_t slot = static_cast<std::size_t>(&watch - watches.data());
-            watch.frame(i, frame.elapsedMs, frame.panelAt(kWatchedPanel[slot].index));
-        }
-        for (const SoundInfo& info : kSounds) {
-            const auto slot = static_cast<std::size_t>(soundSlot(info.index));
-            const std::int32_t value = frame.sound[slot];
-            if (value == lastSound[slot]) continue;
-            lastSound[slot] = value;
-            if (info.loop) {
-                if (info.index == 0 && value == 0) report.bellRang = true;
-                if (value == 0) say(i, 1, std::string(info.name) + " on");
-                if (value == -1200) say(i, 1, std::string(info.name) + " on, attenuated");
-                if (value == kSoundStopped) say(i, 1, std::string(info.name) + " off");
-            } else if (value == 1) {
-                say(i, 1, info.name);
-                const bool warning = info.index == 6 || info.index == 7;
-                if (info.index != 15)
-                    report.marks.push_back({warning ? Mark::Kind::Warning : Mark::Kind::Chime, i, info.name, info.index});
-            }
-        }
-        const int level = protectionLevel(frame, drive.emergencyNotch);
-        if (level != lastLevel) {
-            if (level == 2) say(i, 1, "PROTECTION EMERGENCY BRAKE (brake notch " + std::to_string(frame.out.brake) + ")");
-            if (level == 1) say(i, 1, "PROTECTION FULL-SERVICE BRAKE (brake notch " + std::to_string(frame.out.brake) + ")");
-            if (level == 0) say(i, 1, "protection brake released");
-            if (lastLevel == 0) report.brakes.push_back({i, i, false});
-            lastLevel = level;
-        }
-        if (level > 0) {
-            report.brakes.back().last = i;
-            if (level == 2) report.brakes.back().emergency = true;
-            if (level == 2) report.emergencyBrake = true;
-            if (level == 1) report.serviceBrake = true;
-        }
-        const bool cut = frame.driverPower > 0 && frame.out.power == 0;
-        if (cut != lastCut) {
-            say(i, 1, cut ? "power cut (driver's notch " + std::to_string(frame.driverPower) + ")" : "power back");
-            lastCut = cut;
-        }
-        if (i > 0 && frame.speedKmh == 0.0 && drive.frames[i - 1].speedKmh != 0.0) {
-            report.stops.push_back(i);
-            report.marks.push_back({Mark::Kind::Stop, i, "stop", -1});
-            std::string text = "train stopped";
-            // Where that is against the last stop target passed and the stations nearby.
-            std::optional<std::pair<double, std::string>> target;
-            for (const HostEvent& event : drive.events) {
-                if (event.frame > i || event.kind != HostEvent::Kind::Beacon) continue;
-                const BeaconItem& beacon = scenario.beacons[static_cast<std::size_t>(event.item)];
-                if ((beacon.type == 10 && beacon.signal == 0) || beacon.type == 15)
-                    target = {beaconPosition(scenario, event.item) + beacon.optional % 10000,
-                              beacon.type == 10 ? "the CPP target" : "the SPB target"};
-            }
-            if (target)
-                text += ", " + relation(frame.positionM - target->first,
-                                        target->second + " at " + formatFixed(target->first, 1) + " m");
-            for (const Station& station : scenario.stations) {
-                const double offset = frame.positionM - station.positionM;
-                if (offset > -500.0 && offset < 500.0)
-                    text += ", " + relation(offset, "the stopping point of " + station.name);
-            }
-            say(i, 2, text);
-        }
-    }
-    for (PanelWatch& watch : watches) watch.finish();
-    for (const auto& line : panelLines) say(line.first, 1, line.second);
+    double lastSpeed = 0.0;
+    bool jumped = false;
+    std::optional<PatternTarget> stopTarget;  // of the last stop-target beacon passed
+};
 
-    std::stable_sort(lines.begin(), lines.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& line : lines) report.lines.push_back({line.first.first, line.second});
-    std::stable_sort(report.marks.begin(), report.marks.end(),
-                     [](const Mark& a, const Mark& b) { return a.frame < b.frame; });
-    return report;
+Analysis::Analysis(const Scenario& scenario)
+    : scenario_(scenario), state_(std::make_unique<State>(scenario)) {}
+
+Analysis::~Analysis() = default;
+
+void Analysis::begin(int emergencyNotch) { state_->emergencyNotch = emergencyNotch; }
+
+void Analysis::event(const HostEvent& event) {
+    if (event.kind == HostEvent::Kind::Jump) state_->jumped = true;
+    if (event.kind == HostEvent::Kind::Beacon) {
+        const auto target = patternTarget(scenario_.beacons[static_cast<std::size_t>(event.item)]);
+        if (target && target->stop) state_->stopTarget = target;
+    }
+    state_->pending.push_back(event);
 }
 
-std::string formatSummary(const Scenario& scenario, const DriveResult& drive, const Report& report) {
+void Analysis::frame(const FrameRecord& frame) {
+    State& s = *state_;
+    const FramePoint at{frame.number, frame.elapsedMs, frame.positionM, frame.speedKmh};
+    for (HostEvent& event : s.pending) {
+        const Mark::Kind kind = event.kind == HostEvent::Kind::Beacon   ? Mark::Kind::Beacon
+                                : event.kind == HostEvent::Kind::Signal ? Mark::Kind::Signal
+                                                                        : Mark::Kind::Driver;
+        report_.marks.push_back({kind, at, event.text, event.item});
+        s.say(at, 0, std::move(event.text));
+    }
+    s.pending.clear();
+
+    for (std::size_t w = 0; w < s.watches.size(); ++w)
+        s.watches[w].frame(at, frame.panelAt(kWatchedPanel[w].index));
+    for (const SoundInfo& info : kSounds) {
+        const auto slot = static_cast<std::size_t>(soundSlot(info.index));
+        const std::int32_t value = frame.sound[slot];
+        if (value == s.lastSound[slot]) continue;
+        s.lastSound[slot] = value;
+        if (info.loop) {
+            if (info.index == 0 && value == 0) report_.bellRang = true;
+            if (value == 0) s.say(at, 1, std::string(info.name) + " on");
+            if (value == -1200) s.say(at, 1, std::string(info.name) + " on, attenuated");
+            if (value == kSoundStopped) s.say(at, 1, std::string(info.name) + " off");
+        } else if (value == 1) {
+            s.say(at, 1, info.name);
+            const bool warning = info.index == 6 || info.index == 7;
+            if (info.index != 15)
+                report_.marks.push_back(
+                    {warning ? Mark::Kind::Warning : Mark::Kind::Chime, at, info.name, info.index});
+        }
+    }
+    const int level = protectionLevel(frame, s.emergencyNotch);
+    if (level != s.lastLevel) {
+        const std::string notch = " (brake notch " + std::to_string(frame.out.brake) + ")";
+        if (level == 2) s.say(at, 1, "PROTECTION EMERGENCY BRAKE" + notch);
+        if (level == 1) s.say(at, 1, "PROTECTION FULL-SERVICE BRAKE" + notch);
+        if (level == 0) s.say(at, 1, "protection brake released");
+        if (s.lastLevel == 0) report_.brakes.push_back({at, at, false});
+        s.lastLevel = level;
+    }
+    if (level > 0) {
+        report_.brakes.back().last = at;
+        if (level == 2) report_.brakes.back().emergency = true;
+        if (level == 2) report_.emergencyBrake = true;
+        if (level == 1) report_.serviceBrake = true;
+    }
+    const bool cut = frame.driverPower > 0 && frame.out.power == 0;
+    if (cut != s.lastCut) {
+        s.say(at, 1,
+              cut ? "power cut (driver's notch " + std::to_string(frame.driverPower) + ")"
+                  : "power back");
+        s.lastCut = cut;
+    }
+    // A jump puts the train down standing: that is no stop of its own.
+    if (frame.number > 0 && frame.speedKmh == 0.0 && s.lastSpeed != 0.0 && !s.jumped) {
+        report_.stops.push_back(at);
+        report_.marks.push_back({Mark::Kind::Stop, at, "stop", -1});
+        std::string text = "train stopped";
+        // Where that is against the last stop target passed and the stations nearby.
+        if (s.stopTarget)
+            text += ", " + relation(frame.positionM - s.stopTarget->positionM,
+                                    std::string("the ") + s.stopTarget->name + " at " +
+                                        formatFixed(s.stopTarget->positionM, 1) + " m");
+        for (const Station& station : scenario_.stations) {
+            const double offset = frame.positionM - station.positionM;
+            if (offset > -500.0 && offset < 500.0)
+                text += ", " + relation(offset, "the stopping point of " + station.name);
+        }
+        s.say(at, 2, text);
+    }
+    s.jumped = false;
+    s.lastSpeed = frame.speedKmh;
+}
+
+void Analysis::end(const DriveEnd& /*end*/) {
+    State& s = *state_;
+    for (PanelWatch& watch : s.watches) watch.finish();
+    for (auto& line : s.panelLines) s.say(line.first, 1, std::move(line.second));
+    s.panelLines.clear();
+    std::stable_sort(
+        s.lines.begin(), s.lines.end(), [](const State::RankedLine& a, const State::RankedLine& b) {
+            return a.at.frame != b.at.frame ? a.at.frame < b.at.frame : a.rank < b.rank;
+        });
+    for (State::RankedLine& line : s.lines)
+        report_.lines.push_back({line.at, std::move(line.text)});
+    s.lines.clear();
+    std::stable_sort(report_.marks.begin(), report_.marks.end(),
+                     [](const Mark& a, const Mark& b) { return a.at.frame < b.at.frame; });
+}
+
+std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report) {
     std::string out;
     const VehicleParams& v = scenario.vehicle;
-    out += "velt-drive: " + scenario.name + " (" + std::to_string(v.powerNotches) + " power notches, " +
-           std::to_string(v.brakeNotches) + " brake notches, emergency notch " + std::to_string(drive.emergencyNotch) +
-           ")\n";
+    out += "velt-drive: " + scenario.name + " (" + std::to_string(v.powerNotches) +
+           " power notches, " + std::to_string(v.brakeNotches) +
+           " brake notches, emergency notch " + std::to_string(v.brakeNotches + 1) + ")\n";
     out += "      time   position      speed  event\n";
     for (const ReportLine& line : report.lines) {
-        const FrameRecord& frame = drive.frames[line.frame];
-        out += pad(formatFixed(static_cast<double>(frame.elapsedMs) / 1000.0, 3), 8) + " s " +
-               pad(formatFixed(frame.positionM, 1), 8) + " m " + pad(formatFixed(frame.speedKmh, 1), 5) +
+        const FramePoint& at = line.at;
+        out += pad(formatFixed(static_cast<double>(at.elapsedMs) / 1000.0, 3), 8) + " s " +
+               pad(formatFixed(at.positionM, 1), 8) + " m " + pad(formatFixed(at.speedKmh, 1), 5) +
                " km/h  " + line.text + "\n";
     }
-    const FrameRecord& last = drive.frames.back();
+    const FrameRecord& last = end.last;
     out += "Ended at " + formatFixed(static_cast<double>(last.elapsedMs) / 1000.0, 3) + " s, " +
-           formatFixed(last.positionM, 1) + " m, " + formatFixed(last.speedKmh, 1) + " km/h: " + drive.endReason +
-           ".\n";
+           formatFixed(last.positionM, 1) + " m, " + formatFixed(last.speedKmh, 1) +
+           " km/h: " + end.reason + ".\n";
     if (report.stops.empty()) {
         out += "The train did not stop.\n";
     } else {
-        for (std::size_t stop : report.stops) {
-            const FrameRecord& frame = drive.frames[stop];
-            out += "Stopped at " + formatFixed(frame.positionM, 1) + " m after " +
-                   formatFixed(static_cast<double>(frame.elapsedMs) / 1000.0, 3) + " s.\n";
-        }
+        for (const FramePoint& stop : report.stops)
+            out += "Stopped at " + formatFixed(stop.positionM, 1) + " m after " +
+                   formatFixed(static_cast<double>(stop.elapsedMs) / 1000.0, 3) + " s.\n";
     }
     out += std::string("Protection brake: ") +
            (report.emergencyBrake ? "emergency" : (report.serviceBrake ? "full service" : "none")) +
            (report.emergencyBrake && report.serviceBrake ? " and full service" : "") + "; bell " +
            (report.bellRang ? "rang" : "did not ring") + ".\n";
-    if (drive.actionsDone < scenario.driver.size()) {
-        const DriverAction& waiting = scenario.driver[drive.actionsDone];
-        out += "Driver actions not reached: " + std::to_string(scenario.driver.size() - drive.actionsDone) +
-               ", from line " + std::to_string(waiting.pos.line) + ": " + waiting.text + "\n";
+    if (end.actionsDone < scenario.driver.size()) {
+        const DriverAction& waiting = scenario.driver[end.actionsDone];
+        out += "Driver actions not reached: " +
+               std::to_string(scenario.driver.size() - end.actionsDone) + ", from line " +
+               std::to_string(waiting.pos.line) + ": " + waiting.text + "\n";
     }
     return out;
 }

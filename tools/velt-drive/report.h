@@ -1,8 +1,9 @@
 // What a drive meant for the cab: interventions, warnings, chimes, display
-// changes and stops, taken from the recorded frames the way a host would
-// act on them (a sound entry only when its value changes).
+// changes and stops, taken from the frames as they come, the way a host
+// would act on them (a sound entry only when its value changes).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,22 +12,30 @@
 
 namespace velt::drive {
 
-struct ReportLine {
+// Where and when something happened: the frame and the train's state in it.
+struct FramePoint {
     std::size_t frame = 0;
+    std::int64_t elapsedMs = 0;
+    double positionM = 0.0;
+    double speedKmh = 0.0;
+};
+
+struct ReportLine {
+    FramePoint at;
     std::string text;
 };
 
-// A stretch of frames [first, last] in which the protection braked.
+// A stretch of frames in which the protection braked.
 struct BrakeSpan {
-    std::size_t first = 0;
-    std::size_t last = 0;
+    FramePoint first;
+    FramePoint last;
     bool emergency = false;  // at some frame of the span
 };
 
 struct Mark {
     enum class Kind { Warning, Chime, Stop, Beacon, Signal, Driver };
     Kind kind = Kind::Chime;
-    std::size_t frame = 0;
+    FramePoint at;
     std::string label;
     int item = -1;  // beacon or signal index for Beacon and Signal marks
 };
@@ -34,19 +43,36 @@ struct Mark {
 struct Report {
     std::vector<ReportLine> lines;  // in time order
     std::vector<BrakeSpan> brakes;
-    std::vector<Mark> marks;
-    std::vector<std::size_t> stops;  // frames in which the train came to a stand
+    std::vector<Mark> marks;        // in time order
+    std::vector<FramePoint> stops;  // where the train came to a stand
     bool bellRang = false;
     bool emergencyBrake = false;
     bool serviceBrake = false;
 };
 
-// Name of a sound index as the cab uses it.
-std::string soundName(int index);
+// Builds the report from the drive as it runs; it keeps only what the
+// report says, never the frames.
+class Analysis : public DriveConsumer {
+public:
+    explicit Analysis(const Scenario& scenario);
+    ~Analysis() override;
 
-Report analyse(const Scenario& scenario, const DriveResult& drive);
+    void begin(int emergencyNotch) override;
+    void event(const HostEvent& event) override;
+    void frame(const FrameRecord& frame) override;
+    void end(const DriveEnd& end) override;
+
+    // Complete once the drive has ended.
+    const Report& report() const { return report_; }
+
+private:
+    class State;
+    const Scenario& scenario_;
+    Report report_;
+    std::unique_ptr<State> state_;
+};
 
 // The terminal summary: one line per event, then where the train stopped.
-std::string formatSummary(const Scenario& scenario, const DriveResult& drive, const Report& report);
+std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report);
 
 }  // namespace velt::drive

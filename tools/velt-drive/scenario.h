@@ -1,6 +1,6 @@
 // A scripted drive: the vehicle, where and when it starts, what lies along
-// the track, what the driver does and when the drive ends. FORMAT.md
-// describes the text form that readScenario takes in.
+// the track, what the driver does and when the drive ends.
+// docs/scenario-format.md describes the text form that readScenario takes in.
 #pragma once
 
 #include <cstdint>
@@ -39,9 +39,9 @@ struct VehicleParams {
     double accelerationKmhS = 2.5;  // at the highest power notch
     double serviceBrakeKmhS = 3.5;  // at the highest service notch
     double emergencyBrakeKmhS = 4.5;
-    double resistanceKmhS = 0.05;   // at standstill
-    double dragPerKmh2 = 0.00003;   // further resistance per (km/h)^2
-    double maxSpeedKmh = 130.0;     // traction gives nothing above this
+    double resistanceKmhS = 0.05;  // at standstill
+    double dragPerKmh2 = 0.00003;  // further resistance per (km/h)^2
+    double maxSpeedKmh = 130.0;    // traction gives nothing above this
 };
 
 struct StartState {
@@ -77,14 +77,17 @@ struct Trigger {
 struct Release {
     enum class Kind { None, Speed, Position, Stopped, Duration };
     Kind kind = Kind::None;
-    double value = 0.0;  // km/h for Speed, metres for Position
+    double value = 0.0;   // km/h for Speed, metres for Position
     std::int64_t ms = 0;  // for Duration
 };
 
 struct DriverAction {
-    enum class Kind { Power, Brake, Reverser, Key, DoorsOpen, DoorsClose, Horn };
+    enum class Kind { Power, Brake, Reverser, Key, DoorsOpen, DoorsClose, Horn, Hold, Jump };
     Kind kind = Kind::Power;
-    int value = 0;  // notch, reverser position or key number
+    int value = 0;             // notch, reverser position or key number
+    double speedKmh = 0.0;     // Hold: the speed to keep
+    double positionM = 0.0;    // Jump: where the train is put
+    std::int32_t clockMs = 0;  // Jump: the time of day from then on
     Trigger trigger;
     Release release;
     SourcePos pos;
@@ -121,17 +124,26 @@ struct EndCondition {
     bool whenStopped = false;
 };
 
+// Something in a scenario that velt-drive runs, but not as its author
+// probably meant; `text` says what is wrong and what happens instead.
+struct Finding {
+    SourcePos pos;
+    std::string text;
+};
+
 struct Scenario {
     std::string file;
     std::string name;  // the file name without directories and extension
     VehicleParams vehicle;
     StartState start;
-    int frameMs = 0;  // 0: 60 frames a second, 16 or 17 ms each
+    int frameMs = 0;                  // 0: 60 frames a second, 16 or 17 ms each
     std::vector<BeaconItem> beacons;  // in file order
     std::vector<SignalItem> signals;
     std::vector<Station> stations;
     std::vector<DriverAction> driver;
     EndCondition end;
+    SourcePos endTimePos, endPositionPos;  // the 'end at' lines that set them
+    std::vector<Finding> findings;         // what the parser alone noticed, e.g. a repeated line
 };
 
 // Drives without an end condition stop when the train stands still after
@@ -139,14 +151,11 @@ struct Scenario {
 inline constexpr std::int64_t kDefaultTimeLimitMs = 2 * 3600 * 1000;
 
 // Reads a scenario from text; `file` is only used in messages and for the
-// name. Throws ScenarioError.
+// name. Throws ScenarioError, also for text that is not plain text.
 Scenario parseScenario(const std::string& text, const std::string& file);
 
 // Reads the file and parses it. Throws ScenarioError (line 0 when the file
 // cannot be read).
 Scenario readScenario(const std::string& file);
-
-// Short name of a beacon type ("CPP", "route"), or "" for a type without one.
-std::string beaconTypeName(std::int32_t type);
 
 }  // namespace velt::drive

@@ -1,73 +1,76 @@
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include "tools/velt-drive/trace.h"
+
+#include <charconv>
+#include <cstring>
 
 #include "tools/velt-drive/number_format.h"
-#include "tools/velt-drive/outputs.h"
 
 namespace velt::drive {
 
-std::string formatTrace(const DriveResult& drive) {
-    std::string out =
-        "time_ms,elapsed_s,position_m,speed_kmh,driver_power,driver_brake,driver_reverser,doors_closed,"
+namespace {
+
+constexpr std::size_t kBufferBytes = 1 << 16;
+// More than one line can take: 12 fields and 33 indices of at most 32 characters.
+constexpr std::size_t kLineBytes = 46 * (kMaxFixedChars + 1);
+
+char* appendInt(char* out, std::int64_t value) { return std::to_chars(out, out + 24, value).ptr; }
+
+}  // namespace
+
+TraceWriter::TraceWriter(std::FILE* out) : out_(out), buffer_(kBufferBytes) {}
+
+TraceWriter::~TraceWriter() { flush(); }
+
+void TraceWriter::begin(int /*emergencyNotch*/) {
+    std::string header =
+        "time_ms,elapsed_s,position_m,speed_kmh,driver_power,driver_brake,driver_reverser,doors_"
+        "closed,"
         "brake,power,reverser,constant_speed";
-    for (int index : kPanelIndices) out += ",panel" + std::to_string(index);
-    for (int index : kSoundIndices) out += ",sound" + std::to_string(index);
-    out += '\n';
-    for (const FrameRecord& frame : drive.frames) {
-        out += std::to_string(frame.timeMs);
-        out += ',' + formatFixed(static_cast<double>(frame.elapsedMs) / 1000.0, 3);
-        out += ',' + formatFixed(frame.positionM, 3);
-        out += ',' + formatFixed(frame.speedKmh, 3);
-        out += ',' + std::to_string(frame.driverPower);
-        out += ',' + std::to_string(frame.driverBrake);
-        out += ',' + std::to_string(frame.driverReverser);
-        out += frame.doorsClosed ? ",1" : ",0";
-        out += ',' + std::to_string(frame.out.brake);
-        out += ',' + std::to_string(frame.out.power);
-        out += ',' + std::to_string(frame.out.reverser);
-        out += ',' + std::to_string(frame.out.constantSpeed);
-        for (std::int32_t value : frame.panel) out += ',' + std::to_string(value);
-        for (std::int32_t value : frame.sound) out += ',' + std::to_string(value);
-        out += '\n';
-    }
-    return out;
+    for (int index : kPanelIndices) header += ",panel" + std::to_string(index);
+    for (int index : kSoundIndices) header += ",sound" + std::to_string(index);
+    header += '\n';
+    std::memcpy(buffer_.data() + used_, header.data(), header.size());
+    used_ += header.size();
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error) {
-    namespace fs = std::filesystem;
-    std::error_code code;
-    const fs::path target(path);
-    if (target.has_parent_path()) fs::create_directories(target.parent_path(), code);
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = path + ": cannot create the file";
-            return false;
-        }
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out) {
-            error = path + ": cannot write the file";
-            std::remove(temporary.c_str());
-            return false;
-        }
+void TraceWriter::frame(const FrameRecord& frame) {
+    if (buffer_.size() - used_ < kLineBytes) flush();
+    char* p = buffer_.data() + used_;
+    p = appendInt(p, frame.timeMs);
+    *p++ = ',';
+    p = appendFixed(p, static_cast<double>(frame.elapsedMs) / 1000.0, 3);
+    *p++ = ',';
+    p = appendFixed(p, frame.positionM, 3);
+    *p++ = ',';
+    p = appendFixed(p, frame.speedKmh, 3);
+    const std::int64_t fields[] = {frame.driverPower,  frame.driverBrake,      frame.driverReverser,
+                                   frame.doorsClosed,  frame.out.brake,        frame.out.power,
+                                   frame.out.reverser, frame.out.constantSpeed};
+    for (const std::int64_t value : fields) {
+        *p++ = ',';
+        p = appendInt(p, value);
     }
-    fs::rename(temporary, target, code);
-    if (code) {
-        // Some runtimes will not rename over an existing file.
-        std::error_code ignored;
-        fs::remove(target, ignored);
-        code.clear();
-        fs::rename(temporary, target, code);
+    for (const std::int32_t value : frame.panel) {
+        *p++ = ',';
+        p = appendInt(p, value);
     }
-    if (code) {
-        error = path + ": cannot move the finished file into place: " + code.message();
-        std::remove(temporary.c_str());
-        return false;
+    for (const std::int32_t value : frame.sound) {
+        *p++ = ',';
+        p = appendInt(p, value);
     }
-    return true;
+    *p++ = '\n';
+    used_ = static_cast<std::size_t>(p - buffer_.data());
+}
+
+void TraceWriter::end(const DriveEnd& /*end*/) {
+    flush();
+    if (std::fflush(out_) != 0) failed_ = true;
+}
+
+void TraceWriter::flush() {
+    if (used_ == 0) return;
+    if (std::fwrite(buffer_.data(), 1, used_, out_) != used_) failed_ = true;
+    used_ = 0;
 }
 
 }  // namespace velt::drive

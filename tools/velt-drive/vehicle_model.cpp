@@ -2,13 +2,15 @@
 
 namespace velt::drive {
 
-VehicleModel::VehicleModel(const VehicleParams& params, double positionM, double speedKmh, int reverser)
+VehicleModel::VehicleModel(const VehicleParams& params, double positionM, double speedKmh,
+                           int reverser)
     : params_(params), positionM_(positionM), speedKmh_(reverser < 0 ? -speedKmh : speedKmh) {}
 
 double VehicleModel::brakeRate(int notch) const {
     if (notch <= 0) return 0.0;
     if (notch > params_.brakeNotches) return params_.emergencyBrakeKmhS;
-    return params_.serviceBrakeKmhS * static_cast<double>(notch) / static_cast<double>(params_.brakeNotches);
+    return params_.serviceBrakeKmhS * static_cast<double>(notch) /
+           static_cast<double>(params_.brakeNotches);
 }
 
 void VehicleModel::step(const HandleCommand& handles, int intervalMs) {
@@ -22,15 +24,18 @@ void VehicleModel::step(const HandleCommand& handles, int intervalMs) {
     if (notch > params_.powerNotches) notch = params_.powerNotches;
     double traction = 0.0;
     if (pull != 0 && notch > 0 && speed < params_.maxSpeedKmh)
-        traction = params_.accelerationKmhS * static_cast<double>(notch) / static_cast<double>(params_.powerNotches);
-    const double retarding = brakeRate(handles.brake) + params_.resistanceKmhS + params_.dragPerKmh2 * speed * speed;
+        traction = params_.accelerationKmhS * static_cast<double>(notch) /
+                   static_cast<double>(params_.powerNotches);
+    const double retarding =
+        brakeRate(handles.brake) + params_.resistanceKmhS + params_.dragPerKmh2 * speed * speed;
 
     double next = speed;
     if (heading != 0) {
         const double along = pull == heading ? traction : -traction;
         next = speed + (along - retarding) * seconds;
         if (next < 0.0) next = 0.0;
-        if (along > 0.0 && next > params_.maxSpeedKmh) next = speed > params_.maxSpeedKmh ? speed : params_.maxSpeedKmh;
+        if (along > 0.0 && next > params_.maxSpeedKmh)
+            next = speed > params_.maxSpeedKmh ? speed : params_.maxSpeedKmh;
     }
     // km/h times ms over 3600 is metres.
     const double metres = (speed + next) / 2.0 * static_cast<double>(intervalMs) / 3600.0;
@@ -39,7 +44,8 @@ void VehicleModel::step(const HandleCommand& handles, int intervalMs) {
 }
 
 float VehicleModel::current(const HandleCommand& handles) const {
-    if (handles.power > 0 && handles.reverser != 0) return 100.0f * static_cast<float>(handles.power);
+    if (handles.power > 0 && handles.reverser != 0)
+        return 100.0f * static_cast<float>(handles.power);
     if (handles.brake > 0 && speedKmh_ != 0.0) return -100.0f * static_cast<float>(handles.brake);
     return 0.0f;
 }
