@@ -274,7 +274,8 @@ def mutants_of_tree(tree, text, rel):
         if not isinstance(node, dict):
             return
         kind = node.get("kind")
-        if kind in SKIPPED_SUBTREES or node.get("isImplicit"):
+        # Attributes (a loop's unroll count, say) are hints to the compiler.
+        if kind in SKIPPED_SUBTREES or node.get("isImplicit") or str(kind).endswith("Attr"):
             return
         if kind in ("BinaryOperator", "CompoundAssignOperator"):
             op = node.get("opcode")

@@ -35,7 +35,14 @@ void step(int& x, int y) {
     }
 }
 }  // namespace
-int use(int& x) { step(x, pick(x, 2)); return kTable[1] + label()[0]; }
+int use(int& x) {
+    step(x, pick(x, 2));
+#pragma GCC unroll 4
+    for (int i = 0; i < 3; ++i) {
+        x += i;
+    }
+    return kTable[1] + label()[0];
+}
 """
 
 
@@ -50,8 +57,8 @@ class Generation(unittest.TestCase):
     def test_changes_exactly_the_code_that_runs(self):
         mutants = mutants_of(SNIPPET)
         lines = {m.line for m in mutants}
-        # Include, comment, static_assert, string literal and defensive default.
-        self.assertFalse(lines & {1, 2, 3, 6, 10}, sorted(lines))
+        # Include, comment, static_assert, string literal, defensive default, pragma.
+        self.assertFalse(lines & {1, 2, 3, 6, 10, 24}, sorted(lines))
         on_step = {m.apply(SNIPPET).splitlines()[14].strip() for m in mutants if m.line == 15}
         self.assertEqual(
             on_step,
