@@ -447,7 +447,10 @@ def mirror_sources():
         dst = MIRROR / rel
         if not dst.exists() or dst.read_bytes() != src.read_bytes():
             dst.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copy2(src, dst)
+            # A fresh time stamp, whatever the source's: an older file put
+            # back in the tree must still be newer than the objects built
+            # from the file it replaces.
+            shutil.copyfile(src, dst)
     for path in sorted(MIRROR.rglob("*"), reverse=True):
         rel = path.relative_to(MIRROR).as_posix()
         if path.is_file() and rel not in wanted:
