@@ -695,6 +695,13 @@ def main():
     files = scope_files(args.files)
     configure_and_build()
     units, link = read_build()
+    # A file no unit-test translation unit sees would only give mutants
+    # that survive because they are never compiled.
+    seen = {u.source for u in units}.union(*(u.headers for u in units))
+    unseen = [f for f in files if f not in seen]
+    if unseen and args.files:
+        fail(f"{unseen[0]}: not compiled into the unit tests", "choose a file of velt_core or one it includes")
+    files = [f for f in files if f in seen]
     progress(f"generating mutants of {len(files)} files")
     mutants = generate(files, ast_flags(units))
     if args.list:
