@@ -2,6 +2,7 @@
 """Tests of scripts/mutate.py: which mutants it makes, where, and whether
 their keys stay put when unrelated code moves."""
 
+import argparse
 import importlib.util
 import sys
 import tempfile
@@ -137,6 +138,65 @@ class Entries(unittest.TestCase):
         self.assertEqual(entries[0].reason, "y is always 0")
         self.assertEqual(len(errors), 1)
         self.assertIn("list.txt:4: error:", errors[0])
+
+
+class Building(unittest.TestCase):
+    def test_each_mutant_is_built_in_the_workers_copy_which_is_then_restored(self):
+        saved = (mutate.WORK, mutate.MIRROR, mutate.BUILD)
+        with tempfile.TemporaryDirectory() as tmp:
+            mutate.WORK, mutate.MIRROR, mutate.BUILD = Path(tmp), Path(tmp) / "src", Path(tmp) / "build"
+            try:
+                source = mutate.MIRROR / "core" / "a.cpp"
+                source.parent.mkdir(parents=True)
+                (mutate.BUILD / "tests").mkdir(parents=True)
+                text = "int f(int x) { return x - 1; }\n"
+                source.write_text(text)
+                # A compiler that copies its source unless it reads BROKEN, and
+                # a linker whose test binary fails when the source says x + 1.
+                compiler = ["sh", "-c", '! grep -q BROKEN "$0" && cp "$0" "$2"', str(source), "-o", "x"]
+                obj = mutate.BUILD / "CMakeFiles" / "velt_core.dir" / "a.o"
+                unit = mutate.Unit("core/a.cpp", compiler, obj, Path(tmp), set())
+                linker = ["sh", "-c", 'printf "#!/bin/sh\\n! grep -q \\"x + 1\\" %s\\n" "$0" > "$2" && chmod +x "$2"',
+                          "../libvelt_core.a", "-o", "velt_unit_tests"]
+                worker = mutate.Worker(0, [unit], linker, 10)
+                at = text.index("- 1")
+                cases = [("+", "killed"), ("-", "survived"), ("BROKEN", "not compiling")]
+                for repl, expected in cases:
+                    with self.subTest(repl=repl):
+                        m = mutate.Mutant("core/a.cpp", at, at + 1, "-", repl, "operator")
+                        self.assertEqual(worker.test(m)[0], expected)
+                        self.assertEqual((worker.src / "core" / "a.cpp").read_text(), text)
+                self.assertEqual(source.read_text(), text)
+            finally:
+                mutate.WORK, mutate.MIRROR, mutate.BUILD = saved
+
+
+class Report(unittest.TestCase):
+    def test_fails_on_unlisted_survivors_stale_entries_and_listed_mutants_now_killed(self):
+        m = mutate.Mutant("core/a.cpp", 0, 1, "<", "<=", "operator", 3, 7, "core/a.cpp: `a < b;` #1 `<` -> `<=`")
+        listed = {"equivalent": mutate.Entry("eq.txt:4", "core/a.cpp", m.key, "never read", "equivalent"),
+                  "awaiting": mutate.Entry("aw.txt:2", "core/a.cpp", m.key, "test X", "awaiting a test")}
+        stale = mutate.Entry("eq.txt:9", "core/a.cpp", "core/a.cpp: `gone;` #1 remove `gone;`", "old", "equivalent")
+        cases = [  # status, list entry, stale entries, shown as, fails, finding
+            ("killed", None, [], "killed", False, None),
+            ("survived", None, [], "survived", True, "core/a.cpp:3:7: error: mutant survived"),
+            ("survived", "equivalent", [], "equivalent", False, None),
+            ("survived", "awaiting", [], "awaiting a test", False, None),
+            ("killed", "awaiting", [], "killed", True, "aw.txt:2: error: listed as awaiting a test, but"),
+            ("timeout", "equivalent", [], "timeout", True, "eq.txt:4: error: listed as equivalent, but"),
+            ("killed", None, [stale], "killed", True, "eq.txt:9: error: stale entry"),
+        ]
+        args = argparse.Namespace(files=[], sample=None, seed="0", equivalents=Path("/x/eq.txt"))
+        for status, entry, stale_entries, shown, fails, finding in cases:
+            with self.subTest(status=status, entry=entry, stale=bool(stale_entries)):
+                listed_now = {m.key: listed[entry]} if entry else {}
+                run = mutate.Run(args, ["core/a.cpp"], [m], [m], {m.key: (status, "", 1.0)}, listed_now,
+                                 stale_entries, 1.0, 2.0, False)
+                report = mutate.compose_report(run)
+                self.assertEqual(report["failed"], fails)
+                self.assertIn(f"\n{shown:<15} core/a.cpp:3:7", report["full"])
+                if finding:
+                    self.assertIn(finding, report["summary"])
 
 
 if __name__ == "__main__":
