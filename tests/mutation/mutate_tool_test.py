@@ -4,8 +4,11 @@ their keys stay put when unrelated code moves."""
 
 import argparse
 import importlib.util
+import os
+import subprocess
 import sys
 import tempfile
+import time
 import unittest
 from pathlib import Path
 
@@ -169,6 +172,31 @@ class Building(unittest.TestCase):
                 self.assertEqual(source.read_text(), text)
             finally:
                 mutate.WORK, mutate.MIRROR, mutate.BUILD = saved
+
+    def test_the_mirror_follows_the_tree_even_to_an_older_file(self):
+        saved = (mutate.ROOT, mutate.MIRROR)
+        with tempfile.TemporaryDirectory() as tmp:
+            mutate.ROOT, mutate.MIRROR = Path(tmp) / "tree", Path(tmp) / "tree" / "build" / "src"
+            try:
+                tree = mutate.ROOT
+                (tree / "core").mkdir(parents=True)
+                for name in ("a.cpp", "b.cpp"):
+                    (tree / "core" / name).write_text(f"// {name}\n")
+                subprocess.run(["git", "init", "-q", str(tree)], check=True)
+                subprocess.run(["git", "-C", str(tree), "add", "core"], check=True)
+                mutate.mirror_sources()
+                built = time.time()
+                (tree / "core" / "a.cpp").write_text("// older, put back\n")
+                os.utime(tree / "core" / "a.cpp", (built - 3600, built - 3600))
+                (tree / "core" / "b.cpp").unlink()
+                mutate.mirror_sources()
+                copy = mutate.MIRROR / "core" / "a.cpp"
+                self.assertEqual(copy.read_text(), "// older, put back\n")
+                self.assertGreaterEqual(copy.stat().st_mtime, built - 1)
+                self.assertFalse((mutate.MIRROR / "core" / "b.cpp").exists())
+                self.assertFalse((mutate.MIRROR / "build").exists())
+            finally:
+                mutate.ROOT, mutate.MIRROR = saved
 
 
 class Report(unittest.TestCase):
