@@ -2,8 +2,9 @@
 # Installs what the build and the tests need and that a fresh Debian machine
 # may lack: the MinGW cross-compilers for velt.dll (i686) and velt64.dll
 # (x86-64), Wine with its 32-bit and 64-bit loaders to run them, gcovr for
-# coverage, and CLI11 for the tools' command lines. Does nothing when all are
-# present.
+# coverage, CLI11 for the tools' command lines, clang 19 and its LLVM tools
+# for the MC/DC report, and Python 3 for the mutation tool. Does nothing when
+# all are present.
 set -euo pipefail
 
 need=()
@@ -19,6 +20,10 @@ dpkg -s libbenchmark-dev >/dev/null 2>&1 || need+=(libbenchmark-dev)
 dpkg -s libcli11-dev >/dev/null 2>&1 || need+=(libcli11-dev)
 command -v clang++ >/dev/null 2>&1 || need+=(clang)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
+command -v clang++-19 >/dev/null 2>&1 || need+=(clang-19)
+dpkg -s libclang-rt-19-dev >/dev/null 2>&1 || need+=(libclang-rt-19-dev)
+command -v llvm-cov-19 >/dev/null 2>&1 || need+=(llvm-19)
+command -v python3 >/dev/null 2>&1 || need+=(python3)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
