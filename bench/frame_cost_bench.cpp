@@ -104,12 +104,9 @@ void registerAll() {
             ->UseManualTime();
     }
     benchmark::RegisterBenchmark("SetBeaconData/cpp", timeBeacon, BeaconData{10, 0, 0.0F, 9999});
-    benchmark::RegisterBenchmark("SetBeaconData/ccp", timeBeacon,
-                                 BeaconData{12, 0, 0.0F, 59999});
-    benchmark::RegisterBenchmark("SetBeaconData/spb", timeBeacon,
-                                 BeaconData{15, 0, 0.0F, 19999});
-    benchmark::RegisterBenchmark("SetBeaconData/section", timeBeacon,
-                                 BeaconData{20, 0, 0.0F, 1});
+    benchmark::RegisterBenchmark("SetBeaconData/ccp", timeBeacon, BeaconData{12, 0, 0.0F, 59999});
+    benchmark::RegisterBenchmark("SetBeaconData/spb", timeBeacon, BeaconData{15, 0, 0.0F, 19999});
+    benchmark::RegisterBenchmark("SetBeaconData/section", timeBeacon, BeaconData{20, 0, 0.0F, 1});
     benchmark::RegisterBenchmark("SetSignal/aspects_0_to_8", timeSignal);
     benchmark::RegisterBenchmark("KeyDown/confirm", timeKey, 0);
     benchmark::RegisterBenchmark("KeyDown/selector_up", timeKey, 5);
@@ -181,9 +178,9 @@ int printSummary(const SummaryReporter& r) {
         }
     }
     std::printf("\n%-34s %10s\n", "event", "ns/call");
-    for (const char* name : {"SetBeaconData/cpp", "SetBeaconData/ccp", "SetBeaconData/spb",
-                             "SetBeaconData/section", "SetSignal/aspects_0_to_8",
-                             "KeyDown/confirm", "KeyDown/selector_up", "KeyDown/lamp"}) {
+    for (const char* name :
+         {"SetBeaconData/cpp", "SetBeaconData/ccp", "SetBeaconData/spb", "SetBeaconData/section",
+          "SetSignal/aspects_0_to_8", "KeyDown/confirm", "KeyDown/selector_up", "KeyDown/lamp"}) {
         if (r.has(name)) {
             std::printf("%-34s %10.2f\n", name, r.ns(name));
         }

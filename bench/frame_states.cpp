@@ -83,48 +83,49 @@ void armPatterns(std::int32_t cppMetres, std::int32_t ccpMetres, std::int32_t sp
 }
 
 bool allPatternsArmed(const CVelt& v) {
-    return v.veltDefined == 1 && v.cppActive == 1 && v.cppPhase == 0 && v.ccpActive == 1 &&
-           v.spbActive == 1 && v.clfState == 1 && v.cppDistance > 0.0F &&
-           v.ccpDistance > 0.0F && v.spbDistance > 0.0F;
+    return v.veltDefined == 1 && v.cppActive == 1 && v.cppPhase == CppPhase::kDistance &&
+           v.ccpActive == 1 && v.spbActive == 1 && v.clfState == ClfState::kArmed &&
+           v.cppDistance > 0.0F && v.ccpDistance > 0.0F && v.spbDistance > 0.0F;
 }
 
 // Null while the plug-in is in the state, otherwise what is wrong.
 const char* checkState(FrameState state, const CVelt& v) {
     switch (state) {
         case FrameState::kLegacyIdle:
-            if (v.veltDefined != 0 || v.ats1State != 0 || v.ats1Pending != 0 ||
-                v.brakeDemand != 0 || v.moving != 1 || v.ats1LampNormal != 1) {
+            if (v.veltDefined != 0 || v.ats1State != LegacyState::kNormal ||
+                v.ats1Pending != LegacyState::kNormal || v.brakeDemand != Demand::kNone ||
+                v.moving != 1 || v.ats1LampNormal != 1) {
                 return "legacy_idle: not in the normal legacy state while running";
             }
             return nullptr;
         case FrameState::kLegacyAlarmPending:
-            if (v.veltDefined != 0 || v.ats1State != 2 || v.ats1Pending != 3 ||
-                v.brakeDemand != demand::kEmergency || v.ats1LampAlarm != 1 ||
-                v.bellVolume != snd::kLoopFull) {
+            if (v.veltDefined != 0 || v.ats1State != LegacyState::kSilencedAlarm ||
+                v.ats1Pending != LegacyState::kCheck || v.brakeDemand != Demand::kEmergency ||
+                v.ats1LampAlarm != 1 || v.bellVolume != snd::kLoopFull) {
                 return "legacy_alarm_pending: not braking in alarm with a check request waiting";
             }
             return nullptr;
         case FrameState::kVeltArmed:
             if (!allPatternsArmed(v) || v.patternWarn != 0 || v.spbWarn != 0 ||
-                v.brakeDemand != 0) {
+                v.brakeDemand != Demand::kNone) {
                 return "velt_armed: a pattern is disarmed, warning or braking";
             }
             return nullptr;
         case FrameState::kVeltWarning:
             if (!allPatternsArmed(v) || v.patternWarn != 1 || v.spbWarn != 1 ||
-                v.brakeDemand != 0) {
+                v.brakeDemand != Demand::kNone) {
                 return "velt_warning: not warning, or braking already";
             }
             return nullptr;
         case FrameState::kVeltBraking:
-            if (!allPatternsArmed(v) || v.cppDemand != demand::kEmergency ||
-                v.brakeDemand != demand::kEmergency || v.bellVolume != snd::kLoopFull) {
+            if (!allPatternsArmed(v) || v.cppDemand != Demand::kEmergency ||
+                v.brakeDemand != Demand::kEmergency || v.bellVolume != snd::kLoopFull) {
                 return "velt_braking: the CPP curve is not braking";
             }
             return nullptr;
         case FrameState::kStandstill:
-            if (v.veltDefined != 1 || v.moving != 0 || v.brakeDemand != 0 || v.cppActive != 1 ||
-                v.ccpActive != 1) {
+            if (v.veltDefined != 1 || v.moving != 0 || v.brakeDemand != Demand::kNone ||
+                v.cppActive != 1 || v.ccpActive != 1) {
                 return "standstill: moving, braking or disarmed";
             }
             return nullptr;

@@ -40,7 +40,7 @@ bool isSoundCommand(std::int32_t v) {
            v == snd::kContinue;
 }
 
-bool isDemand(std::int32_t d) { return d >= demand::kNone && d <= demand::kEmergency; }
+bool isDemand(Demand d) { return d >= Demand::kNone && d <= Demand::kEmergency; }
 
 [[noreturn]] void fail(std::size_t frameNo, const char* format, ...) {
     std::fprintf(stderr, "velt-fuzz: invariant violated in frame %zu: ", frameNo);
@@ -52,11 +52,11 @@ bool isDemand(std::int32_t d) { return d >= demand::kNone && d <= demand::kEmerg
     std::abort();
 }
 
-#define VELT_EXPECT(cond, ...)        \
-    do {                              \
-        if (!(cond)) {                \
+#define VELT_EXPECT(cond, ...)          \
+    do {                                \
+        if (!(cond)) {                  \
             fail(frameNo, __VA_ARGS__); \
-        }                             \
+        }                               \
     } while (false)
 
 // What the host has reported, kept apart from the plug-in's own cache so
@@ -81,17 +81,17 @@ struct HostArrays {
     std::vector<std::int32_t> sound = std::vector<std::int32_t>(kSoundSize, kSentinel);
 };
 
-void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v,
-                  const VehicleCache& c, const HandleCommand& h) {
-    VELT_EXPECT(isDemand(v.brakeDemand), "brakeDemand %d", v.brakeDemand);
-    for (const std::int32_t d : {v.sigDemand, v.cppDemand, v.ccpDemand, v.clfDemand, v.spbDemand}) {
-        VELT_EXPECT(isDemand(d), "a check's demand is %d", d);
+void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v, const VehicleCache& c,
+                  const HandleCommand& h) {
+    VELT_EXPECT(isDemand(v.brakeDemand), "brakeDemand %d", number(v.brakeDemand));
+    for (const Demand d : {v.sigDemand, v.cppDemand, v.ccpDemand, v.clfDemand, v.spbDemand}) {
+        VELT_EXPECT(isDemand(d), "a check's demand is %d", number(d));
     }
-    const std::int32_t brake = v.brakeDemand == demand::kEmergency ? host.emergencyNotch()
-                               : v.brakeDemand == demand::kService ? host.maxServiceNotch()
+    const std::int32_t brake = v.brakeDemand == Demand::kEmergency ? host.emergencyNotch()
+                               : v.brakeDemand == Demand::kService ? host.maxServiceNotch()
                                                                    : host.brake;
     VELT_EXPECT(h.brake == brake, "brake %d, expected %d (demand %d)", h.brake, brake,
-                v.brakeDemand);
+                number(v.brakeDemand));
     VELT_EXPECT(v.overspeedCut == 0 || v.overspeedCut == 1, "overspeedCut %d", v.overspeedCut);
     const std::int32_t power = v.overspeedCut != 0 ? 0 : host.power;
     VELT_EXPECT(h.power == power, "power %d, expected %d (demand %d, cut %d)", h.power, power,
@@ -103,8 +103,7 @@ void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v,
     VELT_EXPECT(h.constantSpeed == (h.brake > 0 ? 2 : 0), "constant speed %d with brake %d",
                 h.constantSpeed, h.brake);
     VELT_EXPECT(c.handles.brake == h.brake && c.handles.power == h.power &&
-                    c.handles.reverser == h.reverser &&
-                    c.handles.constantSpeed == h.constantSpeed,
+                    c.handles.reverser == h.reverser && c.handles.constantSpeed == h.constantSpeed,
                 "cached handles differ from the returned ones");
 }
 
@@ -149,44 +148,46 @@ void checkSound(std::size_t frameNo, const HostView& host, const CVelt& v,
     VELT_EXPECT(sound[30] == (host.reverser == -1 ? snd::kLoopFull : snd::kStop), "sound[30] %d",
                 sound[30]);
     // A brake the driver cannot hear about is a silent brake.
-    if (v.brakeDemand > demand::kNone) {
-        VELT_EXPECT(sound[0] == snd::kLoopFull, "brake demand %d without the bell", v.brakeDemand);
+    if (v.brakeDemand > Demand::kNone) {
+        VELT_EXPECT(sound[0] == snd::kLoopFull, "brake demand %d without the bell",
+                    number(v.brakeDemand));
     }
 }
 
 // Rules that keep the train protected whatever else the session did.
 void checkSupervision(std::size_t frameNo, const CVelt& v, const VehicleState& s,
                       bool legacyFrame) {
-    VELT_EXPECT(!std::isnan(v.cppDistance) && !std::isnan(v.ccpDistance) &&
-                    !std::isnan(v.spbDistance),
-                "a pattern distance is NaN (cpp %g, ccp %g, spb %g)",
-                static_cast<double>(v.cppDistance), static_cast<double>(v.ccpDistance),
-                static_cast<double>(v.spbDistance));
+    VELT_EXPECT(
+        !std::isnan(v.cppDistance) && !std::isnan(v.ccpDistance) && !std::isnan(v.spbDistance),
+        "a pattern distance is NaN (cpp %g, ccp %g, spb %g)", static_cast<double>(v.cppDistance),
+        static_cast<double>(v.ccpDistance), static_cast<double>(v.spbDistance));
     const float speed = s.speed;
     const float absSpeed = std::fabs(speed);
     if (!legacyFrame) {
         const std::int32_t i = v.signalIndex;
         const bool stopAspect = i < 1 || i > 8 || i == 6;
         if (stopAspect && absSpeed > 0.0F) {
-            VELT_EXPECT(v.brakeDemand == demand::kEmergency,
+            VELT_EXPECT(v.brakeDemand == Demand::kEmergency,
                         "moving at %g km/h under stop aspect %d with demand %d",
-                        static_cast<double>(speed), i, v.brakeDemand);
+                        static_cast<double>(speed), i, number(v.brakeDemand));
         }
         return;
     }
-    VELT_EXPECT(v.ats1State >= 0 && v.ats1State <= 3, "ats1State %d", v.ats1State);
-    if ((v.ats1State == 1 || v.ats1State == 2) && speed > 15.0F) {
-        VELT_EXPECT(v.brakeDemand == demand::kEmergency, "legacy alarm at %g km/h with demand %d",
-                    static_cast<double>(speed), v.brakeDemand);
+    VELT_EXPECT(v.ats1State >= LegacyState::kNormal && v.ats1State <= LegacyState::kCheck,
+                "ats1State %d", number(v.ats1State));
+    if ((v.ats1State == LegacyState::kAlarm || v.ats1State == LegacyState::kSilencedAlarm) &&
+        speed > 15.0F) {
+        VELT_EXPECT(v.brakeDemand == Demand::kEmergency, "legacy alarm at %g km/h with demand %d",
+                    static_cast<double>(speed), number(v.brakeDemand));
     }
-    if (v.ats1State == 3) {
-        const std::int32_t expected = speed > 45.0F ? demand::kService : demand::kNone;
+    if (v.ats1State == LegacyState::kCheck) {
+        const Demand expected = speed > 45.0F ? Demand::kService : Demand::kNone;
         VELT_EXPECT(v.brakeDemand == expected, "legacy check at %g km/h with demand %d",
-                    static_cast<double>(speed), v.brakeDemand);
+                    static_cast<double>(speed), number(v.brakeDemand));
     }
-    if (v.ats1State == 0 && v.lineType != 1) {
-        VELT_EXPECT(v.brakeDemand == demand::kNone, "legacy normal state with demand %d",
-                    v.brakeDemand);
+    if (v.ats1State == LegacyState::kNormal && v.lineType != 1) {
+        VELT_EXPECT(v.brakeDemand == Demand::kNone, "legacy normal state with demand %d",
+                    number(v.brakeDemand));
     }
 }
 
@@ -286,7 +287,7 @@ private:
         const CVelt& v = host::protection;
         const VehicleCache& c = host::vehicleCache;
         const bool legacyFrame = v.veltDefined != 1;
-        if (v.brakeDemand > demand::kNone) {
+        if (v.brakeDemand > Demand::kNone) {
             host_.power = 0;  // as the host would see it: the handle was taken over
         }
         const std::size_t frameNo = frames_;

@@ -90,7 +90,7 @@ TEST_F(CabOutputs, DemandBeforeAnyVehicleSpecGivesBrakeZero) {
     const HandleCommand h = frame(1000, 20.0F);
     EXPECT_EQ(h.brake, 0);
     EXPECT_EQ(h.constantSpeed, 0);
-    EXPECT_EQ(core().brakeDemand, 2);
+    EXPECT_EQ(core().brakeDemand, Demand::kEmergency);
 }
 
 TEST_F(CabOutputs, IdleAndEmergencyIndicatorsReadTheDriversHandles) {

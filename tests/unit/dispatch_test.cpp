@@ -40,7 +40,7 @@ TEST_F(Dispatch, CppBeaconPassesOptionalFirstAndSignalSecond) {
     EXPECT_EQ(core().cppActive, 1);
     EXPECT_EQ(core().cppSignal, 2);
     EXPECT_EQ(core().cppDistance, 500.0F);
-    EXPECT_EQ(core().cppPhase, 1);
+    EXPECT_EQ(core().cppPhase, CppPhase::kStopRequested);
 }
 
 TEST_F(Dispatch, SignalIsReadForTheCppBeaconOnly) {

@@ -634,7 +634,7 @@ TEST_F(Display, ShowsLegacyState2LikeState1) {
     frame(kBase + 100, 30.0F);
     signal(1);
     frame(kBase + 3100, 0.0F);
-    ASSERT_EQ(core().ats1State, 2);
+    ASSERT_EQ(core().ats1State, LegacyState::kSilencedAlarm);
     EXPECT_EQ(aux(), 2);
     frame(kBase + 3200, 20.0F);
     EXPECT_EQ(aux(), 3);

@@ -45,7 +45,7 @@ TEST_F(Bell, RingsWhileBrakingAndChimesOnceOnRelease) {
     signal(0);  // stop aspect: emergency while moving
     frame(1000, 10.0F);
     EXPECT_EQ(sound[0], 0);
-    EXPECT_EQ(core().bellLatch, 2);
+    EXPECT_EQ(core().bellLatch, Demand::kEmergency);
     frame(1100, 10.0F);
     EXPECT_EQ(sound[0], 0);
     EXPECT_EQ(sound[1], 2);
@@ -61,10 +61,10 @@ TEST_F(Bell, ChangeOfDemandKeepsRingingWithoutReleaseChime) {
     enterVelt(0);
     signal(1);  // 29 km/h check: service brake above it
     frame(1000, 40.0F);
-    EXPECT_EQ(core().bellLatch, 1);
+    EXPECT_EQ(core().bellLatch, Demand::kService);
     signal(0);  // now a stop aspect: emergency
     frame(1100, 40.0F);
-    EXPECT_EQ(core().bellLatch, 2);
+    EXPECT_EQ(core().bellLatch, Demand::kEmergency);
     EXPECT_EQ(sound[0], 0);
     EXPECT_NE(sound[1], 1);
 }

@@ -12,10 +12,13 @@ TEST_F(BeaconDecoding, CppOptionalPacksDistanceAndStopPhase) {
     struct Case {
         std::int32_t optional;
         float metres;
-        std::int32_t phase;
+        CppPhase phase;
     };
-    for (const Case c : {Case{10000, 0.0F, 0}, Case{10001, 1.0F, 1}, Case{20500, 500.0F, 1},
-                         Case{9999, 9999.0F, 0}, Case{-20500, -500.0F, 0}}) {
+    constexpr CppPhase kDistance = CppPhase::kDistance;
+    constexpr CppPhase kStopRequested = CppPhase::kStopRequested;
+    for (const Case c : {Case{10000, 0.0F, kDistance}, Case{10001, 1.0F, kStopRequested},
+                         Case{20500, 500.0F, kStopRequested}, Case{9999, 9999.0F, kDistance},
+                         Case{-20500, -500.0F, kDistance}}) {
         beacon(kCpp, c.optional, 0);
         EXPECT_EQ(core().cppDistance, c.metres) << c.optional;
         EXPECT_EQ(core().cppPhase, c.phase) << c.optional;
@@ -87,9 +90,9 @@ TEST_F(BeaconDecoding, KindBlinkBeaconArmsOrCancels) {
 TEST_F(BeaconDecoding, LinkDoorBeaconOverwritesASequenceInProgress) {
     beacon(kLinkDoor, 1);
     doorOpen();
-    EXPECT_EQ(core().linkDoorState, 2);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kDoorsOpened);
     beacon(kLinkDoor, 0);
-    EXPECT_EQ(core().linkDoorState, 0);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kIdle);
 }
 
 using StationStopBeacon = PluginTest;
@@ -158,16 +161,16 @@ TEST_F(SignalReport, AspectSixIsStoredAsFiveAndDoesNotChimeAgain) {
 }
 
 TEST_F(SignalReport, SectionEdgeCancelsAPendingLegacyRequestOnlyWhenItChanges) {
-    core().ats1Pending = 3;
+    core().ats1Pending = LegacyState::kCheck;
     beacon(kSection, 0);
-    EXPECT_EQ(core().ats1Pending, 3);
+    EXPECT_EQ(core().ats1Pending, LegacyState::kCheck);
     beacon(kSection, 1);
-    EXPECT_EQ(core().ats1Pending, 0);
-    core().ats1Pending = 2;
+    EXPECT_EQ(core().ats1Pending, LegacyState::kNormal);
+    core().ats1Pending = LegacyState::kSilencedAlarm;
     beacon(kSection, 5);
-    EXPECT_EQ(core().ats1Pending, 2);
+    EXPECT_EQ(core().ats1Pending, LegacyState::kSilencedAlarm);
     beacon(kSection, -1);
-    EXPECT_EQ(core().ats1Pending, 0);
+    EXPECT_EQ(core().ats1Pending, LegacyState::kNormal);
 }
 
 }  // namespace

@@ -61,12 +61,12 @@ TEST_F(CppPattern, CcpDemandWithdrawsTheCppWarningOfTheSameFrame) {
     beacon(kCpp, 50, 0);
     frame(1100, 25.0F);
     EXPECT_EQ(core().patternWarn, 1);
-    EXPECT_EQ(core().cppDemand, 0);
+    EXPECT_EQ(core().cppDemand, Demand::kNone);
 
     // A 0 km/h restriction 20 m ahead: its curve (31 m) is already reached.
     beacon(kCcp, 20);
     frame(1200, 25.0F);
-    EXPECT_EQ(core().ccpDemand, 1);
+    EXPECT_EQ(core().ccpDemand, Demand::kService);
     EXPECT_EQ(core().patternWarn, 0);
     EXPECT_EQ(last.brake, 8);
 }
@@ -79,7 +79,7 @@ TEST_P(Cpp49Aspect, Category2BrakesTo49UnderEveryCautionAspect) {
     frame(1000, 78.0F);
     beacon(kCpp, 100, 2);  // 49 curve at 78 km/h: 189 m
     frame(1100, 78.0F);
-    EXPECT_EQ(core().cppDemand, 1);
+    EXPECT_EQ(core().cppDemand, Demand::kService);
 }
 
 INSTANTIATE_TEST_SUITE_P(Aspects3To5, Cpp49Aspect, ::testing::Values(3, 4, 5));
@@ -97,8 +97,8 @@ TEST_P(CppIdleCase, PatternThatFitsNoAspectNeitherBrakesNorCountsDown) {
     frame(1000, 78.0F);
     beacon(kCpp, 20100, GetParam().beaconSignal);  // phase 1, 100 m
     frame(1100, 78.0F);
-    EXPECT_EQ(core().cppDemand, 0);
-    EXPECT_EQ(core().cppPhase, 0);
+    EXPECT_EQ(core().cppDemand, Demand::kNone);
+    EXPECT_EQ(core().cppPhase, CppPhase::kDistance);
     EXPECT_EQ(core().cppDistance, 100.0F);
 }
 
@@ -121,18 +121,18 @@ protected:
 
 TEST_F(CcpPastTarget, OnCategory0TheEmergencyHoldsUntilStandstill) {
     overrun(0);
-    EXPECT_EQ(core().ccpDemand, 2);
+    EXPECT_EQ(core().ccpDemand, Demand::kEmergency);
     frame(now + 100, 12.0F);  // below 14 km/h, still moving
-    EXPECT_EQ(core().ccpDemand, 2);
+    EXPECT_EQ(core().ccpDemand, Demand::kEmergency);
     frame(now + 100, 0.0F);
-    EXPECT_EQ(core().ccpDemand, 0);
+    EXPECT_EQ(core().ccpDemand, Demand::kNone);
 }
 
 TEST_F(CcpPastTarget, OnOtherCategoriesTheBrakeEndsBelowTheLimit) {
     overrun(1);
-    EXPECT_EQ(core().ccpDemand, 1);
+    EXPECT_EQ(core().ccpDemand, Demand::kService);
     frame(now + 100, 12.0F);
-    EXPECT_EQ(core().ccpDemand, 0);
+    EXPECT_EQ(core().ccpDemand, Demand::kNone);
 }
 
 class SpbWarning : public PluginTest {

@@ -123,10 +123,10 @@ TEST_F(CppStopPattern, StopPhaseBeginsBelowFiveAndLimitsToNinePointFive) {
     frame(1000, 20.0F);
     beacon(kCpp, 10400, 0);  // 400 m with the stop phase requested
     frame(1100, 5.0F);
-    EXPECT_EQ(core().cppPhase, 1);  // 5 km/h runs the distance pattern
+    EXPECT_EQ(core().cppPhase, CppPhase::kStopRequested);  // 5 km/h runs the distance pattern
     const float before = core().cppDistance;
     frame(1200, below(5.0F));
-    EXPECT_EQ(core().cppPhase, 2);
+    EXPECT_EQ(core().cppPhase, CppPhase::kStopPhase);
     EXPECT_EQ(sound[5], 1);                 // phase change chime on line category 2
     EXPECT_EQ(core().cppDistance, before);  // not counted down in that frame
     EXPECT_EQ(frame(1300, 9.5F).brake, 0);
@@ -141,7 +141,7 @@ TEST_F(CppStopPattern, StopPhaseChimesOnlyOnLineCategoryTwo) {
     frame(1000, 3.0F);
     beacon(kCpp, 10400, 0);
     frame(1100, 3.0F);
-    EXPECT_EQ(core().cppPhase, 2);
+    EXPECT_EQ(core().cppPhase, CppPhase::kStopPhase);
     EXPECT_NE(sound[5], 1);
 }
 
@@ -151,7 +151,7 @@ TEST_F(CppStopPattern, IdleCaseDropsTheDemandAndARequestedStopPhase) {
     frame(1000, 3.0F);
     beacon(kCpp, 10400, 0);  // stop pattern, but the aspect is no stop aspect
     frame(1100, 3.0F);
-    EXPECT_EQ(core().cppPhase, 0);
+    EXPECT_EQ(core().cppPhase, CppPhase::kDistance);
     EXPECT_EQ(core().cppDistance, 400.0F);
     EXPECT_EQ(core().cppActive, 1);
 }
@@ -410,7 +410,7 @@ TEST_F(ClfLimit, OutOfRangeValuesSwitchItOff) {
     beacon(kClf, 3);
     EXPECT_EQ(core().clfSpeed, 15);
     beacon(kClf, 2);
-    EXPECT_EQ(core().clfState, 0);
+    EXPECT_EQ(core().clfState, ClfState::kOff);
     beacon(kClf, 31);
     EXPECT_EQ(core().clfSpeed, 155);
 }
@@ -431,7 +431,7 @@ TEST_P(SignalSpeedCheck, BrakesStrictlyAboveTheCheckSpeed) {
     signal(c.aspect);
     if (c.checkKmh < 0.0F) {
         EXPECT_EQ(frame(1000, 300.0F).brake == 0 || core().overspeedCut == 1, true);
-        EXPECT_EQ(core().sigDemand, 0);
+        EXPECT_EQ(core().sigDemand, Demand::kNone);
         return;
     }
     if (c.checkKmh == 0.0F) {
@@ -576,11 +576,11 @@ TEST_F(VeltTimers, LinkedDoorStateThreeEndsAfterItsStamp) {
     beacon(kLinkDoor, 1);
     doorOpen();   // state 2 until 5500
     doorClose();  // state 3, stamp 6000
-    EXPECT_EQ(core().linkDoorState, 3);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kDoorsClosed);
     frame(6000, 0.0F);
-    EXPECT_EQ(core().linkDoorState, 3);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kDoorsClosed);
     frame(6001, 0.0F);
-    EXPECT_EQ(core().linkDoorState, 0);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kIdle);
 }
 
 TEST_F(VeltTimers, TimersWaitOutsideASection) {
@@ -589,10 +589,10 @@ TEST_F(VeltTimers, TimersWaitOutsideASection) {
     doorOpen();
     doorClose();
     frame(9000, 0.0F);
-    EXPECT_EQ(core().linkDoorState, 3);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kDoorsClosed);
     beacon(kSection, 1);
     frame(9100, 0.0F);
-    EXPECT_EQ(core().linkDoorState, 0);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kIdle);
 }
 
 // --------------------------------------------------------- hostile frames
