@@ -23,6 +23,22 @@ void countDown(float& distance, float frameDistance) {
 
 bool aheadOfTarget(float distance) { return distance > 0.0F; }
 
+// One frame of a CPP or CCP curve ahead of its target. The pattern warns
+// once the curve comes within five seconds of the distance (if it may warn
+// at this speed); once the curve reaches the distance the pattern brakes,
+// and its warning is withdrawn in that same frame. Returns whether the curve
+// reached the distance.
+bool curveReaches(CVelt& v, float curve, float distance, double warnMargin, bool mayWarn) {
+    if (mayWarn && warnsWithin(curve, warnMargin, distance)) {
+        v.patternWarn = 1;
+    }
+    if (curve >= distance) {
+        v.patternWarn = 0;
+        return true;
+    }
+    return false;
+}
+
 // The approach chime sounds in the frame a pattern's warning turns on.
 void chimeIfWarningBegan(CVelt& v, std::int32_t warnBefore) {
     if (v.patternWarn != warnBefore && v.patternWarn == 1) {
@@ -114,12 +130,9 @@ void CVelt::superviseCppStop(const FrameValues& f) {
     const std::int32_t warnBefore = patternWarn;
     if (aheadOfTarget(cppDistance)) {
         const float stopCurve = brakingCurve(f.absSpeed, kStopCurveK);
-        if (f.absSpeed > kCppWarnMinimumKmh && warnsWithin(stopCurve, f.warnMargin, cppDistance)) {
-            patternWarn = 1;
-        }
-        if (stopCurve >= cppDistance) {
+        if (curveReaches(*this, stopCurve, cppDistance, f.warnMargin,
+                         f.absSpeed > kCppWarnMinimumKmh)) {
             cppDemand = Demand::kEmergency;
-            patternWarn = 0;
         } else if (f.absSpeed == 0.0F) {
             cppDemand = Demand::kNone;
         }
@@ -138,12 +151,8 @@ void CVelt::superviseCpp49(const FrameValues& f) {
     if (aheadOfTarget(cppDistance)) {
         const float curve49 = brakingCurve(f.absSpeed, k49CurveK);
         const float curve42 = brakingCurve(f.absSpeed, k42CurveK);
-        if (f.absSpeed > kCpp49Kmh && warnsWithin(curve49, f.warnMargin, cppDistance)) {
-            patternWarn = 1;
-        }
-        if (curve49 >= cppDistance) {
+        if (curveReaches(*this, curve49, cppDistance, f.warnMargin, f.absSpeed > kCpp49Kmh)) {
             cppDemand = Demand::kService;
-            patternWarn = 0;
         } else if (cppDistance > curve42) {
             cppDemand = Demand::kNone;
         }
@@ -172,13 +181,9 @@ void CVelt::superviseCcp(const FrameValues& f) {
     if (aheadOfTarget(ccpDistance)) {
         const float upperCurve = brakingCurve(f.absSpeed, squared(demandAboveKmh));
         const float lowerCurve = brakingCurve(f.absSpeed, squared(ccpSpeed - kCcpReleaseMarginKmh));
-        if (above(f.absSpeed, demandAboveKmh) &&
-            warnsWithin(upperCurve, f.warnMargin, ccpDistance)) {
-            patternWarn = 1;
-        }
-        if (upperCurve >= ccpDistance) {
+        if (curveReaches(*this, upperCurve, ccpDistance, f.warnMargin,
+                         above(f.absSpeed, demandAboveKmh))) {
             ccpDemand = level;
-            patternWarn = 0;
         } else if (ccpDistance > lowerCurve && lineType != 0) {
             ccpDemand = Demand::kNone;
         }
