@@ -9,6 +9,7 @@
 
 #include "core/wrap.h"
 #include "entry_point_script.h"
+#include "test_host.h"
 
 namespace velt::fuzz {
 
@@ -16,19 +17,15 @@ namespace {
 
 std::uint64_t calls = 0;
 
-// Value the host fills its arrays with, so entries the plug-in must not
-// touch stand out.
-constexpr std::int32_t kSentinel = 0x5A5A5A5A;
+using namespace velt::test;
 
-constexpr int kPanelIndices[] = {10, 11, 12, 13, 20, 21, 22, 23, 30,
-                                 31, 32, 35, 40, 45, 46, 50, 255};
-constexpr int kSoundIndices[] = {0, 1, 2, 5, 6, 7, 10, 11, 15, 20, 21, 22, 23, 25, 26, 30};
-constexpr int kLoopSoundIndices[] = {0, 20, 30};  // loops read directly: on or off
+// Loops read directly: on or off.
+constexpr std::size_t kLoopSoundIndices[] = {kSoundBell, kSoundBuzzer, kSoundReverser};
 
-template <std::size_t N>
-bool listed(const int (&indices)[N], int index) {
-    for (const int i : indices) {
-        if (i == index) {
+template <class Indices>
+bool listed(const Indices& indices, int index) {
+    for (const std::size_t i : indices) {
+        if (static_cast<int>(i) == index) {
             return true;
         }
     }
@@ -110,46 +107,54 @@ void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v, con
 void checkPanel(std::size_t frameNo, const HostView& host, const VehicleState& s,
                 const std::int32_t* panel, bool legacyFrame) {
     for (int i = 0; i < kPanelSize; ++i) {
-        if (!listed(kPanelIndices, i)) {
+        if (!listed(kPanelWritten, i)) {
             VELT_EXPECT(panel[i] == kSentinel, "panel[%d] written (%d)", i, panel[i]);
         }
     }
-    VELT_EXPECT(panel[255] == 255, "panel[255] %d", panel[255]);
-    VELT_EXPECT(panel[13] == ((panel[11] != 0 || panel[12] != 0) ? 1 : 0), "panel[13] %d",
-                panel[13]);
-    VELT_EXPECT(panel[30] == (s.current < 0.0F ? 1 : 0), "panel[30] %d", panel[30]);
-    VELT_EXPECT(panel[31] == ((host.brake == 0 && host.power == 0) ? 1 : 0), "panel[31] %d",
-                panel[31]);
-    VELT_EXPECT(panel[32] == (host.brake == host.emergencyNotch() ? 1 : 0), "panel[32] %d",
-                panel[32]);
+    VELT_EXPECT(panel[kPanelAlways255] == 255, "panel[255] %d", panel[kPanelAlways255]);
+    VELT_EXPECT(panel[kPanelLampCheckOrAlarm] ==
+                    ((panel[kPanelLampCheck] != 0 || panel[kPanelLampAlarm] != 0) ? 1 : 0),
+                "panel[13] %d", panel[kPanelLampCheckOrAlarm]);
+    VELT_EXPECT(panel[kPanelNegativeCurrent] == (s.current < 0.0F ? 1 : 0), "panel[30] %d",
+                panel[kPanelNegativeCurrent]);
+    VELT_EXPECT(panel[kPanelHandlesAtRest] == ((host.brake == 0 && host.power == 0) ? 1 : 0),
+                "panel[31] %d", panel[kPanelHandlesAtRest]);
+    VELT_EXPECT(panel[kPanelDriverEmergency] == (host.brake == host.emergencyNotch() ? 1 : 0),
+                "panel[32] %d", panel[kPanelDriverEmergency]);
     if (legacyFrame) {
-        const bool oneLamp = (panel[10] == 1 && panel[11] == 0 && panel[12] == 0) ||
-                             (panel[10] == 0 && panel[11] == 1 && panel[12] == 0) ||
-                             (panel[10] == 0 && panel[11] == 0 && panel[12] == 1);
-        VELT_EXPECT(oneLamp, "legacy lamps %d %d %d", panel[10], panel[11], panel[12]);
+        const bool oneLamp = (panel[kPanelLampNormal] == 1 && panel[kPanelLampCheck] == 0 &&
+                              panel[kPanelLampAlarm] == 0) ||
+                             (panel[kPanelLampNormal] == 0 && panel[kPanelLampCheck] == 1 &&
+                              panel[kPanelLampAlarm] == 0) ||
+                             (panel[kPanelLampNormal] == 0 && panel[kPanelLampCheck] == 0 &&
+                              panel[kPanelLampAlarm] == 1);
+        VELT_EXPECT(oneLamp, "legacy lamps %d %d %d", panel[kPanelLampNormal],
+                    panel[kPanelLampCheck], panel[kPanelLampAlarm]);
     }
 }
 
 void checkSound(std::size_t frameNo, const HostView& host, const CVelt& v,
                 const std::int32_t* sound) {
     for (int i = 0; i < kSoundSize; ++i) {
-        if (listed(kSoundIndices, i)) {
+        if (listed(kSoundWritten, i)) {
             VELT_EXPECT(isSoundCommand(sound[i]), "sound[%d] %d is no sound command", i, sound[i]);
         } else {
             VELT_EXPECT(sound[i] == kSentinel, "sound[%d] written (%d)", i, sound[i]);
         }
     }
-    for (const int i : kLoopSoundIndices) {
-        VELT_EXPECT(sound[i] == snd::kLoopFull || sound[i] == snd::kStop, "loop sound[%d] %d", i,
+    for (const std::size_t i : kLoopSoundIndices) {
+        VELT_EXPECT(sound[i] == snd::kLoopFull || sound[i] == snd::kStop, "loop sound[%zu] %d", i,
                     sound[i]);
     }
-    VELT_EXPECT(sound[2] == snd::kLoopFull || sound[2] == snd::kLoopQuiet || sound[2] == snd::kStop,
-                "reminder loop %d", sound[2]);
-    VELT_EXPECT(sound[30] == (host.reverser == -1 ? snd::kLoopFull : snd::kStop), "sound[30] %d",
-                sound[30]);
+    VELT_EXPECT(sound[kSoundStationStop] == snd::kLoopFull ||
+                    sound[kSoundStationStop] == snd::kLoopQuiet ||
+                    sound[kSoundStationStop] == snd::kStop,
+                "reminder loop %d", sound[kSoundStationStop]);
+    VELT_EXPECT(sound[kSoundReverser] == (host.reverser == -1 ? snd::kLoopFull : snd::kStop),
+                "sound[30] %d", sound[kSoundReverser]);
     // A brake the driver cannot hear about is a silent brake.
     if (v.brakeDemand > Demand::kNone) {
-        VELT_EXPECT(sound[0] == snd::kLoopFull, "brake demand %d without the bell",
+        VELT_EXPECT(sound[kSoundBell] == snd::kLoopFull, "brake demand %d without the bell",
                     number(v.brakeDemand));
     }
 }
@@ -316,9 +321,7 @@ private:
 }  // namespace
 
 void runSession(const std::uint8_t* data, std::size_t size, const FrameObserver& observer) {
-    host::vehicleCache = {};
-    host::protection = {};
-    host::attach();
+    loadFresh();
     Session(data, size, observer).run();
 }
 

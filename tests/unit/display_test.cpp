@@ -21,10 +21,10 @@ struct Shown {
 
 class Display : public PluginTest {
 protected:
-    std::int32_t mode() const { return panel[20]; }
-    std::int32_t limit() const { return panel[21]; }
-    std::int32_t target() const { return panel[22]; }
-    std::int32_t aux() const { return panel[23]; }
+    std::int32_t mode() const { return panel[kPanelMode]; }
+    std::int32_t limit() const { return panel[kPanelLimit]; }
+    std::int32_t target() const { return panel[kPanelTarget]; }
+    std::int32_t aux() const { return panel[kPanelAux]; }
     Shown shown() const { return {limit(), target()}; }
 
     // A standing train at the base time: the first frame measures its
@@ -33,7 +33,6 @@ protected:
 
     // A freshly loaded plug-in, for cases that run one after another in a
     // single test.
-    void reload() { SetUp(); }
 
     static void clf(std::int32_t code) { beacon(kClf, code); }
     static void ccp(std::int32_t speedKmh, std::int32_t metres) {
@@ -557,7 +556,7 @@ TEST_F(Display, ShowsASelectorPositionBelowTheCycleByTheSameRule) {
     beacon(kRoute, -7);
     beacon(kSection, 1);
     standAtBase();
-    ASSERT_EQ(panel[35], -7);
+    ASSERT_EQ(panel[kPanelSelector], -7);
     EXPECT_EQ(aux(), 7);
 }
 

@@ -61,7 +61,7 @@ TEST_F(BeaconDecoding, RouteCodeGivesLineCategorySelectorAndFlag) {
     };
     for (const Case c : {Case{205, 2, 7, 0}, Case{999, 9, 0, 0}, Case{1000, 0, 1, 1},
                          Case{1203, 2, 6, 1}, Case{-250, -2, -7, 0}, Case{INT_MIN, -6, -2, 0}}) {
-        SetUp();
+        reload();
         beacon(kRoute, c.code);
         EXPECT_EQ(core().lineType, c.lineType) << c.code;
         EXPECT_EQ(core().routeSelect, c.selector) << c.code;
@@ -99,14 +99,14 @@ using StationStopBeacon = PluginTest;
 
 TEST_F(StationStopBeacon, StartsTheReminderOnLineCategoriesOneAndTwo) {
     for (const std::int32_t lineType : {1, 2}) {
-        SetUp();
+        reload();
         beacon(kRoute, lineType * 100);
         frame(1000, 30.0F);
         beacon(kSpp, 1);
         frame(1100, 30.0F);
-        EXPECT_EQ(sound[2], 0) << lineType;  // full-volume loop
-        EXPECT_NE(sound[22], 1);
-        EXPECT_NE(sound[23], 1);
+        EXPECT_EQ(sound[kSoundStationStop], 0) << lineType;  // full-volume loop
+        EXPECT_NE(sound[kSoundStationChimeB], 1);
+        EXPECT_NE(sound[kSoundStationChimeA], 1);
     }
 }
 
@@ -116,24 +116,25 @@ TEST_F(StationStopBeacon, StartsAttenuatedWhileTheBrakeIsApplied) {
     frame(1000, 30.0F);
     beacon(kSpp, 1);
     frame(1100, 30.0F);
-    EXPECT_EQ(sound[2], -1200);
+    EXPECT_EQ(sound[kSoundStationStop], -1200);
 }
 
 TEST_F(StationStopBeacon, OtherwiseOnlyChimes) {
     struct Case {
         std::int32_t route;
         std::int32_t optional;
-        int chimeIndex;
+        std::size_t chimeIndex;
     };
-    for (const Case c :
-         {Case{0, 1, 23}, Case{100, 0, 23}, Case{0, 5, 23}, Case{200, 2, 22}, Case{300, 1, 22}}) {
-        SetUp();
+    for (const Case c : {Case{0, 1, kSoundStationChimeA}, Case{100, 0, kSoundStationChimeA},
+                         Case{0, 5, kSoundStationChimeA}, Case{200, 2, kSoundStationChimeB},
+                         Case{300, 1, kSoundStationChimeB}}) {
+        reload();
         beacon(kRoute, c.route);
         frame(1000, 30.0F);
         beacon(kSpp, c.optional);
         frame(1100, 30.0F);
-        EXPECT_EQ(sound[static_cast<std::size_t>(c.chimeIndex)], 1) << c.route;
-        EXPECT_EQ(sound[2], -10000) << c.route;
+        EXPECT_EQ(sound[c.chimeIndex], 1) << c.route;
+        EXPECT_EQ(sound[kSoundStationStop], -10000) << c.route;
     }
 }
 
@@ -144,8 +145,8 @@ TEST_F(StationStopBeacon, IgnoredStandingOrRunningBackwards) {
     frame(1100, -3.0F);
     beacon(kSpp, 1);
     frame(1200, -3.0F);
-    EXPECT_EQ(sound[2], -10000);
-    EXPECT_NE(sound[23], 1);
+    EXPECT_EQ(sound[kSoundStationStop], -10000);
+    EXPECT_NE(sound[kSoundStationChimeA], 1);
 }
 
 using SignalReport = PluginTest;
@@ -157,7 +158,7 @@ TEST_F(SignalReport, AspectSixIsStoredAsFiveAndDoesNotChimeAgain) {
     frame(1000, 0.0F);
     signal(5);
     frame(1100, 0.0F);
-    EXPECT_NE(sound[5], 1);
+    EXPECT_NE(sound[kSoundChange], 1);
 }
 
 TEST_F(SignalReport, SectionEdgeCancelsAPendingLegacyRequestOnlyWhenItChanges) {

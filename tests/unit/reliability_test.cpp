@@ -40,14 +40,14 @@ TEST_F(SupervisionChange, CppBeaconChimesOnlyInsideASectionOnCategory2) {
     frame(1000, 20.0F);
     beacon(kCpp, 300, 0);  // outside a section
     frame(1100, 20.0F);
-    EXPECT_EQ(sound[5], 2);
+    EXPECT_EQ(sound[kSoundChange], 2);
 
     signal(1);  // disarms, so the next beacon arms afresh
     beacon(kSection, 1);
     frame(1200, 20.0F);
     beacon(kCpp, 300, 0);
     frame(1300, 20.0F);
-    EXPECT_EQ(sound[5], 1);
+    EXPECT_EQ(sound[kSoundChange], 1);
 }
 
 class CppPattern : public PluginTest {};
@@ -151,7 +151,7 @@ TEST_F(SpbWarning, ChimesOnCategory0) {
     armOnCategory0();
     frame(1100, 80.0F);
     EXPECT_EQ(core().spbWarn, 1);
-    EXPECT_EQ(sound[7], 1);
+    EXPECT_EQ(sound[kSoundSpbWarn], 1);
 }
 
 TEST_F(SpbWarning, AfterARouteChangeToCategory1WarnsWithoutAChime) {
@@ -159,8 +159,8 @@ TEST_F(SpbWarning, AfterARouteChangeToCategory1WarnsWithoutAChime) {
     beacon(kRoute, 100);
     frame(1100, 80.0F);
     EXPECT_EQ(core().spbWarn, 1);
-    EXPECT_EQ(sound[7], 2);
-    EXPECT_EQ(sound[6], 2);
+    EXPECT_EQ(sound[kSoundSpbWarn], 2);
+    EXPECT_EQ(sound[kSoundWarn], 2);
 }
 
 }  // namespace
