@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need and that a fresh Debian machine
 # may lack: the MinGW i686 cross-compiler for velt.dll, Wine with its 32-bit
-# part to run it, gcovr for coverage, and CLI11 for the tools' command lines. Does nothing when all are present.
+# part to run it, gcovr for coverage, CLI11 for the tools' command lines, and
+# clang-format and clang-tidy for scripts/lint.sh. Does nothing when all are
+# present.
 set -euo pipefail
 
 need=()
@@ -15,6 +17,8 @@ dpkg -s libbenchmark-dev >/dev/null 2>&1 || need+=(libbenchmark-dev)
 dpkg -s libcli11-dev >/dev/null 2>&1 || need+=(libcli11-dev)
 command -v clang++ >/dev/null 2>&1 || need+=(clang)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
+command -v clang-format-14 >/dev/null 2>&1 || need+=(clang-format-14)
+command -v clang-tidy-14 >/dev/null 2>&1 || need+=(clang-tidy-14)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

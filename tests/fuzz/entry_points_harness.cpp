@@ -1,10 +1,12 @@
 #include "entry_points_harness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "core/wrap.h"
@@ -24,12 +26,8 @@ constexpr std::size_t kLoopSoundIndices[] = {kSoundBell, kSoundBuzzer, kSoundRev
 
 template <class Indices>
 bool listed(const Indices& indices, int index) {
-    for (const std::size_t i : indices) {
-        if (static_cast<int>(i) == index) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(std::begin(indices), std::end(indices),
+                       [index](std::size_t i) { return static_cast<int>(i) == index; });
 }
 
 bool isSoundCommand(std::int32_t v) {
@@ -37,15 +35,24 @@ bool isSoundCommand(std::int32_t v) {
            v == snd::kContinue;
 }
 
+std::uint32_t bitsOf(float f) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
 bool isDemand(Demand d) { return d >= Demand::kNone && d <= Demand::kEmergency; }
 
-[[noreturn]] void fail(std::size_t frameNo, const char* format, ...) {
-    std::fprintf(stderr, "velt-fuzz: invariant violated in frame %zu: ", frameNo);
+// A C variadic, not a parameter pack, so the compiler checks every message's
+// format against its arguments.
+[[noreturn]] __attribute__((format(printf, 2, 3))) void fail(  // NOLINT(cert-dcl50-cpp)
+    std::size_t frameNo, const char* format, ...) {
+    (void)std::fprintf(stderr, "velt-fuzz: invariant violated in frame %zu: ", frameNo);
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    (void)std::vfprintf(stderr, format, args);
     va_end(args);
-    std::fputc('\n', stderr);
+    (void)std::fputc('\n', stderr);
     std::abort();
 }
 
@@ -67,8 +74,10 @@ struct HostView {
     bool doorsClosed = false;
     std::int32_t time = 0;
 
-    std::int32_t emergencyNotch() const { return specified ? wrapAdd(brakeNotches, 1) : 0; }
-    std::int32_t maxServiceNotch() const { return specified ? brakeNotches : 0; }
+    [[nodiscard]] std::int32_t emergencyNotch() const {
+        return specified ? wrapAdd(brakeNotches, 1) : 0;
+    }
+    [[nodiscard]] std::int32_t maxServiceNotch() const { return specified ? brakeNotches : 0; }
 };
 
 // The arrays a host lends, exactly as large as required, so that a write
@@ -92,7 +101,7 @@ void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v, con
     VELT_EXPECT(v.overspeedCut == 0 || v.overspeedCut == 1, "overspeedCut %d", v.overspeedCut);
     const std::int32_t power = v.overspeedCut != 0 ? 0 : host.power;
     VELT_EXPECT(h.power == power, "power %d, expected %d (demand %d, cut %d)", h.power, power,
-                v.brakeDemand, v.overspeedCut);
+                number(v.brakeDemand), v.overspeedCut);
     VELT_EXPECT(c.powerNotch == host.power, "cached power %d, expected %d", c.powerNotch,
                 host.power);
     const std::int32_t reverser = host.doorsClosed ? host.reverser : 0;
@@ -201,7 +210,7 @@ void checkCache(std::size_t frameNo, const VehicleCache& c, const VehicleState& 
     VELT_EXPECT(c.timeMs == s.time, "cached time %d, frame time %d", c.timeMs, s.time);
     VELT_EXPECT(c.deltaMs == wrapSub(s.time, previousTime), "deltaMs %d from %d to %d", c.deltaMs,
                 previousTime, s.time);
-    VELT_EXPECT(std::memcmp(&c.speedKmh, &s.speed, sizeof s.speed) == 0,
+    VELT_EXPECT(bitsOf(c.speedKmh) == bitsOf(s.speed),
                 "cached speed is not the host's, bit for bit");
 }
 
@@ -224,7 +233,7 @@ private:
             case Op::Dispose: ::Dispose(); break;
             case Op::GetPluginVersion:
                 if (::GetPluginVersion() != kPluginVersion) {
-                    std::fprintf(stderr, "velt-fuzz: wrong plug-in version\n");
+                    (void)std::fprintf(stderr, "velt-fuzz: wrong plug-in version\n");
                     std::abort();
                 }
                 break;

@@ -319,7 +319,7 @@ int trace(const std::string& name) {
         const std::vector<std::uint8_t>& bytes = seed.script.bytes();
         runSession(bytes.data(), bytes.size(), [](const FrameView& f) {
             const CVelt& v = f.core;
-            std::printf(
+            (void)std::printf(
                 "t=%d v=%g %s brake=%d power=%d demand=%d sig=%d cpp=%d/%g ccp=%d/%g "
                 "spb=%d/%g clf=%d/%d ats1=%d/%d line=%d disp=%d,%d,%d,%d\n",
                 f.state.time, static_cast<double>(f.state.speed), f.legacyFrame ? "legacy" : "velt",
@@ -332,7 +332,7 @@ int trace(const std::string& name) {
         });
         return 0;
     }
-    std::fprintf(stderr, "no seed named %s\n", name.c_str());
+    (void)std::fprintf(stderr, "no seed named %s\n", name.c_str());
     return 1;
 }
 
@@ -341,7 +341,7 @@ int run(const std::string& mode, const std::filesystem::path& dir) {
     for (const Seed& seed : seeds()) {
         const std::filesystem::path file = dir / (seed.name + ".bin");
         if (const char* missed = missedMilestone(seed)) {
-            std::fprintf(stderr, "seed %s never reaches: %s\n", seed.name.c_str(), missed);
+            (void)std::fprintf(stderr, "seed %s never reaches: %s\n", seed.name.c_str(), missed);
             ++failures;
         }
         const std::vector<std::uint8_t>& bytes = seed.script.bytes();
@@ -349,10 +349,10 @@ int run(const std::string& mode, const std::filesystem::path& dir) {
             std::ofstream out(file, std::ios::binary);
             out.write(reinterpret_cast<const char*>(bytes.data()),
                       static_cast<std::streamsize>(bytes.size()));
-            std::printf("wrote %s (%zu bytes)\n", file.c_str(), bytes.size());
+            (void)std::printf("wrote %s (%zu bytes)\n", file.c_str(), bytes.size());
         } else if (readFile(file) != bytes) {
-            std::fprintf(stderr, "%s is missing or stale: run velt_fuzz_seeds write %s\n",
-                         file.c_str(), dir.c_str());
+            (void)std::fprintf(stderr, "%s is missing or stale: run velt_fuzz_seeds write %s\n",
+                               file.c_str(), dir.c_str());
             ++failures;
         }
     }
@@ -367,7 +367,7 @@ int main(int argc, char** argv) {
         return velt::fuzz::trace(argv[2]);
     }
     if (argc != 3 || (std::strcmp(argv[1], "write") != 0 && std::strcmp(argv[1], "check") != 0)) {
-        std::fprintf(stderr, "usage: %s write|check DIR | trace NAME\n", argv[0]);
+        (void)std::fprintf(stderr, "usage: %s write|check DIR | trace NAME\n", argv[0]);
         return 2;
     }
     return velt::fuzz::run(argv[1], argv[2]);

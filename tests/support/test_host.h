@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "host/entry_points.h"
@@ -153,6 +154,15 @@ inline void loadFresh() {
 inline CVelt& core() { return host::protection; }
 inline VehicleCache& cache() { return host::vehicleCache; }
 
+// Whether two copies of a plain record hold the same bytes: "nothing
+// changed" for the core and the cache. Both sides are whole-record copies,
+// which copy the padding too, so its bytes compare equal as well.
+template <class Record>
+bool sameBytes(const Record& a, const Record& b) {
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison,cert-exp42-c,cert-flp37-c)
+    return std::memcmp(&a, &b, sizeof(Record)) == 0;
+}
+
 // ---- Calls between frames.
 
 inline void beacon(std::int32_t type, std::int32_t optional, std::int32_t signal = 0) {
@@ -271,6 +281,12 @@ public:
         }
         return -1;
     }
+
+    // The four display codes of the last frame.
+    [[nodiscard]] std::int32_t mode() const { return panel[kPanelMode]; }
+    [[nodiscard]] std::int32_t limit() const { return panel[kPanelLimit]; }
+    [[nodiscard]] std::int32_t target() const { return panel[kPanelTarget]; }
+    [[nodiscard]] std::int32_t aux() const { return panel[kPanelAux]; }
 
     std::array<std::int32_t, kPanelSize> panel{};
     std::array<std::int32_t, kPanelSize> sound{};

@@ -13,12 +13,10 @@ constexpr std::int32_t kBase = 36000000;  // 10:00:00
 
 class Controls : public PluginTest {
 protected:
-    std::int32_t selector() const { return panel[kPanelSelector]; }
-    std::int32_t lamp() const { return panel[kPanelLamp]; }
-    std::int32_t radio() const { return panel[kPanelRadio]; }
-    std::int32_t reminder() const { return sound[kSoundStationStop]; }
-    std::int32_t target() const { return panel[kPanelTarget]; }
-    std::int32_t aux() const { return panel[kPanelAux]; }
+    [[nodiscard]] std::int32_t selector() const { return panel[kPanelSelector]; }
+    [[nodiscard]] std::int32_t lamp() const { return panel[kPanelLamp]; }
+    [[nodiscard]] std::int32_t radio() const { return panel[kPanelRadio]; }
+    [[nodiscard]] std::int32_t reminder() const { return sound[kSoundStationStop]; }
 
     void next(float speedKmh = 0.0F) { frame(now == 0 ? kBase : now + 100, speedKmh); }
 };

@@ -21,11 +21,7 @@ struct Shown {
 
 class Display : public PluginTest {
 protected:
-    std::int32_t mode() const { return panel[kPanelMode]; }
-    std::int32_t limit() const { return panel[kPanelLimit]; }
-    std::int32_t target() const { return panel[kPanelTarget]; }
-    std::int32_t aux() const { return panel[kPanelAux]; }
-    Shown shown() const { return {limit(), target()}; }
+    [[nodiscard]] Shown shown() const { return {limit(), target()}; }
 
     // A standing train at the base time: the first frame measures its
     // interval from 0, so it must not move.

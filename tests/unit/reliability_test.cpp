@@ -2,17 +2,11 @@
 // chimes that must stay quiet, and pattern cases that only arise when
 // several beacons or a route change meet.
 #include <climits>
-#include <cstring>
 
 #include "plugin_harness.h"
 
 namespace velt::test {
 namespace {
-
-bool sameCore(const CVelt& a, const CVelt& b) { return std::memcmp(&a, &b, sizeof(CVelt)) == 0; }
-bool sameCache(const VehicleCache& a, const VehicleCache& b) {
-    return std::memcmp(&a, &b, sizeof(VehicleCache)) == 0;
-}
 
 using QuietEntryPoints = PluginTest;
 
@@ -28,8 +22,8 @@ TEST_F(QuietEntryPoints, LoadDisposeAndHornChangeNothingWhateverTheArgument) {
     for (const std::int32_t arg : {0, 1, -1, INT_MIN, INT_MAX}) {
         ::HornBlow(arg);
     }
-    EXPECT_TRUE(sameCore(core0, core()));
-    EXPECT_TRUE(sameCache(cache0, cache()));
+    EXPECT_TRUE(sameBytes(core0, core()));
+    EXPECT_TRUE(sameBytes(cache0, cache()));
 }
 
 class SupervisionChange : public PluginTest {};

@@ -39,8 +39,8 @@ TEST_F(CppStopPattern, EmergencyHoldsUntilStandstillThenReleasesWithChime) {
     frame(1000, 40.0F);
     beacon(kCpp, 100, 0);  // curve at 45 km/h is 104 m: brakes at once
     EXPECT_EQ(frame(1100, 45.0F).brake, kEmergency);
-    for (float v = 40.0F; v > 0.0F; v -= 5.0F) {
-        EXPECT_EQ(frame(now + 100, v).brake, kEmergency) << v;
+    for (int kmh = 40; kmh > 0; kmh -= 5) {
+        EXPECT_EQ(frame(now + 100, static_cast<float>(kmh)).brake, kEmergency) << kmh;
     }
     EXPECT_EQ(frame(now + 100, 0.0F).brake, 0);
     EXPECT_EQ(sound[kSoundRelease], 1);  // release chime
