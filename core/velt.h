@@ -16,8 +16,8 @@
 
 namespace velt {
 
-// Values of one frame, computed once at the start of execute() and shared by
-// the supervision stages.
+// Values of one frame, computed once at the start of execute() and passed to
+// every stage of the frame, so that no stage reads the host's values again.
 struct FrameValues {
     std::int32_t time;    // host time, ms
     float speed;          // signed speed, km/h
@@ -211,7 +211,7 @@ inline constexpr OneShotTrigger kOneShotTriggers[] = {
     {&CVelt::sndConfirm, &CVelt::sndConfirmOut, 11},      // confirm key
     {&CVelt::sndLamp, &CVelt::sndLampOut, 10},            // lamp switch
     {&CVelt::sndBuzzerOff, &CVelt::sndBuzzerOffOut, 21},  // buzzer released
-    {&CVelt::sndSppB, &CVelt::sndSppBOut, 22},            // station chime, line category 2
+    {&CVelt::sndSppB, &CVelt::sndSppBOut, 22},            // station chime, other categories
     {&CVelt::sndSppA, &CVelt::sndSppAOut, 23},            // station chime, categories 0 and 1
     {&CVelt::sndDoorA, &CVelt::sndDoorAOut, 25},          // doors closed, categories 0 and 1
     {&CVelt::sndDoorB, &CVelt::sndDoorBOut, 26},          // doors closed, other categories
