@@ -71,12 +71,13 @@ constexpr std::int32_t speedCode(std::int32_t speedKmh) {
 // demand.
 constexpr std::int32_t legacyAux(LegacyState state, std::int32_t lineType, bool braking) {
     switch (state) {
-        case LegacyState::kNormal: return lineType == 1 ? (braking ? 7 : 6) : kNothing;
         case LegacyState::kAlarm:
         case LegacyState::kSilencedAlarm: return braking ? 3 : 2;
         case LegacyState::kCheck: return braking ? 5 : 4;
+        case LegacyState::kNormal: break;
     }
-    return kNothing;
+    // The normal state shows only on line category 1.
+    return lineType == 1 ? (braking ? 7 : 6) : kNothing;
 }
 
 }  // namespace velt::display

@@ -57,14 +57,10 @@ inline constexpr Request kRequestCheck{RequestKind::kStamped, LegacyState::kChec
 
 enum class LineRule { kAny, kLine1, kLine0Or2 };
 
-// Which aspects a row matches: one aspect, or every aspect (the last row).
-enum class AspectRule { kOne, kEvery };
-
 // Rows are tried in order and the first that matches decides, so a row for
 // "any line" after a line-specific row of the same aspect covers the others.
 struct RequestRow {
-    AspectRule aspects;
-    std::int32_t aspect;  // read only for AspectRule::kOne
+    std::int32_t aspect;
     LineRule lines;
     bool checksSpeed;
     float aboveKmh;  // read only when checksSpeed
@@ -72,11 +68,11 @@ struct RequestRow {
 };
 
 constexpr RequestRow forAspect(std::int32_t aspect, LineRule lines, Request request) {
-    return {AspectRule::kOne, aspect, lines, false, 0.0F, request};
+    return {aspect, lines, false, 0.0F, request};
 }
 constexpr RequestRow forAspectAbove(std::int32_t aspect, LineRule lines, float aboveKmh,
                                     Request request) {
-    return {AspectRule::kOne, aspect, lines, true, aboveKmh, request};
+    return {aspect, lines, true, aboveKmh, request};
 }
 
 inline constexpr RequestRow kSignalRequests[] = {
@@ -95,9 +91,11 @@ inline constexpr RequestRow kSignalRequests[] = {
     forAspect(5, LineRule::kAny, kCancelRequest),
     forAspect(7, LineRule::kLine1, kNoRequest),
     forAspect(7, LineRule::kAny, kCancelRequest),
-    // Aspects the route does not use are taken as a stop.
-    {AspectRule::kEvery, 0, LineRule::kAny, false, 0.0F, kRequestAlarm},
 };
+
+// Aspects the table does not list, those the route does not use, are taken
+// as a stop.
+inline constexpr Request kUnlistedAspectRequest = kRequestAlarm;
 
 constexpr bool linesMatch(LineRule rule, std::int32_t lineType) {
     switch (rule) {
@@ -110,8 +108,8 @@ constexpr bool linesMatch(LineRule rule, std::int32_t lineType) {
 
 constexpr bool rowMatches(const RequestRow& row, std::int32_t aspect, std::int32_t lineType,
                           float speed) {
-    return (row.aspects == AspectRule::kEvery || row.aspect == aspect) &&
-           linesMatch(row.lines, lineType) && (!row.checksSpeed || speed > row.aboveKmh);
+    return row.aspect == aspect && linesMatch(row.lines, lineType) &&
+           (!row.checksSpeed || speed > row.aboveKmh);
 }
 
 // The request of a signal report of `aspect` (already normalised) at the
@@ -122,7 +120,7 @@ constexpr Request requestForAspect(std::int32_t aspect, std::int32_t lineType, f
             return row.request;
         }
     }
-    return kNoRequest;  // not reached: the last row matches everything
+    return kUnlistedAspectRequest;
 }
 
 }  // namespace velt::legacy
