@@ -93,9 +93,11 @@ for f in "${files[@]}"; do
 done
 
 # One file: its findings, if any, and a line that names it; fails if any.
-tidy_one() {  # build dir, extra argument (may be empty), file
+tidy_one() {  # build dir, extra arguments (space-separated, may be empty), file
     local out
-    if ! out=$(clang-tidy-14 --quiet -p "$1" ${2:+"$2"} "$3" 2>&1); then
+    local extra
+    read -r -a extra <<<"$2"
+    if ! out=$(clang-tidy-14 --quiet -p "$1" "${extra[@]}" "$3" 2>&1); then
         printf '%s\n' "$out" | grep -v 'warnings\? generated\.$' || true
         echo "$3: clang-tidy findings (above)"
         return 1
@@ -111,7 +113,17 @@ tidy_all() {  # build dir, extra argument (may be empty), files...
 }
 tidy_all build/native "" "${native_sources[@]}" || failed=1
 tidy_all build/bench "" "${bench_sources[@]}" || failed=1
-tidy_all build/win32 --extra-arg=--target=i686-w64-mingw32 "${win32_sources[@]}" || failed=1
+if [[ ${#win32_sources[@]} -gt 0 ]]; then
+    # clang reads the Windows sources as the MinGW build compiles them: its
+    # target, and the C++ library headers of the MinGW compiler the build
+    # uses (clang does not find them by itself).
+    mingw_cxx=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' build/win32/compile_commands.json | head -1)
+    win32_args=--extra-arg=--target=i686-w64-mingw32
+    while read -r dir; do
+        win32_args+=" --extra-arg=-isystem$dir"
+    done < <(echo | "$mingw_cxx" -xc++ -E -v - 2>&1 | grep '^ .*/include/c++')
+    tidy_all build/win32 "$win32_args" "${win32_sources[@]}" || failed=1
+fi
 
 if [[ $failed -ne 0 ]]; then
     echo "lint.sh: findings above"
