@@ -15,8 +15,8 @@ struct HeldOutputs {
 };
 HeldOutputs heldOutputs{};
 
-__attribute__((noinline)) HandleCommand floorElapse(VehicleState /*state*/,
-                                                    std::int32_t* panel, std::int32_t* sound) {
+__attribute__((noinline)) HandleCommand floorElapse(VehicleState /*state*/, std::int32_t* panel,
+                                                    std::int32_t* sound) {
     const HeldOutputs& h = heldOutputs;
     panel[10] = h.panel[0];
     panel[11] = h.panel[1];

@@ -68,7 +68,7 @@ void timeLaps(benchmark::State& st, FrameState state) {
 void timeBeacon(benchmark::State& st, BeaconData beacon) {
     FrameLap lap(FrameState::kVeltArmed);
     lap.restore();
-    for (auto _ : st) {
+    for (auto _ : st) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
         ::SetBeaconData(beacon);
         benchmark::ClobberMemory();
     }
@@ -78,7 +78,7 @@ void timeSignal(benchmark::State& st) {
     FrameLap lap(FrameState::kVeltArmed);
     lap.restore();
     std::int32_t aspect = 0;
-    for (auto _ : st) {
+    for (auto _ : st) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
         ::SetSignal(aspect);
         aspect = aspect == 8 ? 0 : aspect + 1;
         benchmark::ClobberMemory();
@@ -88,8 +88,8 @@ void timeSignal(benchmark::State& st) {
 void timeKey(benchmark::State& st, std::int32_t key) {
     FrameLap lap(FrameState::kVeltArmed);
     lap.restore();
-    ::SetBrake(8);  // full service: the selector keys act only there
-    for (auto _ : st) {
+    ::SetBrake(8);       // full service: the selector keys act only there
+    for (auto _ : st) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
         ::KeyDown(key);
         benchmark::ClobberMemory();
     }
@@ -104,12 +104,9 @@ void registerAll() {
             ->UseManualTime();
     }
     benchmark::RegisterBenchmark("SetBeaconData/cpp", timeBeacon, BeaconData{10, 0, 0.0F, 9999});
-    benchmark::RegisterBenchmark("SetBeaconData/ccp", timeBeacon,
-                                 BeaconData{12, 0, 0.0F, 59999});
-    benchmark::RegisterBenchmark("SetBeaconData/spb", timeBeacon,
-                                 BeaconData{15, 0, 0.0F, 19999});
-    benchmark::RegisterBenchmark("SetBeaconData/section", timeBeacon,
-                                 BeaconData{20, 0, 0.0F, 1});
+    benchmark::RegisterBenchmark("SetBeaconData/ccp", timeBeacon, BeaconData{12, 0, 0.0F, 59999});
+    benchmark::RegisterBenchmark("SetBeaconData/spb", timeBeacon, BeaconData{15, 0, 0.0F, 19999});
+    benchmark::RegisterBenchmark("SetBeaconData/section", timeBeacon, BeaconData{20, 0, 0.0F, 1});
     benchmark::RegisterBenchmark("SetSignal/aspects_0_to_8", timeSignal);
     benchmark::RegisterBenchmark("KeyDown/confirm", timeKey, 0);
     benchmark::RegisterBenchmark("KeyDown/selector_up", timeKey, 5);
@@ -143,11 +140,11 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
 
-    bool failed() const { return failed_; }
-    bool has(const std::string& name) const {
+    [[nodiscard]] bool failed() const { return failed_; }
+    [[nodiscard]] bool has(const std::string& name) const {
         return median_.count(name) != 0 || single_.count(name) != 0;
     }
-    double ns(const std::string& name) const {
+    [[nodiscard]] double ns(const std::string& name) const {
         const auto m = median_.find(name);
         return m != median_.end() ? m->second : single_.at(name);
     }
@@ -181,9 +178,9 @@ int printSummary(const SummaryReporter& r) {
         }
     }
     std::printf("\n%-34s %10s\n", "event", "ns/call");
-    for (const char* name : {"SetBeaconData/cpp", "SetBeaconData/ccp", "SetBeaconData/spb",
-                             "SetBeaconData/section", "SetSignal/aspects_0_to_8",
-                             "KeyDown/confirm", "KeyDown/selector_up", "KeyDown/lamp"}) {
+    for (const char* name :
+         {"SetBeaconData/cpp", "SetBeaconData/ccp", "SetBeaconData/spb", "SetBeaconData/section",
+          "SetSignal/aspects_0_to_8", "KeyDown/confirm", "KeyDown/selector_up", "KeyDown/lamp"}) {
         if (r.has(name)) {
             std::printf("%-34s %10.2f\n", name, r.ns(name));
         }

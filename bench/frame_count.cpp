@@ -16,20 +16,20 @@
 int main(int argc, char** argv) {
     using namespace velt::bench;
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <state|floor> <frames>\n", argv[0]);
+        (void)std::fprintf(stderr, "usage: %s <state|floor> <frames>\n", argv[0]);
         return 2;
     }
     const bool floor = std::strcmp(argv[1], "floor") == 0;
     FrameState state = FrameState::kVeltArmed;
     if (!floor && !frameStateNamed(argv[1], state)) {
-        std::fprintf(stderr, "unknown state %s\n", argv[1]);
+        (void)std::fprintf(stderr, "unknown state %s\n", argv[1]);
         return 2;
     }
     const long frames = std::strtol(argv[2], nullptr, 10);
 
     FrameLap lap(state);
     if (const char* wrong = lap.verify()) {
-        std::fprintf(stderr, "%s\n", wrong);
+        (void)std::fprintf(stderr, "%s\n", wrong);
         return 1;
     }
     std::int32_t sink = 0;
@@ -38,6 +38,6 @@ int main(int argc, char** argv) {
         sink ^= floor ? runLap<&floorElapse>(lap, lap.panel(), lap.sound())
                       : runLap<&::Elapse>(lap, lap.panel(), lap.sound());
     }
-    std::printf("%s %ld frames (%d per lap) %d\n", argv[1], frames, lap.frames(), sink);
+    (void)std::printf("%s %ld frames (%d per lap) %d\n", argv[1], frames, lap.frames(), sink);
     return 0;
 }

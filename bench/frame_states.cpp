@@ -2,129 +2,97 @@
 
 #include <cstring>
 
+#include "test_host.h"
+
 namespace velt::bench {
 
 namespace {
 
-constexpr std::int32_t kServiceNotches = 8;
+using namespace velt::test;
+
 constexpr std::int32_t kMorningMs = 8 * 3600 * 1000;  // the run starts at 08:00
 
-// Beacon types and their packing: metres in the low four digits, a speed
-// code (km/h / 5) or kind above.
-constexpr std::int32_t kCppBeacon = 10;
-constexpr std::int32_t kCcpBeacon = 12;
-constexpr std::int32_t kClfBeacon = 13;
-constexpr std::int32_t kSpbBeacon = 15;
-constexpr std::int32_t kSectionBeacon = 20;
-constexpr std::int32_t kRouteBeacon = 21;
-constexpr std::int32_t packed(std::int32_t upper, std::int32_t metres) {
-    return upper * 10000 + metres;
-}
+// Speed codes (km/h / 5) and the SPB kind that the patterns are armed with.
 constexpr std::int32_t kCcpCode25Kmh = 5;
 constexpr std::int32_t kClfCode60Kmh = 12;
 constexpr std::int32_t kSpbKindEmergency = 1;
 
-// A host's side of the run: its clock and the arrays it lends.
-struct Host {
-    std::int32_t now = kMorningMs;
-    std::array<std::int32_t, kPanelSize> panel{};
-    std::array<std::int32_t, kPanelSize> sound{};
-
-    HandleCommand frame(float speedKmh, float current = 0.0F) {
-        now += kFrameMs;
-        VehicleState s{};
-        s.speed = speedKmh;
-        s.time = now;
-        s.current = current;
-        return ::Elapse(s, panel.data(), sound.data());
-    }
-    void runFor(std::int32_t ms, float speedKmh, float current = 0.0F) {
-        const std::int32_t until = now + ms;
-        while (now < until) {
-            frame(speedKmh, current);
-        }
+// The test host at 60 frames a second from 08:00.
+struct Host : TestHost {
+    Host() {
+        now = kMorningMs;
+        stepMs = kFrameMs;
     }
 };
 
-void beacon(std::int32_t type, std::int32_t optional, std::int32_t signal = 0) {
-    ::SetBeaconData(BeaconData{type, signal, 0.0F, optional});
-}
-
-// A freshly loaded plug-in at the start of a run: doors closed, reverser
-// forward, driver's brake released and power on.
+// A freshly loaded plug-in at the start of a run, ready to drive.
 void loadAndStart() {
-    host::vehicleCache = VehicleCache{};
-    host::protection = CVelt{};
-    host::attach();
-    ::Load();
-    ::SetVehicleSpec(VehicleSpec{kServiceNotches, {}});
-    ::Initialize(0);
-    ::DoorClose();
-    ::SetReverser(1);
-    ::SetBrake(0);
-    ::SetPower(4);
+    loadFresh();
+    startPlugin();
+    readyToDrive();
 }
 
 // Enters a Velt section on line category 0 under aspect 2 (49 km/h) and
 // runs up to the given speed.
 void enterVeltSection(Host& h, float speedKmh) {
-    beacon(kRouteBeacon, 0);
-    beacon(kSectionBeacon, 1);
+    beacon(kRoute, 0);
+    beacon(kSection, 1);
     ::SetSignal(2);
     h.runFor(1000, speedKmh, 200.0F);
 }
 
 // The four patterns, armed at the given distances ahead.
 void armPatterns(std::int32_t cppMetres, std::int32_t ccpMetres, std::int32_t spbMetres) {
-    beacon(kCppBeacon, cppMetres, 0);
-    beacon(kCcpBeacon, packed(kCcpCode25Kmh, ccpMetres));
-    beacon(kSpbBeacon, packed(kSpbKindEmergency, spbMetres));
-    beacon(kClfBeacon, kClfCode60Kmh);
+    beacon(kCpp, cppMetres, 0);
+    beacon(kCcp, packed(kCcpCode25Kmh, ccpMetres));
+    beacon(kSpb, packed(kSpbKindEmergency, spbMetres));
+    beacon(kClf, kClfCode60Kmh);
 }
 
 bool allPatternsArmed(const CVelt& v) {
-    return v.veltDefined == 1 && v.cppActive == 1 && v.cppPhase == 0 && v.ccpActive == 1 &&
-           v.spbActive == 1 && v.clfState == 1 && v.cppDistance > 0.0F &&
-           v.ccpDistance > 0.0F && v.spbDistance > 0.0F;
+    return v.veltDefined == 1 && v.cppActive == 1 && v.cppPhase == CppPhase::kDistance &&
+           v.ccpActive == 1 && v.spbActive == 1 && v.clfState == ClfState::kArmed &&
+           v.cppDistance > 0.0F && v.ccpDistance > 0.0F && v.spbDistance > 0.0F;
 }
 
 // Null while the plug-in is in the state, otherwise what is wrong.
 const char* checkState(FrameState state, const CVelt& v) {
     switch (state) {
         case FrameState::kLegacyIdle:
-            if (v.veltDefined != 0 || v.ats1State != 0 || v.ats1Pending != 0 ||
-                v.brakeDemand != 0 || v.moving != 1 || v.ats1LampNormal != 1) {
+            if (v.veltDefined != 0 || v.ats1State != LegacyState::kNormal ||
+                v.ats1Pending != LegacyState::kNormal || v.brakeDemand != Demand::kNone ||
+                v.moving != 1 || v.ats1LampNormal != 1) {
                 return "legacy_idle: not in the normal legacy state while running";
             }
             return nullptr;
         case FrameState::kLegacyAlarmPending:
-            if (v.veltDefined != 0 || v.ats1State != 2 || v.ats1Pending != 3 ||
-                v.brakeDemand != demand::kEmergency || v.ats1LampAlarm != 1 ||
-                v.bellVolume != snd::kLoopFull) {
+            if (v.veltDefined != 0 || v.ats1State != LegacyState::kSilencedAlarm ||
+                v.ats1Pending != LegacyState::kCheck || v.brakeDemand != Demand::kEmergency ||
+                v.ats1LampAlarm != 1 || v.bellVolume != snd::kLoopFull) {
                 return "legacy_alarm_pending: not braking in alarm with a check request waiting";
             }
             return nullptr;
         case FrameState::kVeltArmed:
             if (!allPatternsArmed(v) || v.patternWarn != 0 || v.spbWarn != 0 ||
-                v.brakeDemand != 0) {
+                v.brakeDemand != Demand::kNone) {
                 return "velt_armed: a pattern is disarmed, warning or braking";
             }
             return nullptr;
         case FrameState::kVeltWarning:
             if (!allPatternsArmed(v) || v.patternWarn != 1 || v.spbWarn != 1 ||
-                v.brakeDemand != 0) {
+                v.brakeDemand != Demand::kNone) {
                 return "velt_warning: not warning, or braking already";
             }
             return nullptr;
         case FrameState::kVeltBraking:
-            if (!allPatternsArmed(v) || v.cppDemand != demand::kEmergency ||
-                v.brakeDemand != demand::kEmergency || v.bellVolume != snd::kLoopFull) {
+            if (!allPatternsArmed(v) || v.cppDemand != Demand::kEmergency ||
+                v.brakeDemand != Demand::kEmergency || v.bellVolume != snd::kLoopFull) {
                 return "velt_braking: the CPP curve is not braking";
             }
             return nullptr;
         case FrameState::kStandstill:
-            if (v.veltDefined != 1 || v.moving != 0 || v.brakeDemand != 0 || v.cppActive != 1 ||
-                v.ccpActive != 1) {
+            if (v.veltDefined != 1 || v.moving != 0 || v.brakeDemand != Demand::kNone ||
+                v.cppActive != 1 || v.ccpActive != 1) {
                 return "standstill: moving, braking or disarmed";
             }
             return nullptr;
@@ -198,8 +166,8 @@ FrameLap::FrameLap(FrameState state) : state_(state) {
         case FrameState::kStandstill:
             enterVeltSection(h, 10.0F);
             ::SetSignal(1);
-            beacon(kCppBeacon, 50, 0);
-            beacon(kCcpBeacon, packed(kCcpCode25Kmh, 400));
+            beacon(kCpp, 50, 0);
+            beacon(kCcp, packed(kCcpCode25Kmh, 400));
             h.runFor(1000, 0.0F);
             speedKmh_ = 0.0F;
             frames_ = 4096;
@@ -207,7 +175,7 @@ FrameLap::FrameLap(FrameState state) : state_(state) {
     }
     // One frame in the state, so the snapshot is taken between two frames
     // of it as a host would leave it.
-    h.frame(speedKmh_, current_);
+    h.next(speedKmh_, current_);
     startMs_ = h.now;
     cacheAtStart_ = host::vehicleCache;
     coreAtStart_ = host::protection;

@@ -1,6 +1,7 @@
 // Driver controls and doors. Like every event handler these act on the
 // core's fields at once and take no timed decision: the next frame hands the
 // sounds over, and the supervision and the display read what is left here.
+#include "core/states.h"
 #include "core/velt.h"
 #include "core/wrap.h"
 
@@ -10,11 +11,7 @@ namespace {
 constexpr std::int32_t kSelectorFirst = 0;
 constexpr std::int32_t kSelectorLast = 8;
 
-// The linked-door sequence: armed by a beacon, then doors opened, then doors
-// closed, then back to idle once the frame sees its time stamp pass.
-constexpr std::int32_t kLinkArmed = 1;
-constexpr std::int32_t kLinkOpened = 2;
-constexpr std::int32_t kLinkClosed = 3;
+// How long the door link shows each step.
 constexpr std::int32_t kLinkOpenedShowMs = 500;
 constexpr std::int32_t kLinkClosedShowMs = 1000;
 }  // namespace
@@ -25,12 +22,10 @@ void CVelt::recovery() {
     if (*pBrakeNotch != emergencyNotch) {
         return;
     }
-    brakeDemand = demand::kNone;
-    sigDemand = demand::kNone;
-    cppDemand = demand::kNone;
-    ccpDemand = demand::kNone;
-    clfDemand = demand::kNone;
-    spbDemand = demand::kNone;
+    brakeDemand = Demand::kNone;
+    for (Demand CVelt::*const check : kCheckDemands) {
+        this->*check = Demand::kNone;
+    }
 }
 
 void CVelt::buzzer(std::int32_t pressed) {
@@ -92,8 +87,8 @@ void CVelt::doorOpen() {
         kindBlinkUntil = wrapAdd(timeMs, kindBlinkTimer);
         kindBlinkTimer = 0;
     }
-    if (linkDoorState == kLinkArmed) {
-        linkDoorState = kLinkOpened;
+    if (linkDoorState == LinkDoorState::kArmed) {
+        linkDoorState = LinkDoorState::kDoorsOpened;
         linkDoorTime = wrapAdd(timeMs, kLinkOpenedShowMs);
     }
 }
@@ -105,8 +100,8 @@ void CVelt::doorClose() {
     } else {
         sndDoorB = snd::kPlayOnce;
     }
-    if (linkDoorState == kLinkOpened) {
-        linkDoorState = kLinkClosed;
+    if (linkDoorState == LinkDoorState::kDoorsOpened) {
+        linkDoorState = LinkDoorState::kDoorsClosed;
         linkDoorTime = wrapAdd(*pTime, kLinkClosedShowMs);
     }
 }

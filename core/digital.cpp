@@ -2,39 +2,13 @@
 // check keeps its own brake demand; the last stage merges them into the one
 // demand the host interface applies.
 #include <cmath>
-#include <initializer_list>
 
+#include "core/supervision.h"
 #include "core/velt.h"
 
 namespace velt {
 
 namespace {
-
-// ---- Braking curves. (v^2 - K) / 19.5 is the distance in metres needed to
-// brake from v km/h to sqrt(K) km/h. The square of a float widened to double
-// is exact, so the product gives the power function's result without an x87
-// library routine; the curve is rounded to float before it meets a distance.
-constexpr double kCurveDivisor = 19.5;
-
-float brakingCurve(float absSpeed, double k) {
-    const auto v = static_cast<double>(absSpeed);
-    return static_cast<float>((v * v - k) / kCurveDivisor);
-}
-
-constexpr double squared(std::int32_t kmh) {
-    return static_cast<double>(kmh) * static_cast<double>(kmh);
-}
-
-constexpr double kStopCurveK = 0.0;
-constexpr double k49CurveK = 2401.0;         // 49^2
-constexpr double k42CurveK = 1764.0;         // 42^2
-constexpr double kSpbReleaseCurveK = -49.0;  // numerator v^2 + 49
-
-// A pattern warns when the curve would reach the remaining distance within
-// five seconds of running at the present speed.
-bool warnsWithin(float curve, double warnMargin, float distance) {
-    return static_cast<double>(curve) + warnMargin >= static_cast<double>(distance);
-}
 
 // Counts a pattern's distance down by the metres of this frame. A frame
 // whose distance is not a number (a NaN speed, infinities cancelling) leaves
@@ -49,56 +23,21 @@ void countDown(float& distance, float frameDistance) {
 
 bool aheadOfTarget(float distance) { return distance > 0.0F; }
 
-// ---- Signal speed check. A speed check means a service brake above that
-// speed; a stop aspect means an emergency brake whenever the train moves.
-enum class SignalCheck { kStop, kNone, kSpeed };
-struct SignalCheckSpeed {
-    SignalCheck kind;
-    float kmh;
-};
-constexpr SignalCheckSpeed kStopAspect{SignalCheck::kStop, 0.0F};
-constexpr SignalCheckSpeed kNoCheck{SignalCheck::kNone, 0.0F};
-constexpr SignalCheckSpeed checkKmh(float kmh) { return {SignalCheck::kSpeed, kmh}; }
-
-// Rows: signal index 0 to 8. Columns: line category 1, line category 2, and
-// every other category (0 and 3 to 9).
-constexpr int kSignalIndexCount = 9;
-constexpr SignalCheckSpeed kSignalCheckSpeeds[kSignalIndexCount][3] = {
-    {kStopAspect, kStopAspect, kStopAspect},                // 0
-    {checkKmh(29.0F), checkKmh(29.0F), checkKmh(29.0F)},    // 1
-    {checkKmh(49.0F), checkKmh(49.0F), checkKmh(49.0F)},    // 2
-    {checkKmh(68.0F), checkKmh(79.0F), checkKmh(79.0F)},    // 3
-    {checkKmh(68.0F), checkKmh(109.0F), checkKmh(109.0F)},  // 4
-    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},          // 5
-    {kStopAspect, kStopAspect, kStopAspect},                // 6 (stored as 5)
-    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},          // 7
-    {checkKmh(68.0F), checkKmh(120.0F), kNoCheck},          // 8
-};
-
-SignalCheckSpeed signalCheckSpeed(std::int32_t signalIndex, std::int32_t lineType) {
-    // An index outside the table is a stop aspect: the safe reading of an
-    // aspect this plug-in does not know.
-    if (signalIndex < 0 || signalIndex >= kSignalIndexCount) {
-        return kStopAspect;
+// One frame of a CPP or CCP curve ahead of its target. The pattern warns
+// once the curve comes within five seconds of the distance (if it may warn
+// at this speed); once the curve reaches the distance the pattern brakes,
+// and its warning is withdrawn in that same frame. Returns whether the curve
+// reached the distance.
+bool curveReaches(CVelt& v, float curve, float distance, double warnMargin, bool mayWarn) {
+    if (mayWarn && warnsWithin(curve, warnMargin, distance)) {
+        v.patternWarn = 1;
     }
-    const int column = lineType == 1 ? 0 : (lineType == 2 ? 1 : 2);
-    return kSignalCheckSpeeds[signalIndex][column];
+    if (curve >= distance) {
+        v.patternWarn = 0;
+        return true;
+    }
+    return false;
 }
-
-constexpr float kLineType0OverrideKmh = 72.0F;
-constexpr float kCppStopPhaseEntryKmh = 5.0F;
-constexpr float kCppStopPhaseLimitKmh = 9.5F;
-constexpr float kCppWarnMinimumKmh = 0.5F;
-constexpr float kCpp49Kmh = 49.0F;
-constexpr float kCpp49ReleaseKmh = 42.0F;
-constexpr std::int32_t kCcpDemandMarginKmh = 4;
-constexpr std::int32_t kCcpReleaseMarginKmh = 3;
-constexpr float kSpbDisarmBelowKmh = 5.0F;
-constexpr std::int32_t kClfDemandMarginKmh = 4;
-constexpr std::int32_t kClfReleaseMarginKmh = 3;
-constexpr float kOverspeedCutKmh = 120.0F;
-constexpr float kOverspeedRestoreKmh = 117.0F;
-constexpr float kKindBlinkEndKmh = 1.0F;
 
 // The approach chime sounds in the frame a pattern's warning turns on.
 void chimeIfWarningBegan(CVelt& v, std::int32_t warnBefore) {
@@ -123,8 +62,8 @@ bool below(float speed, std::int32_t kmh) {
 }  // namespace
 
 void CVelt::superviseVelt(const FrameValues& f) {
-    brakeDemand = demand::kNone;
-    sigDemand = demand::kNone;
+    brakeDemand = Demand::kNone;
+    sigDemand = Demand::kNone;
     checkSignalSpeed(f);
     overrideSignalOnLineType0(f);
     superviseCpp(f);
@@ -141,52 +80,48 @@ void CVelt::checkSignalSpeed(const FrameValues& f) {
     const SignalCheckSpeed check = signalCheckSpeed(signalIndex, lineType);
     switch (check.kind) {
         case SignalCheck::kStop:
-            sigDemand = f.absSpeed > 0.0F ? demand::kEmergency : demand::kNone;
+            sigDemand = f.absSpeed > 0.0F ? Demand::kEmergency : Demand::kNone;
             break;
         case SignalCheck::kSpeed:
-            sigDemand = f.absSpeed > check.kmh ? demand::kService : demand::kNone;
+            sigDemand = f.absSpeed > check.kmh ? Demand::kService : Demand::kNone;
             break;
         case SignalCheck::kNone: break;
     }
 }
 
 void CVelt::overrideSignalOnLineType0(const FrameValues& f) {
-    // A CPP beacon with signal 2 on line category 0 announces a 72 km/h
-    // restriction under the caution aspects 3 and 5.
-    if (lineType == 0 && cppActive != 0 && (signalIndex == 5 || signalIndex == 3) &&
-        cppSignal == 2) {
-        sigDemand = f.absSpeed > kLineType0OverrideKmh ? demand::kService : demand::kNone;
+    if (overridesSignalOnLineType0(lineType, cppActive, signalIndex, cppSignal)) {
+        sigDemand = f.absSpeed > kLineType0OverrideKmh ? Demand::kService : Demand::kNone;
     }
 }
 
 void CVelt::superviseCpp(const FrameValues& f) {
-    if (cppActive != 0 && (signalIndex == 1 || signalIndex == 2) && cppSignal == 0) {
+    if (isCppStopCase(cppActive, signalIndex, cppSignal)) {
         superviseCppStop(f);
-    } else if (cppActive != 0 && lineType == 2 &&
-               (signalIndex == 3 || signalIndex == 4 || signalIndex == 5) && cppSignal == 2) {
+    } else if (isCpp49Case(cppActive, lineType, signalIndex, cppSignal)) {
         superviseCpp49(f);
     } else {
         // The pattern does not fit the aspect in force: it neither brakes nor
         // keeps a requested stop phase.
-        cppDemand = demand::kNone;
-        cppPhase = 0;
+        cppDemand = Demand::kNone;
+        cppPhase = CppPhase::kDistance;
     }
 }
 
 void CVelt::superviseCppStop(const FrameValues& f) {
-    if (cppPhase == 1 && f.absSpeed < kCppStopPhaseEntryKmh) {
-        cppPhase = 2;
+    if (cppPhase == CppPhase::kStopRequested && f.absSpeed < kCppStopPhaseEntryKmh) {
+        cppPhase = CppPhase::kStopPhase;
         if (lineType == 2) {
             sndChange = snd::kPlayOnce;
         }
         return;
     }
-    if (cppPhase == 2) {
+    if (cppPhase == CppPhase::kStopPhase) {
         // Creeping up to the signal: only a limit of 9.5 km/h, held to a stop.
         if (f.absSpeed > kCppStopPhaseLimitKmh) {
-            cppDemand = demand::kEmergency;
+            cppDemand = Demand::kEmergency;
         } else if (f.absSpeed == 0.0F) {
-            cppDemand = demand::kNone;
+            cppDemand = Demand::kNone;
         }
         return;
     }
@@ -195,20 +130,17 @@ void CVelt::superviseCppStop(const FrameValues& f) {
     const std::int32_t warnBefore = patternWarn;
     if (aheadOfTarget(cppDistance)) {
         const float stopCurve = brakingCurve(f.absSpeed, kStopCurveK);
-        if (f.absSpeed > kCppWarnMinimumKmh && warnsWithin(stopCurve, f.warnMargin, cppDistance)) {
-            patternWarn = 1;
-        }
-        if (stopCurve >= cppDistance) {
-            cppDemand = demand::kEmergency;
-            patternWarn = 0;
+        if (curveReaches(*this, stopCurve, cppDistance, f.warnMargin,
+                         f.absSpeed > kCppWarnMinimumKmh)) {
+            cppDemand = Demand::kEmergency;
         } else if (f.absSpeed == 0.0F) {
-            cppDemand = demand::kNone;
+            cppDemand = Demand::kNone;
         }
     } else if (f.speed > 0.0F) {
-        cppDemand = demand::kEmergency;
+        cppDemand = Demand::kEmergency;
         patternWarn = 0;
     } else {
-        cppDemand = demand::kNone;
+        cppDemand = Demand::kNone;
     }
     chimeIfWarningBegan(*this, warnBefore);
 }
@@ -219,33 +151,29 @@ void CVelt::superviseCpp49(const FrameValues& f) {
     if (aheadOfTarget(cppDistance)) {
         const float curve49 = brakingCurve(f.absSpeed, k49CurveK);
         const float curve42 = brakingCurve(f.absSpeed, k42CurveK);
-        if (f.absSpeed > kCpp49Kmh && warnsWithin(curve49, f.warnMargin, cppDistance)) {
-            patternWarn = 1;
-        }
-        if (curve49 >= cppDistance) {
-            cppDemand = demand::kService;
-            patternWarn = 0;
+        if (curveReaches(*this, curve49, cppDistance, f.warnMargin, f.absSpeed > kCpp49Kmh)) {
+            cppDemand = Demand::kService;
         } else if (cppDistance > curve42) {
-            cppDemand = demand::kNone;
+            cppDemand = Demand::kNone;
         }
         chimeIfWarningBegan(*this, warnBefore);
         return;
     }
     if (f.absSpeed > kCpp49Kmh) {
-        cppDemand = demand::kService;
+        cppDemand = Demand::kService;
         patternWarn = 0;
     } else if (f.absSpeed < kCpp49ReleaseKmh) {
-        cppDemand = demand::kNone;
+        cppDemand = Demand::kNone;
     }
 }
 
 void CVelt::superviseCcp(const FrameValues& f) {
     if (ccpActive == 0) {
-        ccpDemand = demand::kNone;
+        ccpDemand = Demand::kNone;
         return;
     }
     // On line category 0 a restriction overrun brakes to a stop.
-    const std::int32_t level = lineType == 0 ? demand::kEmergency : demand::kService;
+    const Demand level = lineType == 0 ? Demand::kEmergency : Demand::kService;
     const std::int32_t demandAboveKmh = ccpSpeed + kCcpDemandMarginKmh;
 
     countDown(ccpDistance, f.frameDistance);
@@ -253,27 +181,23 @@ void CVelt::superviseCcp(const FrameValues& f) {
     if (aheadOfTarget(ccpDistance)) {
         const float upperCurve = brakingCurve(f.absSpeed, squared(demandAboveKmh));
         const float lowerCurve = brakingCurve(f.absSpeed, squared(ccpSpeed - kCcpReleaseMarginKmh));
-        if (above(f.absSpeed, demandAboveKmh) &&
-            warnsWithin(upperCurve, f.warnMargin, ccpDistance)) {
-            patternWarn = 1;
-        }
-        if (upperCurve >= ccpDistance) {
+        if (curveReaches(*this, upperCurve, ccpDistance, f.warnMargin,
+                         above(f.absSpeed, demandAboveKmh))) {
             ccpDemand = level;
-            patternWarn = 0;
         } else if (ccpDistance > lowerCurve && lineType != 0) {
-            ccpDemand = demand::kNone;
+            ccpDemand = Demand::kNone;
         }
     } else if (above(f.speed, demandAboveKmh)) {
         ccpDemand = level;
     } else if (lineType != 0 || f.absSpeed == 0.0F) {
-        ccpDemand = demand::kNone;
+        ccpDemand = Demand::kNone;
     }
     chimeIfWarningBegan(*this, warnBefore);
 }
 
 void CVelt::superviseSpb(const FrameValues& f) {
     if (spbActive == 0) {
-        spbDemand = demand::kNone;
+        spbDemand = Demand::kNone;
         return;
     }
     countDown(spbDistance, f.frameDistance);
@@ -296,9 +220,9 @@ void CVelt::superviseSpb(const FrameValues& f) {
         }
     }
     if (stopCurve >= spbDistance) {
-        spbDemand = spbKind == 1 ? demand::kEmergency : demand::kService;
+        spbDemand = spbKind == 1 ? Demand::kEmergency : Demand::kService;
     } else if ((spbKind == 0 && spbDistance > releaseCurve) || f.absSpeed == 0.0F) {
-        spbDemand = demand::kNone;
+        spbDemand = Demand::kNone;
     }
     // Doors open at low speed: the train has made its stop.
     if (f.absSpeed < kSpbDisarmBelowKmh && doorsClosed == 0) {
@@ -307,16 +231,17 @@ void CVelt::superviseSpb(const FrameValues& f) {
 }
 
 void CVelt::superviseClf(const FrameValues& f) {
-    if (clfState == 0) {
-        clfDemand = demand::kNone;
+    if (clfState == ClfState::kOff) {
+        clfDemand = Demand::kNone;
         return;
     }
     if (above(f.speed, clfSpeed + kClfDemandMarginKmh)) {
-        clfDemand = demand::kService;
-        clfState = 2;
-    } else if (clfState == 2 && below(f.speed, clfSpeed - kClfReleaseMarginKmh)) {
-        clfDemand = demand::kNone;
-        clfState = 1;
+        clfDemand = Demand::kService;
+        clfState = ClfState::kOverLimit;
+    } else if (clfState == ClfState::kOverLimit &&
+               below(f.speed, clfSpeed - kClfReleaseMarginKmh)) {
+        clfDemand = Demand::kNone;
+        clfState = ClfState::kArmed;
     }
 }
 
@@ -341,16 +266,16 @@ void CVelt::superviseKindBlink(const FrameValues& f) {
 }
 
 void CVelt::superviseLinkDoorTimeout(const FrameValues& f) {
-    if (linkDoorState == 3 && linkDoorTime < f.time) {
-        linkDoorState = 0;
+    if (linkDoorState == LinkDoorState::kDoorsClosed && linkDoorTime < f.time) {
+        linkDoorState = LinkDoorState::kIdle;
         linkDoorTime = 0;
     }
 }
 
 void CVelt::mergeDemands() {
-    for (const std::int32_t d : {sigDemand, cppDemand, ccpDemand, clfDemand, spbDemand}) {
-        if (d > brakeDemand) {
-            brakeDemand = d;
+    for (Demand CVelt::*const check : kCheckDemands) {
+        if (this->*check > brakeDemand) {
+            brakeDemand = this->*check;
         }
     }
 }

@@ -3,8 +3,9 @@
 // epilogue (station-stop blink, bell, start/stop chime, trigger hand-over,
 // display).
 #include <cmath>
-#include <initializer_list>
 
+#include "core/blink.h"
+#include "core/supervision.h"
 #include "core/velt.h"
 
 namespace velt {
@@ -12,10 +13,6 @@ namespace velt {
 namespace {
 constexpr float kStartSpeedKmh = 5.0F;  // moving above this...
 constexpr float kStopSpeedKmh = 3.0F;   // ...and standing again below this
-constexpr double kMsPerHour = 3600.0;   // km/h * ms / 3600 = metres
-constexpr double kKmhPerMs = 3.6;       // km/h / 3.6 = m/s
-constexpr double kWarnSeconds = 5.0;    // approach warnings look this far ahead
-constexpr std::int32_t kSppBlinkPeriodMs = 1000;
 }  // namespace
 
 void CVelt::initialize() {
@@ -39,15 +36,15 @@ void CVelt::initialize() {
     maxServiceNotch = maxService;
     kindBlinkTimer = blinkDelay;
 
-    for (std::int32_t* trigger :
-         {&sndRelease,    &sppVolume,    &sndChange,       &sndWarn,    &sndSpbWarn,
-          &sndConfirm,    &sndLamp,      &sndBuzzerOff,    &sndSppB,    &sndSppA,
-          &sndDoorA,      &sndDoorB,     &sndMotion,       &bellVolume, &buzzerVolume,
-          &sndReleaseOut, &sppVolumeOut, &sndChangeOut,    &sndWarnOut, &sndSpbWarnOut,
-          &sndConfirmOut, &sndLampOut,   &sndBuzzerOffOut, &sndSppBOut, &sndSppAOut,
-          &sndDoorAOut,   &sndDoorBOut,  &sndMotionOut}) {
-        *trigger = snd::kStop;
+    // Every sound starts stopped.
+    for (const OneShotTrigger& t : kOneShotTriggers) {
+        this->*t.trigger = snd::kStop;
+        this->*t.out = snd::kStop;
     }
+    sppVolume = snd::kStop;
+    sppVolumeOut = snd::kStop;
+    bellVolume = snd::kStop;
+    buzzerVolume = snd::kStop;
     radioMode = 1;
 }
 
@@ -56,12 +53,8 @@ FrameValues CVelt::frameValues() const {
     f.time = *pTime;
     f.speed = *pSpeed;
     f.absSpeed = std::fabs(f.speed);
-    // Computed in double, never in long double: on 32-bit Windows that is the
-    // x87 unit, whose precision the host may have lowered, and the native and
-    // Windows builds must produce the same float.
-    f.frameDistance = static_cast<float>(static_cast<double>(f.absSpeed) / kMsPerHour *
-                                         static_cast<double>(*pDeltaTime));
-    f.warnMargin = static_cast<double>(f.absSpeed) / kKmhPerMs * kWarnSeconds;
+    f.frameDistance = frameDistanceMetres(f.absSpeed, *pDeltaTime);
+    f.warnMargin = warnMarginMetres(f.absSpeed);
     return f;
 }
 
@@ -72,22 +65,22 @@ void CVelt::execute() {
     if (veltDefined == 1) {
         superviseVelt(f);
     } else {
-        ats1_refresh();
+        ats1_refresh(f);
     }
 
-    sppBlink = sppActive != 0 ? (f.time % (2 * kSppBlinkPeriodMs)) / kSppBlinkPeriodMs : 0;
+    sppBlink = sppActive != 0 ? blinkPhase(f.time, kSlowHalfPeriodMs) : 0;
     ringBell();
     chimeStartStop(f.absSpeed);
     handOverTriggers();
-    update();
+    update(f.time);
 }
 
 void CVelt::ringBell() {
-    if (brakeDemand > demand::kNone) {
+    if (brakeDemand > Demand::kNone) {
         bellLatch = brakeDemand;
         bellVolume = snd::kLoopFull;
-    } else if (bellLatch != 0) {
-        bellLatch = 0;
+    } else if (bellLatch != Demand::kNone) {
+        bellLatch = Demand::kNone;
         bellVolume = snd::kStop;
         sndRelease = snd::kPlayOnce;
     }
@@ -106,30 +99,12 @@ void CVelt::chimeStartStop(float absSpeed) {
 void CVelt::handOverTriggers() {
     // Each one-shot trigger reaches its slot once and then reads "continue",
     // so a trigger set during a frame yields exactly one play-once command.
-    struct Slot {
-        std::int32_t CVelt::*trigger;
-        std::int32_t CVelt::*out;
-    };
-    static constexpr Slot kOneShots[] = {
-        {&CVelt::sndRelease, &CVelt::sndReleaseOut},
-        {&CVelt::sndChange, &CVelt::sndChangeOut},
-        {&CVelt::sndWarn, &CVelt::sndWarnOut},
-        {&CVelt::sndSpbWarn, &CVelt::sndSpbWarnOut},
-        {&CVelt::sndConfirm, &CVelt::sndConfirmOut},
-        {&CVelt::sndLamp, &CVelt::sndLampOut},
-        {&CVelt::sndBuzzerOff, &CVelt::sndBuzzerOffOut},
-        {&CVelt::sndSppB, &CVelt::sndSppBOut},
-        {&CVelt::sndSppA, &CVelt::sndSppAOut},
-        {&CVelt::sndDoorA, &CVelt::sndDoorAOut},
-        {&CVelt::sndDoorB, &CVelt::sndDoorBOut},
-        {&CVelt::sndMotion, &CVelt::sndMotionOut},
-    };
     // Unrolled, the member pointers fold into plain field offsets: twelve
     // copies instead of a loop that reads the table every frame.
 #pragma GCC unroll 16
-    for (const Slot& slot : kOneShots) {
-        this->*slot.out = this->*slot.trigger;
-        this->*slot.trigger = snd::kContinue;
+    for (const OneShotTrigger& t : kOneShotTriggers) {
+        this->*t.out = this->*t.trigger;
+        this->*t.trigger = snd::kContinue;
     }
     sppVolumeOut = sppVolume;
 }

@@ -1,28 +1,11 @@
 // Beacon and signal intake of the Velt side. These handlers only store what a
 // beacon or a signal report carries, decoded, and set chimes; the frame
 // decides what to do with it.
+#include "core/beacons.h"
+#include "core/supervision.h"
 #include "core/velt.h"
 
 namespace velt {
-
-namespace {
-// Beacons pack two decimal fields into optional: metres in the low four
-// digits, a speed code, kind or flag above. C++ division truncates toward
-// zero, which is the packing's rule for negative values too.
-constexpr std::int32_t kPackBase = 10000;
-constexpr std::int32_t packedMetres(std::int32_t optional) { return optional % kPackBase; }
-constexpr std::int32_t packedValue(std::int32_t optional) { return optional / kPackBase; }
-
-constexpr std::int32_t kSpeedStepKmh = 5;  // speed codes count in 5 km/h steps
-constexpr std::int32_t kClfLowestCode = 3;
-constexpr std::int32_t kClfHighestCode = 31;
-
-// Aspect 6 is shown and supervised as aspect 5.
-constexpr std::int32_t normaliseAspect(std::int32_t aspect) { return aspect == 6 ? 5 : aspect; }
-
-// The supervision-change chime belongs to line category 2 only.
-constexpr bool chimesOnChange(std::int32_t lineType) { return lineType == 2; }
-}  // namespace
 
 void CVelt::velt_define(std::int32_t optional) {
     const std::int32_t before = veltDefined;
@@ -30,7 +13,7 @@ void CVelt::velt_define(std::int32_t optional) {
     if (veltDefined != before) {
         // A legacy request made on one side of the section boundary must not
         // take hold on the other.
-        ats1Pending = 0;
+        ats1Pending = LegacyState::kNormal;
         if (chimesOnChange(lineType)) {
             sndChange = snd::kPlayOnce;
         }
@@ -46,7 +29,7 @@ void CVelt::velt_receive(std::int32_t signal) {
     // Every report, a repeated one too, disarms the CPP pattern: the beacon
     // that armed it belonged to the aspect just replaced.
     cppActive = 0;
-    cppDemand = demand::kNone;
+    cppDemand = Demand::kNone;
 }
 
 void CVelt::PassedCPP(std::int32_t optional, std::int32_t signal) {
@@ -54,9 +37,10 @@ void CVelt::PassedCPP(std::int32_t optional, std::int32_t signal) {
     cppActive = 1;
     cppDistance = static_cast<float>(packedMetres(optional));
     cppSignal = signal;
-    cppPhase = optional > kPackBase ? 1 : 0;
-    if (wasActive == 0 && (signalIndex == 1 || signalIndex == 2) && signal == 0 &&
-        veltDefined == 1 && chimesOnChange(lineType)) {
+    cppPhase = cppPhaseOf(optional);
+    // Arming the stop case inside a section changes what the driver must do.
+    if (wasActive == 0 && isCppStopCase(cppActive, signalIndex, cppSignal) && veltDefined == 1 &&
+        chimesOnChange(lineType)) {
         sndChange = snd::kPlayOnce;
     }
 }
@@ -72,12 +56,12 @@ void CVelt::PassedCCP(std::int32_t optional) {
 }
 
 void CVelt::PassedCLF(std::int32_t optional) {
-    const std::int32_t before = clfState;
-    if (optional >= kClfLowestCode && optional <= kClfHighestCode) {
-        clfState = 1;
+    const ClfState before = clfState;
+    if (armsClf(optional)) {
+        clfState = ClfState::kArmed;
         clfSpeed = optional * kSpeedStepKmh;
     } else {
-        clfState = 0;
+        clfState = ClfState::kOff;
     }
     if (clfState != before && chimesOnChange(lineType)) {
         sndChange = snd::kPlayOnce;
@@ -115,14 +99,16 @@ void CVelt::SPP(std::int32_t optional) {
 }
 
 void CVelt::setRoute(std::int32_t code) {
-    lineType = (code % 1000) / 100;
-    routeSelect = code % 9;
-    if (code > 999) {
+    lineType = lineTypeOfRoute(code);
+    routeSelect = selectorOfRoute(code);
+    if (isFixedRoute(code)) {
         routeFlag = 1;
     }
 }
 
-void CVelt::setLinkFormdoor(std::int32_t optional) { linkDoorState = optional > 0 ? 1 : 0; }
+void CVelt::setLinkFormdoor(std::int32_t optional) {
+    linkDoorState = optional > 0 ? LinkDoorState::kArmed : LinkDoorState::kIdle;
+}
 
 void CVelt::SetKindBlinkTimer(std::int32_t optional) {
     if (optional > 0) {

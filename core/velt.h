@@ -8,28 +8,16 @@
 // library holds it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
+
+#include "core/states.h"
 
 namespace velt {
 
-// Sound commands as the host's sound array takes them.
-namespace snd {
-inline constexpr int kStop = -10000;      // stop the sound
-inline constexpr int kLoopFull = 0;       // loop at full volume
-inline constexpr int kLoopQuiet = -1200;  // loop at reduced volume
-inline constexpr int kPlayOnce = 1;       // play once
-inline constexpr int kContinue = 2;       // leave the sound as it is
-}  // namespace snd
-
-// Brake demands, merged into brakeDemand and applied by the host interface.
-namespace demand {
-inline constexpr int kNone = 0;
-inline constexpr int kService = 1;
-inline constexpr int kEmergency = 2;
-}  // namespace demand
-
-// Values of one frame, computed once at the start of execute() and shared by
-// the supervision stages.
+// Values of one frame, computed once at the start of execute() and passed to
+// every stage of the frame, so that no stage reads the host's values again.
 struct FrameValues {
     std::int32_t time;    // host time, ms
     float speed;          // signed speed, km/h
@@ -42,20 +30,20 @@ class CVelt {
 public:
     // ---- State record. The declaration order is part of the design: it is
     // the layout other tools inspect, so fields are not regrouped.
-    std::int32_t ats1State;
-    std::int32_t ats1Pending;
+    LegacyState ats1State;
+    LegacyState ats1Pending;  // the state requested, taking hold after its delay
     std::int32_t ats1PendingTime;
     std::int32_t signalIndex;
-    std::int32_t bellLatch;
+    Demand bellLatch;
     std::int32_t cppActive;
     std::int32_t cppSignal;
     float cppDistance;
-    std::int32_t cppPhase;
+    CppPhase cppPhase;
     std::int32_t patternWarn;
     std::int32_t ccpActive;
     std::int32_t ccpSpeed;
     float ccpDistance;
-    std::int32_t clfState;
+    ClfState clfState;
     std::int32_t clfSpeed;
     std::int32_t spsWindowEnd;
     std::int32_t spsTripped;
@@ -83,13 +71,13 @@ public:
     std::int32_t sndDoorB;
     std::int32_t sndMotion;
     // Demand of each Velt check.
-    std::int32_t sigDemand;
-    std::int32_t cppDemand;
-    std::int32_t ccpDemand;
-    std::int32_t clfDemand;
-    std::int32_t spbDemand;
+    Demand sigDemand;
+    Demand cppDemand;
+    Demand ccpDemand;
+    Demand clfDemand;
+    Demand spbDemand;
     std::int32_t routeFlag;
-    std::int32_t linkDoorState;
+    LinkDoorState linkDoorState;
     std::int32_t linkDoorTime;
     // Wiring into the vehicle cache, set once when the library is attached.
     const std::int32_t* pBrakeNotch;
@@ -98,7 +86,7 @@ public:
     const std::int32_t* pDeltaTime;
     std::int32_t emergencyNotch;
     std::int32_t maxServiceNotch;
-    std::int32_t brakeDemand;
+    Demand brakeDemand;
     std::int32_t veltDefined;
     std::int32_t lineType;
     std::int32_t overspeedCut;
@@ -147,15 +135,11 @@ public:
     void setLinkFormdoor(std::int32_t optional);
     void SetKindBlinkTimer(std::int32_t optional);
 
-    // ---- Legacy ATS supervision (legacy.cpp)
+    // ---- Legacy ATS events (legacy.cpp)
     void ats1_receive(std::int32_t signal);
     void ats1_beacon(std::int32_t signal);
     void ats1_checksps();
     void ats1_confirm();
-    void ats1_refresh();
-
-    // ---- Cab display (display.cpp)
-    void update();
 
     // ---- Driver controls and doors (controls.cpp)
     void recovery();
@@ -170,8 +154,18 @@ public:
     void doorOpen();
     void doorClose();
 
-    // ---- Velt supervision (digital.cpp): the stages of one Velt frame, in
-    // the order superviseVelt runs them.
+private:
+    // ---- The stages of one frame, run by execute() only, each with the
+    // frame's values.
+    [[nodiscard]] FrameValues frameValues() const;
+    void ringBell();
+    void chimeStartStop(float absSpeed);
+    void handOverTriggers();
+
+    // Legacy ATS frame (legacy.cpp).
+    void ats1_refresh(const FrameValues& f);
+
+    // Velt supervision (digital.cpp), in the order superviseVelt runs them.
     void superviseVelt(const FrameValues& f);
     void checkSignalSpeed(const FrameValues& f);
     void overrideSignalOnLineType0(const FrameValues& f);
@@ -186,12 +180,52 @@ public:
     void superviseLinkDoorTimeout(const FrameValues& f);
     void mergeDemands();
 
-private:
-    // Frame cycle steps (frame.cpp).
-    [[nodiscard]] FrameValues frameValues() const;
-    void ringBell();
-    void chimeStartStop(float absSpeed);
-    void handOverTriggers();
+    // Cab display (display.cpp), the frame's last stage: of the frame's
+    // values it needs only the time, which its blinking codes follow.
+    void update(std::int32_t timeMs);
+};
+
+// The record's layout: plain data, every state field 32 bits wide, in the
+// declared order (the four pointers sit between linkDoorTime and
+// emergencyNotch, aligned as the platform aligns pointers).
+static_assert(std::is_standard_layout_v<CVelt> && std::is_trivially_copyable_v<CVelt>);
+static_assert(offsetof(CVelt, linkDoorTime) == 46 * sizeof(std::int32_t));
+static_assert(offsetof(CVelt, lampOn) - offsetof(CVelt, emergencyNotch) ==
+              32 * sizeof(std::int32_t));
+
+// The one-shot sound triggers. Whatever wants a sound sets its trigger to
+// play once; the frame hands each trigger to its output slot and leaves
+// "continue" behind (frame.cpp); the host interface writes the slot to the
+// trigger's index of the host's sound array (cab_outputs.cpp).
+struct OneShotTrigger {
+    std::int32_t CVelt::*trigger;
+    std::int32_t CVelt::*out;
+    int soundIndex;
+};
+// In the order of the fields, which lets the compiler copy neighbours together.
+inline constexpr OneShotTrigger kOneShotTriggers[] = {
+    {&CVelt::sndRelease, &CVelt::sndReleaseOut, 1},       // the brake released
+    {&CVelt::sndChange, &CVelt::sndChangeOut, 5},         // supervision changed
+    {&CVelt::sndWarn, &CVelt::sndWarnOut, 6},             // pattern approach
+    {&CVelt::sndSpbWarn, &CVelt::sndSpbWarnOut, 7},       // SPB approach, line category 0
+    {&CVelt::sndConfirm, &CVelt::sndConfirmOut, 11},      // confirm key
+    {&CVelt::sndLamp, &CVelt::sndLampOut, 10},            // lamp switch
+    {&CVelt::sndBuzzerOff, &CVelt::sndBuzzerOffOut, 21},  // buzzer released
+    {&CVelt::sndSppB, &CVelt::sndSppBOut, 22},            // station chime, other categories
+    {&CVelt::sndSppA, &CVelt::sndSppAOut, 23},            // station chime, categories 0 and 1
+    {&CVelt::sndDoorA, &CVelt::sndDoorAOut, 25},          // doors closed, categories 0 and 1
+    {&CVelt::sndDoorB, &CVelt::sndDoorBOut, 26},          // doors closed, other categories
+    {&CVelt::sndMotion, &CVelt::sndMotionOut, 15},        // started or stopped
+};
+
+// The station-stop reminder is a loop with an output slot of its own: it is
+// handed over every frame but keeps its value.
+inline constexpr int kStationStopSoundIndex = 2;
+
+// The demands of the five Velt checks: merged into brakeDemand by every Velt
+// frame, all cleared by the recovery key.
+inline constexpr Demand CVelt::*kCheckDemands[] = {
+    &CVelt::sigDemand, &CVelt::cppDemand, &CVelt::ccpDemand, &CVelt::clfDemand, &CVelt::spbDemand,
 };
 
 }  // namespace velt

@@ -29,20 +29,14 @@ void fillPanel(const CVelt& v, const VehicleCache& c, const VehicleState& state,
 
 void fillSound(const CVelt& v, const VehicleCache& c, std::int32_t* sound) {
     sound[0] = v.bellVolume;
-    sound[1] = v.sndReleaseOut;
-    sound[2] = v.sppVolumeOut;
-    sound[5] = v.sndChangeOut;
-    sound[6] = v.sndWarnOut;
-    sound[7] = v.sndSpbWarnOut;
-    sound[10] = v.sndLampOut;
-    sound[11] = v.sndConfirmOut;
-    sound[15] = v.sndMotionOut;
+    sound[kStationStopSoundIndex] = v.sppVolumeOut;
+    // Unrolled like the hand-over: twelve stores at fixed indices, not a
+    // loop that reads the table every frame.
+#pragma GCC unroll 16
+    for (const OneShotTrigger& t : kOneShotTriggers) {
+        sound[t.soundIndex] = v.*t.out;
+    }
     sound[20] = v.buzzerVolume;
-    sound[21] = v.sndBuzzerOffOut;
-    sound[22] = v.sndSppBOut;
-    sound[23] = v.sndSppAOut;
-    sound[25] = v.sndDoorAOut;
-    sound[26] = v.sndDoorBOut;
     // The reverser sound follows the driver's handle, doors or not.
     sound[30] = c.reverser == -1 ? snd::kLoopFull : snd::kStop;
 }
@@ -57,10 +51,10 @@ HandleCommand composeCabOutputs(const VehicleState& state, std::int32_t* panel,
 
     // A protection demand always replaces the driver's notch, and the power
     // notch stays 0 until the driver moves the power handle again.
-    if (v.brakeDemand == demand::kEmergency) {
+    if (v.brakeDemand == Demand::kEmergency) {
         h.brake = c.emergencyNotch;
         c.powerNotch = 0;
-    } else if (v.brakeDemand == demand::kService) {
+    } else if (v.brakeDemand == Demand::kService) {
         h.brake = c.maxServiceNotch;
         c.powerNotch = 0;
     } else {

@@ -3,8 +3,8 @@
 # may lack: the MinGW cross-compilers for velt.dll (i686) and velt64.dll
 # (x86-64), Wine with its 32-bit and 64-bit loaders to run them, gcovr for
 # coverage, CLI11 for the tools' command lines, clang 19 and its LLVM tools
-# for the MC/DC report, and Python 3 for the mutation tool. Does nothing when
-# all are present.
+# for the MC/DC report, Python 3 for the mutation tool, and clang-format and
+# clang-tidy for scripts/lint.sh. Does nothing when all are present.
 set -euo pipefail
 
 need=()
@@ -24,6 +24,8 @@ command -v clang++-19 >/dev/null 2>&1 || need+=(clang-19)
 dpkg -s libclang-rt-19-dev >/dev/null 2>&1 || need+=(libclang-rt-19-dev)
 command -v llvm-cov-19 >/dev/null 2>&1 || need+=(llvm-19)
 command -v python3 >/dev/null 2>&1 || need+=(python3)
+command -v clang-format-14 >/dev/null 2>&1 || need+=(clang-format-14)
+command -v clang-tidy-14 >/dev/null 2>&1 || need+=(clang-tidy-14)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

@@ -14,13 +14,11 @@
 #include <new>
 
 #include "allocation_counter.h"
-#include "host/plugin_abi.h"
+#include "test_host.h"
 
 namespace velt::test {
 namespace {
 
-constexpr std::int32_t kServiceNotches = 8;
-constexpr std::int32_t kEmergencyNotch = 9;
 constexpr std::int32_t kFrameMs = 16;
 
 // What the drive saw, so a test can tell that it reached the states it means
@@ -39,174 +37,144 @@ struct Observed {
     bool reverserHeldByOpenDoors = false;
 };
 
-struct Host {
-    std::int32_t now = 8 * 3600 * 1000;
-    std::array<std::int32_t, kPanelSize> panel{};
-    std::array<std::int32_t, kPanelSize> sound{};
+// The test host at 60 frames a second from 08:00, noting after every frame
+// what it saw. Only plain fields change inside a counted stretch.
+struct Host : TestHost {
     Observed seen;
 
-    HandleCommand frame(float speedKmh, float current = 0.0F) {
-        now += kFrameMs;
-        return frameAt(now, speedKmh, current, panel.data(), sound.data());
-    }
-    HandleCommand frameAt(std::int32_t timeMs, float speedKmh, float current,
-                          std::int32_t* panelOut, std::int32_t* soundOut) {
-        VehicleState s{};
-        s.speed = speedKmh;
-        s.time = timeMs;
-        s.current = current;
-        const HandleCommand h = ::Elapse(s, panelOut, soundOut);
-        ++seen.frames;
-        seen.emergencyBrake |= h.brake == kEmergencyNotch;
-        seen.serviceBrake |= h.brake == kServiceNotches;
-        seen.powerCutWhileReleased |= h.brake == 0 && h.power == 0 && sound[0] != 0;
-        if (soundOut != nullptr) {
-            seen.bell |= soundOut[0] == 0;
-            seen.releaseChime |= soundOut[1] == 1;
-            seen.patternWarnChime |= soundOut[6] == 1;
-            seen.spbWarnChime |= soundOut[7] == 1;
-        }
-        if (panelOut != nullptr) {
-            seen.legacyAlarmLamp |= panelOut[12] == 1;
-            seen.legacyCheckLamp |= panelOut[11] == 1;
-        }
-        return h;
-    }
-    void runFor(std::int32_t ms, float speedKmh, float current = 0.0F) {
-        const std::int32_t until = now + ms;
-        while (now < until) {
-            frame(speedKmh, current);
-        }
-    }
-    // Frames from one speed to another over the given time.
-    void rampFor(std::int32_t ms, float fromKmh, float toKmh) {
-        const std::int32_t start = now;
-        while (now - start < ms) {
-            const float f = static_cast<float>(now - start) / static_cast<float>(ms);
-            frame(fromKmh + (toKmh - fromKmh) * f, 100.0F);
-        }
-        frame(toKmh);
+    Host() {
+        now = 8 * 3600 * 1000;
+        stepMs = kFrameMs;
+        afterFrame = [](TestHost& host, const HandleCommand& h) {
+            Observed& o = static_cast<Host&>(host).seen;
+            ++o.frames;
+            o.emergencyBrake |= h.brake == kEmergency;
+            o.serviceBrake |= h.brake == kFullService;
+            o.powerCutWhileReleased |= h.brake == 0 && h.power == 0 && host.sound[kSoundBell] != 0;
+            if (const std::int32_t* lent = host.lentSound) {
+                o.bell |= lent[kSoundBell] == kLoopFull;
+                o.releaseChime |= lent[kSoundRelease] == kPlayOnce;
+                o.patternWarnChime |= lent[kSoundWarn] == kPlayOnce;
+                o.spbWarnChime |= lent[kSoundSpbWarn] == kPlayOnce;
+            }
+            if (const std::int32_t* lent = host.lentPanel) {
+                o.legacyAlarmLamp |= lent[kPanelLampAlarm] == 1;
+                o.legacyCheckLamp |= lent[kPanelLampCheck] == 1;
+            }
+        };
     }
 };
 
-void beacon(std::int32_t type, std::int32_t optional, std::int32_t signal = 0) {
-    ::SetBeaconData(BeaconData{type, signal, 0.0F, optional});
-}
-
 void startRun() {
-    ::Load();
-    ::SetVehicleSpec(VehicleSpec{kServiceNotches, {}});
-    ::Initialize(0);
-    ::DoorClose();
-    ::SetReverser(1);
-    ::SetBrake(0);
-    ::SetPower(4);
+    startPlugin();
+    readyToDrive();
 }
 
 // The legacy side: normal running, an alarm that brakes, the confirm key, a
 // check request and the speed-check section.
 void driveLegacy(Host& h) {
-    beacon(21, 0);
-    beacon(20, 0);
+    beacon(kRoute, 0);
+    beacon(kSection, 0);
     ::SetSignal(5);
-    h.rampFor(10000, 0.0F, 60.0F);
+    h.rampFor(10000, 0.0F, 60.0F, 100.0F);
     h.runFor(5000, 60.0F, 150.0F);
     ::SetSignal(0);
     h.runFor(3500, 60.0F);  // the alarm takes hold and brakes
-    ::KeyDown(0);            // confirm while moving: emergency, chime
+    ::KeyDown(0);           // confirm while moving: emergency, chime
     ::KeyUp(0);
-    h.rampFor(4000, 60.0F, 0.0F);
+    h.rampFor(4000, 60.0F, 0.0F, 100.0F);
     h.runFor(500, 0.0F);
     ::KeyDown(0);  // at a stand: back to normal
     ::KeyUp(0);
     ::SetSignal(2);
-    h.rampFor(3000, 0.0F, 50.0F);  // the check takes hold; above 45 it brakes
+    h.rampFor(3000, 0.0F, 50.0F, 100.0F);  // the check takes hold; above 45 it brakes
     h.runFor(2000, 50.0F);
     ::KeyDown(0);
-    beacon(11, 0);
+    beacon(kSpeedCheck, 0);
     h.runFor(200, 50.0F);
-    beacon(11, 0);  // the second beacon too soon: tripped
+    beacon(kSpeedCheck, 0);  // the second beacon too soon: tripped
     h.runFor(2000, 50.0F);
-    h.rampFor(3000, 50.0F, 0.0F);
+    h.rampFor(3000, 50.0F, 0.0F, 100.0F);
     ::Initialize(0);
     ::SetPower(4);
-    beacon(21, 100);  // line category 1: the normal state checks 68 km/h
+    beacon(kRoute, 100);  // line category 1: the normal state checks 68 km/h
     ::SetSignal(5);
-    h.rampFor(5000, 0.0F, 75.0F);
+    h.rampFor(5000, 0.0F, 75.0F, 100.0F);
     h.runFor(2000, 75.0F);
-    h.rampFor(3000, 75.0F, 40.0F);
+    h.rampFor(3000, 75.0F, 40.0F, 100.0F);
 }
 
 // A Velt section on line category 0 with every pattern armed, then inside
 // the approach warnings, then braking, then the overspeed cut.
 void driveVeltLine0(Host& h) {
-    beacon(21, 0);
-    beacon(20, 1);
+    beacon(kRoute, 0);
+    beacon(kSection, 1);
     ::SetSignal(2);
-    h.rampFor(3000, 20.0F, 40.0F);
-    beacon(10, 9999, 0);
-    beacon(12, 5 * 10000 + 9999);
-    beacon(15, 1 * 10000 + 9999);
-    beacon(13, 12);
+    h.rampFor(3000, 20.0F, 40.0F, 100.0F);
+    beacon(kCpp, 9999, 0);
+    beacon(kCcp, 5 * 10000 + 9999);
+    beacon(kSpb, 1 * 10000 + 9999);
+    beacon(kClf, 12);
     h.runFor(10000, 40.0F, 200.0F);
-    beacon(10, 130, 0);
-    beacon(12, 5 * 10000 + 93);
-    beacon(15, 1 * 10000 + 130);
+    beacon(kCpp, 130, 0);
+    beacon(kCcp, 5 * 10000 + 93);
+    beacon(kSpb, 1 * 10000 + 130);
     h.runFor(8000, 40.0F, 200.0F);  // warnings, then the curves brake
-    h.rampFor(4000, 40.0F, 0.0F);
+    h.rampFor(4000, 40.0F, 0.0F, 100.0F);
     h.runFor(1000, 0.0F);
     ::DoorOpen();  // the stop is made: the SPB pattern disarms
     h.runFor(1000, 0.0F);
     ::DoorClose();
     ::SetSignal(5);
-    beacon(13, 0);
-    beacon(12, 0);
-    h.rampFor(8000, 0.0F, 125.0F);  // above 120: power cut
+    beacon(kClf, 0);
+    beacon(kCcp, 0);
+    h.rampFor(8000, 0.0F, 125.0F, 100.0F);  // above 120: power cut
     h.runFor(2000, 125.0F, 300.0F);
-    h.rampFor(3000, 125.0F, 60.0F);
+    h.rampFor(3000, 125.0F, 60.0F, 100.0F);
 }
 
 // Line category 2: the 49 km/h CPP variant, the stop phase, the station stop
 // with doors, kind blink and the linked doors, and the selector.
 void driveVeltLine2(Host& h) {
-    beacon(21, 205);
-    beacon(20, 1);
+    beacon(kRoute, 205);
+    beacon(kSection, 1);
     ::SetSignal(4);
-    h.rampFor(3000, 60.0F, 80.0F);
-    beacon(10, 300, 2);
+    h.rampFor(3000, 60.0F, 80.0F, 100.0F);
+    beacon(kCpp, 300, 2);
     h.runFor(6000, 80.0F);  // warns, then brakes to 49
-    h.rampFor(3000, 80.0F, 30.0F);
+    h.rampFor(3000, 80.0F, 30.0F, 100.0F);
     ::SetSignal(1);
-    beacon(10, 10400, 0);  // stop phase requested
-    h.rampFor(4000, 25.0F, 3.0F);
+    beacon(kCpp, 10400, 0);  // stop phase requested
+    h.rampFor(4000, 25.0F, 3.0F, 100.0F);
     h.runFor(2000, 3.0F);
-    beacon(1, 1);  // station stop reminder
-    beacon(15, 50);
-    beacon(24, 3000);
-    beacon(22, 1);
-    h.rampFor(2000, 3.0F, 0.0F);
+    beacon(kSpp, 1);  // station stop reminder
+    beacon(kSpb, 50);
+    beacon(kKindBlink, 3000);
+    beacon(kLinkDoor, 1);
+    h.rampFor(2000, 3.0F, 0.0F, 100.0F);
     h.runFor(1000, 0.0F);
     ::DoorOpen();
     h.runFor(3000, 0.0F);
     ::SetReverser(-1);
-    const HandleCommand doorsOpen = h.frame(0.0F);
-    h.seen.reverserHeldByOpenDoors |= doorsOpen.reverser == 0 && h.sound[30] == 0;
+    const HandleCommand doorsOpen = h.next(0.0F);
+    h.seen.reverserHeldByOpenDoors |=
+        doorsOpen.reverser == 0 && h.sound[kSoundReverser] == kLoopFull;
     h.runFor(500, 0.0F);
     ::DoorClose();
     ::SetReverser(1);
     h.runFor(2000, 0.0F);
-    ::SetBrake(kServiceNotches);
+    ::SetBrake(kFullService);
     for (std::int32_t key = 5; key <= 6; ++key) {
         for (int i = 0; i < 10; ++i) {
             ::KeyDown(key);
             ::KeyUp(key);
         }
     }
-    ::SetBrake(kEmergencyNotch);
+    ::SetBrake(kEmergency);
     ::KeyDown(3);  // recovery at the emergency notch
     ::SetBrake(0);
     h.runFor(5000, 0.0F);  // standstill
-    beacon(20, 0);
+    beacon(kSection, 0);
 }
 
 // Odd frames: null arrays, a clock passing midnight, jumping back and
@@ -214,9 +182,9 @@ void driveVeltLine2(Host& h) {
 void driveOddFrames(Host& h) {
     for (int i = 0; i < 100; ++i) {
         h.now += kFrameMs;
-        h.frameAt(h.now, 10.0F, 0.0F, nullptr, nullptr);
-        h.frameAt(h.now, 10.0F, 0.0F, h.panel.data(), nullptr);
-        h.frameAt(h.now, 10.0F, 0.0F, nullptr, h.sound.data());
+        h.frameWith(h.now, 10.0F, 0.0F, nullptr, nullptr);
+        h.frameWith(h.now, 10.0F, 0.0F, h.panel.data(), nullptr);
+        h.frameWith(h.now, 10.0F, 0.0F, nullptr, h.sound.data());
     }
     h.now = 86'400'000 - 1000;
     h.runFor(3000, 20.0F);
@@ -225,49 +193,49 @@ void driveOddFrames(Host& h) {
     h.now = INT_MAX - 500;
     for (int i = 0; i < 100; ++i) {
         h.now = static_cast<std::int32_t>(static_cast<std::uint32_t>(h.now) + kFrameMs);
-        h.frameAt(h.now, -15.0F, -50.0F, h.panel.data(), h.sound.data());
+        h.frameWith(h.now, -15.0F, -50.0F, h.panel.data(), h.sound.data());
     }
     h.now = 9 * 3600 * 1000;
-    h.frame(__builtin_nanf(""));
-    h.frame(__builtin_inff());
-    h.frame(0.0F);
+    h.next(__builtin_nanf(""));
+    h.next(__builtin_inff());
+    h.next(0.0F);
 }
 
 // Every event entry point with every key, beacon type and aspect, and
 // values around each decoding boundary, in the mode in force.
 void driveEveryEvent(Host& h) {
-    static constexpr std::int32_t kOptionals[] = {
-        INT_MIN, -10001, -1, 0, 1, 2, 3, 12, 31, 32, 999, 1000, 9999, 10000, 10400, 19999, 59999,
-        INT_MAX};
+    static constexpr std::int32_t kOptionals[] = {INT_MIN, -10001, -1,    0,     1,     2,
+                                                  3,       12,     31,    32,    999,   1000,
+                                                  9999,    10000,  10400, 19999, 59999, INT_MAX};
     for (std::int32_t key = -1; key <= 16; ++key) {
         ::KeyDown(key);
-        h.frame(30.0F);
+        h.next(30.0F);
         ::KeyUp(key);
-        h.frame(30.0F);
+        h.next(30.0F);
     }
     for (std::int32_t type = -1; type <= 26; ++type) {
         for (const std::int32_t optional : kOptionals) {
             beacon(type, optional, type == 10 ? 2 : 0);
             beacon(type, optional, 0);
-            h.frame(30.0F);
+            h.next(30.0F);
         }
     }
     for (std::int32_t aspect = -1; aspect <= 10; ++aspect) {
         ::SetSignal(aspect);
-        h.frame(30.0F);
+        h.next(30.0F);
     }
     for (std::int32_t notch = -1; notch <= 10; ++notch) {
         ::SetBrake(notch);
         ::SetPower(notch);
         ::SetReverser(notch % 3 - 1);
-        h.frame(30.0F);
+        h.next(30.0F);
     }
     ::HornBlow(0);
     ::HornBlow(1);
     ::DoorOpen();
-    h.frame(0.0F);
+    h.next(0.0F);
     ::DoorClose();
-    h.frame(0.0F);
+    h.next(0.0F);
     ::SetBrake(0);
     ::SetPower(0);
     ::SetReverser(1);
@@ -373,8 +341,8 @@ TEST(NoEntryPointAllocates, ElapseWithNullArraysAndAClockThatJumps) {
     startRun();
     const AllocationCounts before = allocationCounts();
     driveOddFrames(h);
-    beacon(21, 0);
-    beacon(20, 1);
+    beacon(kRoute, 0);
+    beacon(kSection, 1);
     driveOddFrames(h);
     const AllocationCounts after = allocationCounts();
     EXPECT_EQ(after, before);
@@ -386,10 +354,10 @@ TEST(NoEntryPointAllocates, EveryEventInBothModes) {
     startRun();
     const AllocationCounts before = allocationCounts();
     driveEveryEvent(h);  // legacy
-    beacon(21, 205);
-    beacon(20, 1);
+    beacon(kRoute, 205);
+    beacon(kSection, 1);
     driveEveryEvent(h);  // the type-20 beacons above may have left the section
-    beacon(20, 1);
+    beacon(kSection, 1);
     ::SetSignal(1);
     driveEveryEvent(h);
     const AllocationCounts after = allocationCounts();

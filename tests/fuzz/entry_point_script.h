@@ -47,13 +47,31 @@ inline constexpr std::uint8_t kFirstFrameByte = 128;
 
 // What an int argument stands for; each kind has its own meaningful values
 // and its own mix of forms.
-enum class IntKind : std::uint8_t { Notch, Reverser, Key, Signal, BeaconType, Optional, BrakeNotches, Unused };
+enum class IntKind : std::uint8_t {
+    Notch,
+    Reverser,
+    Key,
+    Signal,
+    BeaconType,
+    Optional,
+    BrakeNotches,
+    Unused
+};
 
 enum class IntForm : std::uint8_t { Meaningful, Small, Raw, Extreme, Packed };
 inline constexpr std::size_t kFormsPerKind = 8;
 
 enum class FloatForm : std::uint8_t { Tenths, Special, NearThreshold, RawBits, HalfKmh };
-enum class TimeForm : std::uint8_t { StepTens, StepMs, Same, StepHundreds, Back, Absolute, NearWrap, Landmark };
+enum class TimeForm : std::uint8_t {
+    StepTens,
+    StepMs,
+    Same,
+    StepHundreds,
+    Back,
+    Absolute,
+    NearWrap,
+    Landmark
+};
 
 namespace tables {
 
@@ -92,14 +110,13 @@ constexpr std::int32_t kReversers[] = {-1, 0, 1};
 constexpr std::int32_t kKeys[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 constexpr std::int32_t kSignals[] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
 constexpr std::int32_t kBeaconTypes[] = {1, 10, 11, 12, 13, 15, 20, 21, 22, 24};
-constexpr std::int32_t kOptionals[] = {0,    1,    2,     3,     31,    32,    205,   350,
-                                       999,  1000, 1203,  5000,  9999,  10000, 10001, 20500,
-                                       45120, -1,  -250,  -9999, -10000, -10001, 100,  200};
+constexpr std::int32_t kOptionals[] = {0,     1,    2,    3,     31,     32,     205,   350,
+                                       999,   1000, 1203, 5000,  9999,   10000,  10001, 20500,
+                                       45120, -1,   -250, -9999, -10000, -10001, 100,   200};
 constexpr std::int32_t kBrakeNotches[] = {0, 1, 4, 7, 8, 9};
-constexpr std::int32_t kExtremes[] = {kIntMin,    kIntMin + 1, kIntMin + 499, -1000000, -10001,
-                                      -10000,     -9999,       -1,            0,        1,
-                                      9999,       10000,       10001,         1000000,  kIntMax - 1000,
-                                      kIntMax - 1, kIntMax};
+constexpr std::int32_t kExtremes[] = {
+    kIntMin, kIntMin + 1, kIntMin + 499, -1000000, -10001,  -10000,         -9999,       -1,     0,
+    1,       9999,        10000,         10001,    1000000, kIntMax - 1000, kIntMax - 1, kIntMax};
 
 struct Meaning {
     const std::int32_t* values;
@@ -109,20 +126,20 @@ template <std::size_t N>
 constexpr Meaning meaning(const std::int32_t (&values)[N]) {
     return {values, N};
 }
-constexpr Meaning kMeanings[] = {meaning(kNotches),     meaning(kReversers), meaning(kKeys),
-                                 meaning(kSignals),     meaning(kBeaconTypes), meaning(kOptionals),
+constexpr Meaning kMeanings[] = {meaning(kNotches),      meaning(kReversers),   meaning(kKeys),
+                                 meaning(kSignals),      meaning(kBeaconTypes), meaning(kOptionals),
                                  meaning(kBrakeNotches), meaning(kExtremes)};
 
 // The speeds the supervision compares against, km/h; a value one float step
 // either side of each is as interesting as the value itself.
-constexpr float kThresholds[] = {0.0F,  0.5F,  1.0F,   3.0F,   5.0F,   9.5F,   15.0F,  25.0F,
-                                 29.0F, 42.0F, 45.0F,  49.0F,  67.0F,  68.0F,  72.0F,  75.0F,
+constexpr float kThresholds[] = {0.0F,  0.5F,   1.0F,   3.0F,   5.0F,   9.5F,   15.0F,  25.0F,
+                                 29.0F, 42.0F,  45.0F,  49.0F,  67.0F,  68.0F,  72.0F,  75.0F,
                                  79.0F, 105.0F, 109.0F, 117.0F, 120.0F, 130.0F, 159.0F, 160.0F};
 
 // Times the host can plausibly send, and the ends of the int range.
-constexpr std::int32_t kTimeLandmarks[] = {0,         1,          86399999, 86400000, 86400001,
-                                           -1,        -86400000,  kIntMax,  kIntMin,  kIntMax - 499,
-                                           kIntMax - 999, kIntMax - 2999, kIntMin + 1};
+constexpr std::int32_t kTimeLandmarks[] = {
+    0,       1,       86399999,      86400000,      86400001,       -1,         -86400000,
+    kIntMax, kIntMin, kIntMax - 499, kIntMax - 999, kIntMax - 2999, kIntMin + 1};
 
 }  // namespace tables
 
@@ -198,14 +215,16 @@ public:
 
     float floatArg() {
         switch (static_cast<FloatForm>(byte() % 5)) {
-            case FloatForm::Tenths: return static_cast<float>(static_cast<std::int16_t>(u16())) / 10.0F;
+            case FloatForm::Tenths:
+                return static_cast<float>(static_cast<std::int16_t>(u16())) / 10.0F;
             case FloatForm::Special: return specialFloat(byte());
             case FloatForm::NearThreshold: {
                 const std::uint8_t b = byte();
                 const float t = tables::kThresholds[(b >> 2U) % std::size(tables::kThresholds)];
                 const float signedT = (b & 2U) != 0 ? -t : t;
-                return (b & 1U) != 0 ? std::nextafter(signedT, std::numeric_limits<float>::infinity())
-                                     : std::nextafter(signedT, -std::numeric_limits<float>::infinity());
+                return (b & 1U) != 0
+                           ? std::nextafter(signedT, std::numeric_limits<float>::infinity())
+                           : std::nextafter(signedT, -std::numeric_limits<float>::infinity());
             }
             case FloatForm::RawBits: {
                 const std::uint32_t bits = u32();

@@ -1,14 +1,17 @@
 #include "entry_points_harness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "core/wrap.h"
 #include "entry_point_script.h"
+#include "test_host.h"
 
 namespace velt::fuzz {
 
@@ -16,23 +19,15 @@ namespace {
 
 std::uint64_t calls = 0;
 
-// Value the host fills its arrays with, so entries the plug-in must not
-// touch stand out.
-constexpr std::int32_t kSentinel = 0x5A5A5A5A;
+using namespace velt::test;
 
-constexpr int kPanelIndices[] = {10, 11, 12, 13, 20, 21, 22, 23, 30,
-                                 31, 32, 35, 40, 45, 46, 50, 255};
-constexpr int kSoundIndices[] = {0, 1, 2, 5, 6, 7, 10, 11, 15, 20, 21, 22, 23, 25, 26, 30};
-constexpr int kLoopSoundIndices[] = {0, 20, 30};  // loops read directly: on or off
+// Loops read directly: on or off.
+constexpr std::size_t kLoopSoundIndices[] = {kSoundBell, kSoundBuzzer, kSoundReverser};
 
-template <std::size_t N>
-bool listed(const int (&indices)[N], int index) {
-    for (const int i : indices) {
-        if (i == index) {
-            return true;
-        }
-    }
-    return false;
+template <class Indices>
+bool listed(const Indices& indices, int index) {
+    return std::any_of(std::begin(indices), std::end(indices),
+                       [index](std::size_t i) { return static_cast<int>(i) == index; });
 }
 
 bool isSoundCommand(std::int32_t v) {
@@ -40,23 +35,32 @@ bool isSoundCommand(std::int32_t v) {
            v == snd::kContinue;
 }
 
-bool isDemand(std::int32_t d) { return d >= demand::kNone && d <= demand::kEmergency; }
+std::uint32_t bitsOf(float f) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
 
-[[noreturn]] void fail(std::size_t frameNo, const char* format, ...) {
-    std::fprintf(stderr, "velt-fuzz: invariant violated in frame %zu: ", frameNo);
+bool isDemand(Demand d) { return d >= Demand::kNone && d <= Demand::kEmergency; }
+
+// A C variadic, not a parameter pack, so the compiler checks every message's
+// format against its arguments.
+[[noreturn]] __attribute__((format(printf, 2, 3))) void fail(  // NOLINT(cert-dcl50-cpp)
+    std::size_t frameNo, const char* format, ...) {
+    (void)std::fprintf(stderr, "velt-fuzz: invariant violated in frame %zu: ", frameNo);
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    (void)std::vfprintf(stderr, format, args);
     va_end(args);
-    std::fputc('\n', stderr);
+    (void)std::fputc('\n', stderr);
     std::abort();
 }
 
-#define VELT_EXPECT(cond, ...)        \
-    do {                              \
-        if (!(cond)) {                \
+#define VELT_EXPECT(cond, ...)          \
+    do {                                \
+        if (!(cond)) {                  \
             fail(frameNo, __VA_ARGS__); \
-        }                             \
+        }                               \
     } while (false)
 
 // What the host has reported, kept apart from the plug-in's own cache so
@@ -70,8 +74,10 @@ struct HostView {
     bool doorsClosed = false;
     std::int32_t time = 0;
 
-    std::int32_t emergencyNotch() const { return specified ? wrapAdd(brakeNotches, 1) : 0; }
-    std::int32_t maxServiceNotch() const { return specified ? brakeNotches : 0; }
+    [[nodiscard]] std::int32_t emergencyNotch() const {
+        return specified ? wrapAdd(brakeNotches, 1) : 0;
+    }
+    [[nodiscard]] std::int32_t maxServiceNotch() const { return specified ? brakeNotches : 0; }
 };
 
 // The arrays a host lends, exactly as large as required, so that a write
@@ -81,21 +87,21 @@ struct HostArrays {
     std::vector<std::int32_t> sound = std::vector<std::int32_t>(kSoundSize, kSentinel);
 };
 
-void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v,
-                  const VehicleCache& c, const HandleCommand& h) {
-    VELT_EXPECT(isDemand(v.brakeDemand), "brakeDemand %d", v.brakeDemand);
-    for (const std::int32_t d : {v.sigDemand, v.cppDemand, v.ccpDemand, v.clfDemand, v.spbDemand}) {
-        VELT_EXPECT(isDemand(d), "a check's demand is %d", d);
+void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v, const VehicleCache& c,
+                  const HandleCommand& h) {
+    VELT_EXPECT(isDemand(v.brakeDemand), "brakeDemand %d", number(v.brakeDemand));
+    for (const Demand d : {v.sigDemand, v.cppDemand, v.ccpDemand, v.clfDemand, v.spbDemand}) {
+        VELT_EXPECT(isDemand(d), "a check's demand is %d", number(d));
     }
-    const std::int32_t brake = v.brakeDemand == demand::kEmergency ? host.emergencyNotch()
-                               : v.brakeDemand == demand::kService ? host.maxServiceNotch()
+    const std::int32_t brake = v.brakeDemand == Demand::kEmergency ? host.emergencyNotch()
+                               : v.brakeDemand == Demand::kService ? host.maxServiceNotch()
                                                                    : host.brake;
     VELT_EXPECT(h.brake == brake, "brake %d, expected %d (demand %d)", h.brake, brake,
-                v.brakeDemand);
+                number(v.brakeDemand));
     VELT_EXPECT(v.overspeedCut == 0 || v.overspeedCut == 1, "overspeedCut %d", v.overspeedCut);
     const std::int32_t power = v.overspeedCut != 0 ? 0 : host.power;
     VELT_EXPECT(h.power == power, "power %d, expected %d (demand %d, cut %d)", h.power, power,
-                v.brakeDemand, v.overspeedCut);
+                number(v.brakeDemand), v.overspeedCut);
     VELT_EXPECT(c.powerNotch == host.power, "cached power %d, expected %d", c.powerNotch,
                 host.power);
     const std::int32_t reverser = host.doorsClosed ? host.reverser : 0;
@@ -103,90 +109,99 @@ void checkHandles(std::size_t frameNo, const HostView& host, const CVelt& v,
     VELT_EXPECT(h.constantSpeed == (h.brake > 0 ? 2 : 0), "constant speed %d with brake %d",
                 h.constantSpeed, h.brake);
     VELT_EXPECT(c.handles.brake == h.brake && c.handles.power == h.power &&
-                    c.handles.reverser == h.reverser &&
-                    c.handles.constantSpeed == h.constantSpeed,
+                    c.handles.reverser == h.reverser && c.handles.constantSpeed == h.constantSpeed,
                 "cached handles differ from the returned ones");
 }
 
 void checkPanel(std::size_t frameNo, const HostView& host, const VehicleState& s,
                 const std::int32_t* panel, bool legacyFrame) {
     for (int i = 0; i < kPanelSize; ++i) {
-        if (!listed(kPanelIndices, i)) {
+        if (!listed(kPanelWritten, i)) {
             VELT_EXPECT(panel[i] == kSentinel, "panel[%d] written (%d)", i, panel[i]);
         }
     }
-    VELT_EXPECT(panel[255] == 255, "panel[255] %d", panel[255]);
-    VELT_EXPECT(panel[13] == ((panel[11] != 0 || panel[12] != 0) ? 1 : 0), "panel[13] %d",
-                panel[13]);
-    VELT_EXPECT(panel[30] == (s.current < 0.0F ? 1 : 0), "panel[30] %d", panel[30]);
-    VELT_EXPECT(panel[31] == ((host.brake == 0 && host.power == 0) ? 1 : 0), "panel[31] %d",
-                panel[31]);
-    VELT_EXPECT(panel[32] == (host.brake == host.emergencyNotch() ? 1 : 0), "panel[32] %d",
-                panel[32]);
+    VELT_EXPECT(panel[kPanelAlways255] == 255, "panel[255] %d", panel[kPanelAlways255]);
+    VELT_EXPECT(panel[kPanelLampCheckOrAlarm] ==
+                    ((panel[kPanelLampCheck] != 0 || panel[kPanelLampAlarm] != 0) ? 1 : 0),
+                "panel[13] %d", panel[kPanelLampCheckOrAlarm]);
+    VELT_EXPECT(panel[kPanelNegativeCurrent] == (s.current < 0.0F ? 1 : 0), "panel[30] %d",
+                panel[kPanelNegativeCurrent]);
+    VELT_EXPECT(panel[kPanelHandlesAtRest] == ((host.brake == 0 && host.power == 0) ? 1 : 0),
+                "panel[31] %d", panel[kPanelHandlesAtRest]);
+    VELT_EXPECT(panel[kPanelDriverEmergency] == (host.brake == host.emergencyNotch() ? 1 : 0),
+                "panel[32] %d", panel[kPanelDriverEmergency]);
     if (legacyFrame) {
-        const bool oneLamp = (panel[10] == 1 && panel[11] == 0 && panel[12] == 0) ||
-                             (panel[10] == 0 && panel[11] == 1 && panel[12] == 0) ||
-                             (panel[10] == 0 && panel[11] == 0 && panel[12] == 1);
-        VELT_EXPECT(oneLamp, "legacy lamps %d %d %d", panel[10], panel[11], panel[12]);
+        const bool oneLamp = (panel[kPanelLampNormal] == 1 && panel[kPanelLampCheck] == 0 &&
+                              panel[kPanelLampAlarm] == 0) ||
+                             (panel[kPanelLampNormal] == 0 && panel[kPanelLampCheck] == 1 &&
+                              panel[kPanelLampAlarm] == 0) ||
+                             (panel[kPanelLampNormal] == 0 && panel[kPanelLampCheck] == 0 &&
+                              panel[kPanelLampAlarm] == 1);
+        VELT_EXPECT(oneLamp, "legacy lamps %d %d %d", panel[kPanelLampNormal],
+                    panel[kPanelLampCheck], panel[kPanelLampAlarm]);
     }
 }
 
 void checkSound(std::size_t frameNo, const HostView& host, const CVelt& v,
                 const std::int32_t* sound) {
     for (int i = 0; i < kSoundSize; ++i) {
-        if (listed(kSoundIndices, i)) {
+        if (listed(kSoundWritten, i)) {
             VELT_EXPECT(isSoundCommand(sound[i]), "sound[%d] %d is no sound command", i, sound[i]);
         } else {
             VELT_EXPECT(sound[i] == kSentinel, "sound[%d] written (%d)", i, sound[i]);
         }
     }
-    for (const int i : kLoopSoundIndices) {
-        VELT_EXPECT(sound[i] == snd::kLoopFull || sound[i] == snd::kStop, "loop sound[%d] %d", i,
+    for (const std::size_t i : kLoopSoundIndices) {
+        VELT_EXPECT(sound[i] == snd::kLoopFull || sound[i] == snd::kStop, "loop sound[%zu] %d", i,
                     sound[i]);
     }
-    VELT_EXPECT(sound[2] == snd::kLoopFull || sound[2] == snd::kLoopQuiet || sound[2] == snd::kStop,
-                "reminder loop %d", sound[2]);
-    VELT_EXPECT(sound[30] == (host.reverser == -1 ? snd::kLoopFull : snd::kStop), "sound[30] %d",
-                sound[30]);
+    VELT_EXPECT(sound[kSoundStationStop] == snd::kLoopFull ||
+                    sound[kSoundStationStop] == snd::kLoopQuiet ||
+                    sound[kSoundStationStop] == snd::kStop,
+                "reminder loop %d", sound[kSoundStationStop]);
+    VELT_EXPECT(sound[kSoundReverser] == (host.reverser == -1 ? snd::kLoopFull : snd::kStop),
+                "sound[30] %d", sound[kSoundReverser]);
     // A brake the driver cannot hear about is a silent brake.
-    if (v.brakeDemand > demand::kNone) {
-        VELT_EXPECT(sound[0] == snd::kLoopFull, "brake demand %d without the bell", v.brakeDemand);
+    if (v.brakeDemand > Demand::kNone) {
+        VELT_EXPECT(sound[kSoundBell] == snd::kLoopFull, "brake demand %d without the bell",
+                    number(v.brakeDemand));
     }
 }
 
 // Rules that keep the train protected whatever else the session did.
 void checkSupervision(std::size_t frameNo, const CVelt& v, const VehicleState& s,
                       bool legacyFrame) {
-    VELT_EXPECT(!std::isnan(v.cppDistance) && !std::isnan(v.ccpDistance) &&
-                    !std::isnan(v.spbDistance),
-                "a pattern distance is NaN (cpp %g, ccp %g, spb %g)",
-                static_cast<double>(v.cppDistance), static_cast<double>(v.ccpDistance),
-                static_cast<double>(v.spbDistance));
+    VELT_EXPECT(
+        !std::isnan(v.cppDistance) && !std::isnan(v.ccpDistance) && !std::isnan(v.spbDistance),
+        "a pattern distance is NaN (cpp %g, ccp %g, spb %g)", static_cast<double>(v.cppDistance),
+        static_cast<double>(v.ccpDistance), static_cast<double>(v.spbDistance));
     const float speed = s.speed;
     const float absSpeed = std::fabs(speed);
     if (!legacyFrame) {
         const std::int32_t i = v.signalIndex;
         const bool stopAspect = i < 1 || i > 8 || i == 6;
         if (stopAspect && absSpeed > 0.0F) {
-            VELT_EXPECT(v.brakeDemand == demand::kEmergency,
+            VELT_EXPECT(v.brakeDemand == Demand::kEmergency,
                         "moving at %g km/h under stop aspect %d with demand %d",
-                        static_cast<double>(speed), i, v.brakeDemand);
+                        static_cast<double>(speed), i, number(v.brakeDemand));
         }
         return;
     }
-    VELT_EXPECT(v.ats1State >= 0 && v.ats1State <= 3, "ats1State %d", v.ats1State);
-    if ((v.ats1State == 1 || v.ats1State == 2) && speed > 15.0F) {
-        VELT_EXPECT(v.brakeDemand == demand::kEmergency, "legacy alarm at %g km/h with demand %d",
-                    static_cast<double>(speed), v.brakeDemand);
+    VELT_EXPECT(v.ats1State >= LegacyState::kNormal && v.ats1State <= LegacyState::kCheck,
+                "ats1State %d", number(v.ats1State));
+    if ((v.ats1State == LegacyState::kAlarm || v.ats1State == LegacyState::kSilencedAlarm) &&
+        speed > 15.0F) {
+        VELT_EXPECT(v.brakeDemand == Demand::kEmergency, "legacy alarm at %g km/h with demand %d",
+                    static_cast<double>(speed), number(v.brakeDemand));
     }
-    if (v.ats1State == 3) {
-        const std::int32_t expected = speed > 45.0F ? demand::kService : demand::kNone;
+    if (v.ats1State == LegacyState::kCheck) {
+        const Demand expected = speed > 45.0F ? Demand::kService : Demand::kNone;
         VELT_EXPECT(v.brakeDemand == expected, "legacy check at %g km/h with demand %d",
-                    static_cast<double>(speed), v.brakeDemand);
+                    static_cast<double>(speed), number(v.brakeDemand));
     }
-    if (v.ats1State == 0 && v.lineType != 1) {
-        VELT_EXPECT(v.brakeDemand == demand::kNone, "legacy normal state with demand %d",
-                    v.brakeDemand);
+    if (v.ats1State == LegacyState::kNormal && v.lineType != 1) {
+        VELT_EXPECT(v.brakeDemand == Demand::kNone, "legacy normal state with demand %d",
+                    number(v.brakeDemand));
     }
 }
 
@@ -195,7 +210,7 @@ void checkCache(std::size_t frameNo, const VehicleCache& c, const VehicleState& 
     VELT_EXPECT(c.timeMs == s.time, "cached time %d, frame time %d", c.timeMs, s.time);
     VELT_EXPECT(c.deltaMs == wrapSub(s.time, previousTime), "deltaMs %d from %d to %d", c.deltaMs,
                 previousTime, s.time);
-    VELT_EXPECT(std::memcmp(&c.speedKmh, &s.speed, sizeof s.speed) == 0,
+    VELT_EXPECT(bitsOf(c.speedKmh) == bitsOf(s.speed),
                 "cached speed is not the host's, bit for bit");
 }
 
@@ -218,7 +233,7 @@ private:
             case Op::Dispose: ::Dispose(); break;
             case Op::GetPluginVersion:
                 if (::GetPluginVersion() != kPluginVersion) {
-                    std::fprintf(stderr, "velt-fuzz: wrong plug-in version\n");
+                    (void)std::fprintf(stderr, "velt-fuzz: wrong plug-in version\n");
                     std::abort();
                 }
                 break;
@@ -286,7 +301,7 @@ private:
         const CVelt& v = host::protection;
         const VehicleCache& c = host::vehicleCache;
         const bool legacyFrame = v.veltDefined != 1;
-        if (v.brakeDemand > demand::kNone) {
+        if (v.brakeDemand > Demand::kNone) {
             host_.power = 0;  // as the host would see it: the handle was taken over
         }
         const std::size_t frameNo = frames_;
@@ -315,9 +330,7 @@ private:
 }  // namespace
 
 void runSession(const std::uint8_t* data, std::size_t size, const FrameObserver& observer) {
-    host::vehicleCache = {};
-    host::protection = {};
-    host::attach();
+    loadFresh();
     Session(data, size, observer).run();
 }
 

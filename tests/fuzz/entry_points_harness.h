@@ -25,6 +25,12 @@ using FrameObserver = std::function<void(const FrameView&)>;
 // Resets the plug-in as a fresh load leaves it, then plays the session.
 void runSession(const std::uint8_t* data, std::size_t size, const FrameObserver& observer = {});
 
+// A state field's number, for messages and traces.
+template <class State>
+int number(State s) {
+    return static_cast<int>(s);
+}
+
 // Entry-point calls made by every session of this process so far.
 std::uint64_t entryPointCalls();
 

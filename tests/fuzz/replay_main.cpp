@@ -41,17 +41,17 @@ int main(int argc, char** argv) {
         for (const std::filesystem::path& file : inputsUnder(argv[i])) {
             std::ifstream in(file, std::ios::binary);
             if (!in) {
-                std::fprintf(stderr, "cannot read %s\n", file.c_str());
+                (void)std::fprintf(stderr, "cannot read %s\n", file.c_str());
                 return 1;
             }
             const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
                                           std::istreambuf_iterator<char>()};
-            std::fprintf(stderr, "replaying %s (%zu bytes)\n", file.c_str(), bytes.size());
+            (void)std::fprintf(stderr, "replaying %s (%zu bytes)\n", file.c_str(), bytes.size());
             LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                    bytes.size());
             ++replayed;
         }
     }
-    std::fprintf(stderr, "replayed %zu inputs\n", replayed);
+    (void)std::fprintf(stderr, "replayed %zu inputs\n", replayed);
     return replayed > 0 ? 0 : 1;
 }

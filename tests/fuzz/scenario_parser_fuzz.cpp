@@ -15,7 +15,7 @@ namespace {
 const std::string kFile = "fuzz.drive";
 
 [[noreturn]] void fail(const char* what, const std::string& message) {
-    std::fprintf(stderr, "scenario-fuzz: %s: %s\n", what, message.c_str());
+    (void)std::fprintf(stderr, "scenario-fuzz: %s: %s\n", what, message.c_str());
     std::abort();
 }
 

@@ -7,57 +7,7 @@
 namespace velt::test {
 namespace {
 
-constexpr std::int32_t kEmergency = 9;  // 8 service notches
-constexpr std::int32_t kService = 8;
-
-// Panel and sound indices as docs/cab-interface.md names them.
-constexpr std::size_t kPanelLampNormal = 10;
-constexpr std::size_t kPanelLampCheck = 11;
-constexpr std::size_t kPanelLampAlarm = 12;
-constexpr std::size_t kPanelMode = 20;
-constexpr std::size_t kPanelLimit = 21;
-constexpr std::size_t kPanelTarget = 22;
-constexpr std::size_t kPanelAux = 23;
-constexpr std::size_t kPanelSelector = 35;
-constexpr std::size_t kPanelStationStop = 40;
-constexpr std::size_t kSoundBell = 0;
-constexpr std::size_t kSoundRelease = 1;
-constexpr std::size_t kSoundStationStop = 2;
-constexpr std::size_t kSoundChange = 5;
-constexpr std::size_t kSoundWarn = 6;
-constexpr std::size_t kSoundSpbWarn = 7;
-constexpr std::size_t kSoundConfirm = 11;
-constexpr std::size_t kSoundStationChimeB = 22;
-constexpr std::size_t kSoundStationChimeA = 23;
-
-constexpr std::int32_t kPlayOnce = 1;
-constexpr std::int32_t kLoopFull = 0;
-constexpr std::int32_t kLoopQuiet = -1200;
-constexpr std::int32_t kStop = -10000;
-
-class AuthorExamples : public PluginTest {
-protected:
-    // 100 ms frames at one speed until the brake output differs from the
-    // driver's (0) or the limit passes; the time it did, or -1.
-    std::int32_t runUntilBrake(float speedKmh, std::int32_t limitMs) {
-        while (now < limitMs) {
-            if (frame(now + 100, speedKmh).brake != 0) {
-                return now;
-            }
-        }
-        return -1;
-    }
-    // 100 ms frames until the sound index reads "play once", or -1.
-    std::int32_t runUntilSound(std::size_t index, float speedKmh, std::int32_t limitMs) {
-        while (now < limitMs) {
-            frame(now + 100, speedKmh);
-            if (sound[index] == kPlayOnce) {
-                return now;
-            }
-        }
-        return -1;
-    }
-};
+using AuthorExamples = PluginTest;
 
 // ------------------------------------------------------------ Velt patterns
 
@@ -134,7 +84,7 @@ TEST_F(AuthorExamples, CcpRestrictionTo45In800Metres) {
     const std::int32_t braked = runUntilBrake(80.0F, 100000);
     ASSERT_GT(braked, 0);
     EXPECT_NEAR(braked - warned, 5000, 200);
-    EXPECT_EQ(last.brake, kService);  // full service on category 2
+    EXPECT_EQ(last.brake, kFullService);  // full service on category 2
     // The curve to 49 km/h from 80 km/h is 205 m: braked about 205 m short.
     EXPECT_NEAR(core().ccpDistance, 205.0F, 3.0F);
 
@@ -144,7 +94,7 @@ TEST_F(AuthorExamples, CcpRestrictionTo45In800Metres) {
     runUntil(now + 30000, 44.0F);
     ASSERT_LT(core().ccpDistance, 0.0F);
     EXPECT_EQ(frame(now + 100, 49.0F).brake, 0);
-    EXPECT_EQ(frame(now + 100, 50.0F).brake, kService);
+    EXPECT_EQ(frame(now + 100, 50.0F).brake, kFullService);
     EXPECT_EQ(frame(now + 100, 49.0F).brake, 0);
 
     // Cancelled by a CCP beacon with optional 0.
@@ -201,7 +151,7 @@ TEST_F(AuthorExamples, SpbStopPattern) {
     EXPECT_EQ(panel[kPanelAux], 10);
 
     ASSERT_GT(runUntilBrake(60.0F, 100000), 0);
-    EXPECT_EQ(last.brake, kService);
+    EXPECT_EQ(last.brake, kFullService);
     // Kind 0 releases once the speed fits the distance left.
     EXPECT_EQ(frame(now + 100, 30.0F).brake, 0);
 
@@ -251,8 +201,8 @@ TEST_F(AuthorExamples, ClfLimitOf45KmH) {
     beacon(13, 9);
     EXPECT_EQ(frame(1000, 49.0F).brake, 0);
     EXPECT_EQ(panel[kPanelLimit], 9);  // speed code of 45 km/h
-    EXPECT_EQ(frame(1100, 49.5F).brake, kService);
-    EXPECT_EQ(frame(1200, 42.0F).brake, kService);  // held down to 42
+    EXPECT_EQ(frame(1100, 49.5F).brake, kFullService);
+    EXPECT_EQ(frame(1200, 42.0F).brake, kFullService);  // held down to 42
     EXPECT_EQ(frame(1300, 41.5F).brake, 0);
 
     // optional 0 lifts it: the aspect's code 20 shows again.
@@ -453,7 +403,7 @@ TEST_F(AuthorExamples, LegacyCheckRequest) {
     frame(1000, 70.0F);
     beacon(10, 0, 2);
     EXPECT_EQ(frame(1700, 70.0F).brake, 0);
-    EXPECT_EQ(frame(1800, 70.0F).brake, kService);
+    EXPECT_EQ(frame(1800, 70.0F).brake, kFullService);
     EXPECT_EQ(panel[kPanelLampCheck], 1);
     EXPECT_EQ(panel[kPanelAux], 5);
     EXPECT_EQ(frame(1900, 45.0F).brake, 0);  // full service above 45 only

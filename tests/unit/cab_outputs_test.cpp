@@ -65,10 +65,10 @@ TEST_F(CabOutputs, ReverserIsPassedOnlyWithTheDoorsClosed) {
     reverser(-1);
     doorOpen();
     EXPECT_EQ(frame(1200, 0.0F).reverser, 0);
-    EXPECT_EQ(sound[30], 0);  // the reverser sound follows the handle
+    EXPECT_EQ(sound[kSoundReverser], 0);  // the reverser sound follows the handle
     reverser(0);
     frame(1300, 0.0F);
-    EXPECT_EQ(sound[30], -10000);
+    EXPECT_EQ(sound[kSoundReverser], -10000);
 }
 
 TEST_F(CabOutputs, ConstantSpeedFollowsAnyPositiveBrakeOutput) {
@@ -82,56 +82,52 @@ TEST_F(CabOutputs, ConstantSpeedFollowsAnyPositiveBrakeOutput) {
 }
 
 TEST_F(CabOutputs, DemandBeforeAnyVehicleSpecGivesBrakeZero) {
-    host::vehicleCache = VehicleCache{};
-    host::protection = CVelt{};
-    host::attach();
+    loadFresh();
     ::Initialize(0);
     demandEmergency();
     const HandleCommand h = frame(1000, 20.0F);
     EXPECT_EQ(h.brake, 0);
     EXPECT_EQ(h.constantSpeed, 0);
-    EXPECT_EQ(core().brakeDemand, 2);
+    EXPECT_EQ(core().brakeDemand, Demand::kEmergency);
 }
 
 TEST_F(CabOutputs, IdleAndEmergencyIndicatorsReadTheDriversHandles) {
     frame(1000, 0.0F);
-    EXPECT_EQ(panel[31], 1);
+    EXPECT_EQ(panel[kPanelHandlesAtRest], 1);
     power(1);
     frame(1100, 0.0F);
-    EXPECT_EQ(panel[31], 0);
+    EXPECT_EQ(panel[kPanelHandlesAtRest], 0);
     brake(9);
     frame(1200, 0.0F);
-    EXPECT_EQ(panel[32], 1);
+    EXPECT_EQ(panel[kPanelDriverEmergency], 1);
     brake(0);
     power(3);
     demandEmergency();
     frame(1300, 20.0F);
-    EXPECT_EQ(panel[32], 0);  // the protection's emergency is not the driver's
-    EXPECT_EQ(panel[31], 1);  // power was just zeroed by the protection
+    EXPECT_EQ(panel[kPanelDriverEmergency], 0);  // the protection's emergency is not the driver's
+    EXPECT_EQ(panel[kPanelHandlesAtRest], 1);    // power was just zeroed by the protection
 }
 
 TEST_F(CabOutputs, CurrentIndicatorIsOnOnlyForNegativeCurrent) {
     frame(1000, 0.0F, -0.1F);
-    EXPECT_EQ(panel[30], 1);
+    EXPECT_EQ(panel[kPanelNegativeCurrent], 1);
     frame(1100, 0.0F, 0.0F);
-    EXPECT_EQ(panel[30], 0);
+    EXPECT_EQ(panel[kPanelNegativeCurrent], 0);
     frame(1200, 0.0F, -0.0F);
-    EXPECT_EQ(panel[30], 0);
+    EXPECT_EQ(panel[kPanelNegativeCurrent], 0);
     frame(1300, 0.0F, std::nanf(""));
-    EXPECT_EQ(panel[30], 0);
+    EXPECT_EQ(panel[kPanelNegativeCurrent], 0);
 }
 
 TEST_F(CabOutputs, WritesExactlyItsIndicesAndLeavesTheRestAsTheHostLeftThem) {
-    const std::set<int> panelWritten{10, 11, 12, 13, 20, 21, 22, 23, 30,
-                                     31, 32, 35, 40, 45, 46, 50, 255};
-    const std::set<int> soundWritten{0, 1, 2, 5, 6, 7, 10, 11, 15, 20, 21, 22, 23, 25, 26, 30};
+    const std::set<std::size_t> panelWritten(kPanelWritten.begin(), kPanelWritten.end());
+    const std::set<std::size_t> soundWritten(kSoundWritten.begin(), kSoundWritten.end());
     frame(1000, 12.0F);
-    for (int i = 0; i < 256; ++i) {
-        const auto at = static_cast<std::size_t>(i);
-        EXPECT_EQ(panel[at] != kSentinel, panelWritten.count(i) == 1) << "panel " << i;
-        EXPECT_EQ(sound[at] != kSentinel, soundWritten.count(i) == 1) << "sound " << i;
+    for (std::size_t i = 0; i < panel.size(); ++i) {
+        EXPECT_EQ(panel[i] != kSentinel, panelWritten.count(i) == 1) << "panel " << i;
+        EXPECT_EQ(sound[i] != kSentinel, soundWritten.count(i) == 1) << "sound " << i;
     }
-    EXPECT_EQ(panel[255], 255);
+    EXPECT_EQ(panel[kPanelAlways255], 255);
 }
 
 TEST_F(CabOutputs, NullArraysAreNotWrittenButTheFrameRuns) {
@@ -141,8 +137,8 @@ TEST_F(CabOutputs, NullArraysAreNotWrittenButTheFrameRuns) {
     s.time = 1000;
     EXPECT_EQ(::Elapse(s, nullptr, nullptr).brake, 9);
     EXPECT_EQ(::Elapse(s, panel.data(), nullptr).brake, 9);
-    EXPECT_EQ(panel[255], 255);
-    EXPECT_EQ(sound[0], kSentinel);
+    EXPECT_EQ(panel[kPanelAlways255], 255);
+    EXPECT_EQ(sound[kSoundBell], kSentinel);
 }
 
 }  // namespace

@@ -10,19 +10,14 @@ namespace velt::test {
 namespace {
 
 constexpr std::int32_t kBase = 36000000;  // 10:00:00
-constexpr std::int32_t kEmergency = 9;    // of 8 service notches
-constexpr std::int32_t kFullService = 8;
 
 class Controls : public PluginTest {
 protected:
-    std::int32_t selector() const { return panel[35]; }
-    std::int32_t lamp() const { return panel[45]; }
-    std::int32_t radio() const { return panel[46]; }
-    std::int32_t reminder() const { return sound[2]; }
-    std::int32_t target() const { return panel[22]; }
-    std::int32_t aux() const { return panel[23]; }
+    [[nodiscard]] std::int32_t selector() const { return panel[kPanelSelector]; }
+    [[nodiscard]] std::int32_t lamp() const { return panel[kPanelLamp]; }
+    [[nodiscard]] std::int32_t radio() const { return panel[kPanelRadio]; }
+    [[nodiscard]] std::int32_t reminder() const { return sound[kSoundStationStop]; }
 
-    void reload() { SetUp(); }
     void next(float speedKmh = 0.0F) { frame(now == 0 ? kBase : now + 100, speedKmh); }
 };
 
@@ -41,7 +36,7 @@ protected:
         next(60.0F);
         next();
         ASSERT_EQ(last.brake, kEmergency);
-        ASSERT_EQ(sound[0], 0) << "bell rings";
+        ASSERT_EQ(sound[kSoundBell], 0) << "bell rings";
     }
 };
 
@@ -55,7 +50,7 @@ TEST_F(Recovery, ReleasesAHeldDemandOnlyWithTheHandleAtEmergency) {
         brake(0);
         next();
         EXPECT_EQ(last.brake, kEmergency);
-        EXPECT_EQ(sound[0], 0);
+        EXPECT_EQ(sound[kSoundBell], 0);
     }
 }
 
@@ -64,8 +59,8 @@ TEST_F(Recovery, AtTheEmergencyNotchStopsTheBellAndGivesTheBrakeBack) {
     brake(kEmergency);
     keyDown(kRecovery);
     next();
-    EXPECT_EQ(sound[0], -10000);
-    EXPECT_EQ(sound[1], 1) << "release chime";
+    EXPECT_EQ(sound[kSoundBell], -10000);
+    EXPECT_EQ(sound[kSoundRelease], 1) << "release chime";
     brake(0);
     next();
     EXPECT_EQ(last.brake, 0);
@@ -80,7 +75,7 @@ TEST_F(Recovery, LeavesTheNextFrameToBrakeAgainWhileThePatternStillCallsForIt) {
     brake(0);
     next(60.0F);
     EXPECT_EQ(last.brake, kEmergency);
-    EXPECT_EQ(sound[1], 2) << "the bell never stopped";
+    EXPECT_EQ(sound[kSoundRelease], 2) << "the bell never stopped";
 }
 
 // Each Velt check whose demand outlives the condition that set it, held at
@@ -230,44 +225,44 @@ TEST_F(Controls, TogglesTheLampWithOneSoundPerFrame) {
     keyDown(kLamp);
     next();
     EXPECT_EQ(lamp(), 1);
-    EXPECT_EQ(sound[10], 1);
+    EXPECT_EQ(sound[kSoundLamp], 1);
     next();
-    EXPECT_EQ(sound[10], 2);
+    EXPECT_EQ(sound[kSoundLamp], 2);
 
     // Two presses between the same two frames: back as it was, one sound.
     keyDown(kLamp);
     keyDown(kLamp);
     next();
     EXPECT_EQ(lamp(), 1);
-    EXPECT_EQ(sound[10], 1);
+    EXPECT_EQ(sound[kSoundLamp], 1);
     next();
-    EXPECT_EQ(sound[10], 2);
+    EXPECT_EQ(sound[kSoundLamp], 2);
 }
 
 TEST_F(Controls, LoopsTheBuzzerWhileItsKeyIsHeldAndChimesOnRelease) {
     next();
-    EXPECT_EQ(sound[20], -10000);
+    EXPECT_EQ(sound[kSoundBuzzer], -10000);
     keyDown(kBuzzer);
     next();
-    EXPECT_EQ(sound[20], 0);
+    EXPECT_EQ(sound[kSoundBuzzer], 0);
     next();
-    EXPECT_EQ(sound[20], 0);
-    EXPECT_EQ(sound[21], 2);
+    EXPECT_EQ(sound[kSoundBuzzer], 0);
+    EXPECT_EQ(sound[kSoundBuzzerOff], 2);
     keyUp(kBuzzer);
     next();
-    EXPECT_EQ(sound[20], -10000);
-    EXPECT_EQ(sound[21], 1);
+    EXPECT_EQ(sound[kSoundBuzzer], -10000);
+    EXPECT_EQ(sound[kSoundBuzzerOff], 1);
     next();
-    EXPECT_EQ(sound[21], 2);
+    EXPECT_EQ(sound[kSoundBuzzerOff], 2);
 }
 
 TEST_F(Controls, StopsTheBuzzerAndChimesOnAReleaseWithoutAPress) {
     next();
-    ASSERT_EQ(sound[21], -10000);
+    ASSERT_EQ(sound[kSoundBuzzerOff], -10000);
     keyUp(kBuzzer);
     next();
-    EXPECT_EQ(sound[20], -10000);
-    EXPECT_EQ(sound[21], 1);
+    EXPECT_EQ(sound[kSoundBuzzer], -10000);
+    EXPECT_EQ(sound[kSoundBuzzerOff], 1);
 }
 
 // ---- Station-stop reminder
@@ -306,14 +301,14 @@ TEST_F(Reminder, IsEndedByTheDoorsOpeningAndStaysOffUnderTheBrake) {
     doorOpen();
     next();
     EXPECT_EQ(reminder(), -10000);
-    EXPECT_EQ(panel[40], 0);
+    EXPECT_EQ(panel[kPanelStationStop], 0);
     brake(5);
     next();
     EXPECT_EQ(reminder(), -10000);
     // It stays off through a full two-second blink period.
     for (int i = 0; i < 20; ++i) {
         next();
-        ASSERT_EQ(panel[40], 0);
+        ASSERT_EQ(panel[kPanelStationStop], 0);
     }
 }
 
@@ -335,13 +330,13 @@ TEST_F(Controls, ChimesOnEveryDoorClosingByLineCategoryInBothModes) {
         next();
         doorClose();
         next();
-        EXPECT_EQ(sound[25], c.doorA);
-        EXPECT_EQ(sound[26], c.doorB);
+        EXPECT_EQ(sound[kSoundDoorA], c.doorA);
+        EXPECT_EQ(sound[kSoundDoorB], c.doorB);
         // Closing again, though already closed, chimes again.
         doorClose();
         next();
-        EXPECT_EQ(sound[25], c.doorA);
-        EXPECT_EQ(sound[26], c.doorB);
+        EXPECT_EQ(sound[kSoundDoorA], c.doorA);
+        EXPECT_EQ(sound[kSoundDoorB], c.doorB);
     }
 }
 
@@ -352,31 +347,31 @@ TEST_F(Controls, RunsTheLinkedDoorSequenceOnTheTargetElement) {
     signal(4);
     beacon(kRoute, 2);  // selector 2: the aux element shows 16
     frame(kBase, 0.0F);
-    ASSERT_EQ(panel[21], 20);
+    ASSERT_EQ(panel[kPanelLimit], 20);
     beacon(kLinkDoor, 1);
     frame(kBase + 100, 0.0F);
-    EXPECT_EQ(panel[21], 20) << "armed, nothing shown yet";
+    EXPECT_EQ(panel[kPanelLimit], 20) << "armed, nothing shown yet";
     EXPECT_EQ(target(), 0);
 
     doorOpen();  // stamped from the last frame: +100, shown until +600
     frame(kBase + 599, 0.0F);
     EXPECT_EQ(target(), 29);
-    EXPECT_EQ(panel[21], 0);
+    EXPECT_EQ(panel[kPanelLimit], 0);
     EXPECT_EQ(aux(), 16);
     doorOpen();  // a second opening leaves the stamp alone
     frame(kBase + 600, 0.0F);
     EXPECT_EQ(target(), 1);
-    EXPECT_EQ(panel[21], 0);
+    EXPECT_EQ(panel[kPanelLimit], 0);
 
     doorClose();  // stamped +1600
     frame(kBase + 1600, 0.0F);
     EXPECT_EQ(target(), 1);
-    EXPECT_EQ(panel[21], 0);
+    EXPECT_EQ(panel[kPanelLimit], 0);
     EXPECT_EQ(aux(), 16);
     doorClose();  // a second closing leaves the stamp alone
     frame(kBase + 1601, 0.0F);
     EXPECT_EQ(target(), 0);
-    EXPECT_EQ(panel[21], 20);
+    EXPECT_EQ(panel[kPanelLimit], 20);
 }
 
 TEST_F(Controls, HidesTheOverspeedCutDuringTheLinkedDoorSequence) {
@@ -388,7 +383,7 @@ TEST_F(Controls, HidesTheOverspeedCutDuringTheLinkedDoorSequence) {
     frame(kBase + 100, 121.0F);
     frame(kBase + 250, 121.0F);  // fast phase on
     ASSERT_EQ(core().overspeedCut, 1);
-    EXPECT_EQ(panel[21], 0);
+    EXPECT_EQ(panel[kPanelLimit], 0);
     EXPECT_EQ(target(), 29);
 }
 

@@ -21,11 +21,7 @@ struct Shown {
 
 class Display : public PluginTest {
 protected:
-    std::int32_t mode() const { return panel[20]; }
-    std::int32_t limit() const { return panel[21]; }
-    std::int32_t target() const { return panel[22]; }
-    std::int32_t aux() const { return panel[23]; }
-    Shown shown() const { return {limit(), target()}; }
+    [[nodiscard]] Shown shown() const { return {limit(), target()}; }
 
     // A standing train at the base time: the first frame measures its
     // interval from 0, so it must not move.
@@ -33,7 +29,6 @@ protected:
 
     // A freshly loaded plug-in, for cases that run one after another in a
     // single test.
-    void reload() { SetUp(); }
 
     static void clf(std::int32_t code) { beacon(kClf, code); }
     static void ccp(std::int32_t speedKmh, std::int32_t metres) {
@@ -557,7 +552,7 @@ TEST_F(Display, ShowsASelectorPositionBelowTheCycleByTheSameRule) {
     beacon(kRoute, -7);
     beacon(kSection, 1);
     standAtBase();
-    ASSERT_EQ(panel[35], -7);
+    ASSERT_EQ(panel[kPanelSelector], -7);
     EXPECT_EQ(aux(), 7);
 }
 
@@ -634,7 +629,7 @@ TEST_F(Display, ShowsLegacyState2LikeState1) {
     frame(kBase + 100, 30.0F);
     signal(1);
     frame(kBase + 3100, 0.0F);
-    ASSERT_EQ(core().ats1State, 2);
+    ASSERT_EQ(core().ats1State, LegacyState::kSilencedAlarm);
     EXPECT_EQ(aux(), 2);
     frame(kBase + 3200, 20.0F);
     EXPECT_EQ(aux(), 3);

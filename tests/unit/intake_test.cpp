@@ -12,10 +12,13 @@ TEST_F(BeaconDecoding, CppOptionalPacksDistanceAndStopPhase) {
     struct Case {
         std::int32_t optional;
         float metres;
-        std::int32_t phase;
+        CppPhase phase;
     };
-    for (const Case c : {Case{10000, 0.0F, 0}, Case{10001, 1.0F, 1}, Case{20500, 500.0F, 1},
-                         Case{9999, 9999.0F, 0}, Case{-20500, -500.0F, 0}}) {
+    constexpr CppPhase kDistance = CppPhase::kDistance;
+    constexpr CppPhase kStopRequested = CppPhase::kStopRequested;
+    for (const Case c : {Case{10000, 0.0F, kDistance}, Case{10001, 1.0F, kStopRequested},
+                         Case{20500, 500.0F, kStopRequested}, Case{9999, 9999.0F, kDistance},
+                         Case{-20500, -500.0F, kDistance}}) {
         beacon(kCpp, c.optional, 0);
         EXPECT_EQ(core().cppDistance, c.metres) << c.optional;
         EXPECT_EQ(core().cppPhase, c.phase) << c.optional;
@@ -58,7 +61,7 @@ TEST_F(BeaconDecoding, RouteCodeGivesLineCategorySelectorAndFlag) {
     };
     for (const Case c : {Case{205, 2, 7, 0}, Case{999, 9, 0, 0}, Case{1000, 0, 1, 1},
                          Case{1203, 2, 6, 1}, Case{-250, -2, -7, 0}, Case{INT_MIN, -6, -2, 0}}) {
-        SetUp();
+        reload();
         beacon(kRoute, c.code);
         EXPECT_EQ(core().lineType, c.lineType) << c.code;
         EXPECT_EQ(core().routeSelect, c.selector) << c.code;
@@ -87,23 +90,23 @@ TEST_F(BeaconDecoding, KindBlinkBeaconArmsOrCancels) {
 TEST_F(BeaconDecoding, LinkDoorBeaconOverwritesASequenceInProgress) {
     beacon(kLinkDoor, 1);
     doorOpen();
-    EXPECT_EQ(core().linkDoorState, 2);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kDoorsOpened);
     beacon(kLinkDoor, 0);
-    EXPECT_EQ(core().linkDoorState, 0);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kIdle);
 }
 
 using StationStopBeacon = PluginTest;
 
 TEST_F(StationStopBeacon, StartsTheReminderOnLineCategoriesOneAndTwo) {
     for (const std::int32_t lineType : {1, 2}) {
-        SetUp();
+        reload();
         beacon(kRoute, lineType * 100);
         frame(1000, 30.0F);
         beacon(kSpp, 1);
         frame(1100, 30.0F);
-        EXPECT_EQ(sound[2], 0) << lineType;  // full-volume loop
-        EXPECT_NE(sound[22], 1);
-        EXPECT_NE(sound[23], 1);
+        EXPECT_EQ(sound[kSoundStationStop], 0) << lineType;  // full-volume loop
+        EXPECT_NE(sound[kSoundStationChimeB], 1);
+        EXPECT_NE(sound[kSoundStationChimeA], 1);
     }
 }
 
@@ -113,24 +116,25 @@ TEST_F(StationStopBeacon, StartsAttenuatedWhileTheBrakeIsApplied) {
     frame(1000, 30.0F);
     beacon(kSpp, 1);
     frame(1100, 30.0F);
-    EXPECT_EQ(sound[2], -1200);
+    EXPECT_EQ(sound[kSoundStationStop], -1200);
 }
 
 TEST_F(StationStopBeacon, OtherwiseOnlyChimes) {
     struct Case {
         std::int32_t route;
         std::int32_t optional;
-        int chimeIndex;
+        std::size_t chimeIndex;
     };
-    for (const Case c :
-         {Case{0, 1, 23}, Case{100, 0, 23}, Case{0, 5, 23}, Case{200, 2, 22}, Case{300, 1, 22}}) {
-        SetUp();
+    for (const Case c : {Case{0, 1, kSoundStationChimeA}, Case{100, 0, kSoundStationChimeA},
+                         Case{0, 5, kSoundStationChimeA}, Case{200, 2, kSoundStationChimeB},
+                         Case{300, 1, kSoundStationChimeB}}) {
+        reload();
         beacon(kRoute, c.route);
         frame(1000, 30.0F);
         beacon(kSpp, c.optional);
         frame(1100, 30.0F);
-        EXPECT_EQ(sound[static_cast<std::size_t>(c.chimeIndex)], 1) << c.route;
-        EXPECT_EQ(sound[2], -10000) << c.route;
+        EXPECT_EQ(sound[c.chimeIndex], 1) << c.route;
+        EXPECT_EQ(sound[kSoundStationStop], -10000) << c.route;
     }
 }
 
@@ -141,8 +145,8 @@ TEST_F(StationStopBeacon, IgnoredStandingOrRunningBackwards) {
     frame(1100, -3.0F);
     beacon(kSpp, 1);
     frame(1200, -3.0F);
-    EXPECT_EQ(sound[2], -10000);
-    EXPECT_NE(sound[23], 1);
+    EXPECT_EQ(sound[kSoundStationStop], -10000);
+    EXPECT_NE(sound[kSoundStationChimeA], 1);
 }
 
 using SignalReport = PluginTest;
@@ -154,20 +158,20 @@ TEST_F(SignalReport, AspectSixIsStoredAsFiveAndDoesNotChimeAgain) {
     frame(1000, 0.0F);
     signal(5);
     frame(1100, 0.0F);
-    EXPECT_NE(sound[5], 1);
+    EXPECT_NE(sound[kSoundChange], 1);
 }
 
 TEST_F(SignalReport, SectionEdgeCancelsAPendingLegacyRequestOnlyWhenItChanges) {
-    core().ats1Pending = 3;
+    core().ats1Pending = LegacyState::kCheck;
     beacon(kSection, 0);
-    EXPECT_EQ(core().ats1Pending, 3);
+    EXPECT_EQ(core().ats1Pending, LegacyState::kCheck);
     beacon(kSection, 1);
-    EXPECT_EQ(core().ats1Pending, 0);
-    core().ats1Pending = 2;
+    EXPECT_EQ(core().ats1Pending, LegacyState::kNormal);
+    core().ats1Pending = LegacyState::kSilencedAlarm;
     beacon(kSection, 5);
-    EXPECT_EQ(core().ats1Pending, 2);
+    EXPECT_EQ(core().ats1Pending, LegacyState::kSilencedAlarm);
     beacon(kSection, -1);
-    EXPECT_EQ(core().ats1Pending, 0);
+    EXPECT_EQ(core().ats1Pending, LegacyState::kNormal);
 }
 
 }  // namespace

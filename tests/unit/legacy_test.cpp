@@ -13,8 +13,6 @@
 namespace velt::test {
 namespace {
 
-constexpr std::int32_t kEmergency = 9;
-constexpr std::int32_t kService = 8;
 constexpr std::int32_t kNoBrake = 0;  // the driver's handle, released throughout
 
 using Lamps = std::array<std::int32_t, 4>;  // panel 10, 11, 12, 13
@@ -23,9 +21,6 @@ constexpr Lamps kCheckLamps{0, 1, 0, 1};
 constexpr Lamps kAlarmLamps{0, 0, 1, 1};
 
 constexpr std::int32_t kMaxTime = std::numeric_limits<std::int32_t>::max();
-
-float above(float v) { return std::nextafter(v, std::numeric_limits<float>::infinity()); }
-float below(float v) { return std::nextafter(v, -std::numeric_limits<float>::infinity()); }
 
 // Names each case of a table after its row.
 struct CaseName {
@@ -50,8 +45,11 @@ const char* stateName(State s) {
 
 class LegacyTest : public PluginTest {
 protected:
-    [[nodiscard]] Lamps lamps() const { return {panel[10], panel[11], panel[12], panel[13]}; }
-    [[nodiscard]] bool confirmChimed() const { return sound[11] == 1; }
+    [[nodiscard]] Lamps lamps() const {
+        return {panel[kPanelLampNormal], panel[kPanelLampCheck], panel[kPanelLampAlarm],
+                panel[kPanelLampCheckOrAlarm]};
+    }
+    [[nodiscard]] bool confirmChimed() const { return sound[kSoundConfirm] == 1; }
 
     void step(float speedKmh, std::int32_t ms = 100) { frame(now + ms, speedKmh); }
     static void lineCategory(std::int32_t category) { beacon(kRoute, category * 100); }
@@ -453,11 +451,11 @@ INSTANTIATE_TEST_SUITE_P(
         TripCase{"AlarmBrakesAtTen", 0, State::kAlarm, 10.0F, kEmergency},
         TripCase{"SilencedAlarmBrakesAtFive", 0, State::kSilencedAlarm, 5.0F, kEmergency},
         TripCase{"CheckIgnoresItBelow45", 0, State::kCheck, 40.0F, kNoBrake},
-        TripCase{"CheckKeepsItsServiceBrakeAbove45", 0, State::kCheck, 50.0F, kService},
+        TripCase{"CheckKeepsItsServiceBrakeAbove45", 0, State::kCheck, 50.0F, kFullService},
         TripCase{"NormalOnLine0IgnoresIt", 0, State::kNormal, 50.0F, kNoBrake},
         TripCase{"NormalOnLine1BrakesAt67", 1, State::kNormal, 67.0F, kEmergency},
         TripCase{"NormalOnLine1BrakesAt68", 1, State::kNormal, 68.0F, kEmergency},
-        TripCase{"NormalOnLine1ServiceJustAbove68", 1, State::kNormal, above(68.0F), kService},
+        TripCase{"NormalOnLine1ServiceJustAbove68", 1, State::kNormal, above(68.0F), kFullService},
         TripCase{"NormalOnLine1ReleasesJustBelow67", 1, State::kNormal, below(67.0F), kNoBrake}),
     CaseName());
 
@@ -525,7 +523,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(BrakeDemanded, LegacyConfirm,
                          ::testing::Values(ConfirmCase{"CheckKeepsState", 0, State::kCheck, 50.0F,
-                                                       50.0F, kCheckLamps, kService},
+                                                       50.0F, kCheckLamps, kFullService},
                                            ConfirmCase{"SilencedAlarmKeepsState", 0,
                                                        State::kSilencedAlarm, 20.0F, 10.0F,
                                                        kAlarmLamps, kEmergency},
@@ -538,7 +536,7 @@ using LegacyConfirmKey = LegacyTest;
 TEST_F(LegacyConfirmKey, WithABrakeDemandedDoesNotCancelAPendingRequest) {
     lineCategory(1);
     frame(1000, 70.0F);  // normal state on line category 1: service brake
-    ASSERT_EQ(last.brake, kService);
+    ASSERT_EQ(last.brake, kFullService);
     signal(0);
     keyDown(kConfirm);
     frame(1100, 70.0F);
@@ -552,12 +550,12 @@ TEST_F(LegacyConfirmKey, ChimesOncePerPress) {
     step(0.0F);
     keyDown(kConfirm);
     step(0.0F);
-    EXPECT_EQ(sound[11], 1);
+    EXPECT_EQ(sound[kSoundConfirm], 1);
     step(0.0F);
-    EXPECT_EQ(sound[11], 2);
+    EXPECT_EQ(sound[kSoundConfirm], 2);
     keyDown(kConfirm);
     step(0.0F);
-    EXPECT_EQ(sound[11], 1);
+    EXPECT_EQ(sound[kSoundConfirm], 1);
 }
 
 // ------------------------------------------------------ brake thresholds
@@ -588,7 +586,7 @@ INSTANTIATE_TEST_SUITE_P(
     Check, LegacyBrake,
     ::testing::Values(
         ThresholdCase{"NoBrakeAtExactly45", 0, State::kCheck, 0.0F, 45.0F, kNoBrake},
-        ThresholdCase{"ServiceJustAbove45", 0, State::kCheck, 0.0F, above(45.0F), kService},
+        ThresholdCase{"ServiceJustAbove45", 0, State::kCheck, 0.0F, above(45.0F), kFullService},
         ThresholdCase{"ReleasesAtExactly45", 0, State::kCheck, 50.0F, 45.0F, kNoBrake},
         ThresholdCase{"ReleasesJustBelow45", 0, State::kCheck, 50.0F, below(45.0F), kNoBrake}),
     CaseName());
@@ -616,9 +614,10 @@ INSTANTIATE_TEST_SUITE_P(
     Normal, LegacyBrake,
     ::testing::Values(
         ThresholdCase{"Line1NoBrakeAtExactly68", 1, State::kNormal, 0.0F, 68.0F, kNoBrake},
-        ThresholdCase{"Line1ServiceJustAbove68", 1, State::kNormal, 0.0F, above(68.0F), kService},
-        ThresholdCase{"Line1HoldsAtExactly68", 1, State::kNormal, 70.0F, 68.0F, kService},
-        ThresholdCase{"Line1HoldsAtExactly67", 1, State::kNormal, 70.0F, 67.0F, kService},
+        ThresholdCase{"Line1ServiceJustAbove68", 1, State::kNormal, 0.0F, above(68.0F),
+                      kFullService},
+        ThresholdCase{"Line1HoldsAtExactly68", 1, State::kNormal, 70.0F, 68.0F, kFullService},
+        ThresholdCase{"Line1HoldsAtExactly67", 1, State::kNormal, 70.0F, 67.0F, kFullService},
         ThresholdCase{"Line1ReleasesJustBelow67", 1, State::kNormal, 70.0F, below(67.0F), kNoBrake},
         ThresholdCase{"Line0NeverBrakes", 0, State::kNormal, 200.0F, 300.0F, kNoBrake},
         ThresholdCase{"Line2NeverBrakes", 2, State::kNormal, 200.0F, 300.0F, kNoBrake},

@@ -2,17 +2,11 @@
 // chimes that must stay quiet, and pattern cases that only arise when
 // several beacons or a route change meet.
 #include <climits>
-#include <cstring>
 
 #include "plugin_harness.h"
 
 namespace velt::test {
 namespace {
-
-bool sameCore(const CVelt& a, const CVelt& b) { return std::memcmp(&a, &b, sizeof(CVelt)) == 0; }
-bool sameCache(const VehicleCache& a, const VehicleCache& b) {
-    return std::memcmp(&a, &b, sizeof(VehicleCache)) == 0;
-}
 
 using QuietEntryPoints = PluginTest;
 
@@ -28,8 +22,8 @@ TEST_F(QuietEntryPoints, LoadDisposeAndHornChangeNothingWhateverTheArgument) {
     for (const std::int32_t arg : {0, 1, -1, INT_MIN, INT_MAX}) {
         ::HornBlow(arg);
     }
-    EXPECT_TRUE(sameCore(core0, core()));
-    EXPECT_TRUE(sameCache(cache0, cache()));
+    EXPECT_TRUE(sameBytes(core0, core()));
+    EXPECT_TRUE(sameBytes(cache0, cache()));
 }
 
 class SupervisionChange : public PluginTest {};
@@ -40,14 +34,14 @@ TEST_F(SupervisionChange, CppBeaconChimesOnlyInsideASectionOnCategory2) {
     frame(1000, 20.0F);
     beacon(kCpp, 300, 0);  // outside a section
     frame(1100, 20.0F);
-    EXPECT_EQ(sound[5], 2);
+    EXPECT_EQ(sound[kSoundChange], 2);
 
     signal(1);  // disarms, so the next beacon arms afresh
     beacon(kSection, 1);
     frame(1200, 20.0F);
     beacon(kCpp, 300, 0);
     frame(1300, 20.0F);
-    EXPECT_EQ(sound[5], 1);
+    EXPECT_EQ(sound[kSoundChange], 1);
 }
 
 class CppPattern : public PluginTest {};
@@ -61,12 +55,12 @@ TEST_F(CppPattern, CcpDemandWithdrawsTheCppWarningOfTheSameFrame) {
     beacon(kCpp, 50, 0);
     frame(1100, 25.0F);
     EXPECT_EQ(core().patternWarn, 1);
-    EXPECT_EQ(core().cppDemand, 0);
+    EXPECT_EQ(core().cppDemand, Demand::kNone);
 
     // A 0 km/h restriction 20 m ahead: its curve (31 m) is already reached.
     beacon(kCcp, 20);
     frame(1200, 25.0F);
-    EXPECT_EQ(core().ccpDemand, 1);
+    EXPECT_EQ(core().ccpDemand, Demand::kService);
     EXPECT_EQ(core().patternWarn, 0);
     EXPECT_EQ(last.brake, 8);
 }
@@ -79,7 +73,7 @@ TEST_P(Cpp49Aspect, Category2BrakesTo49UnderEveryCautionAspect) {
     frame(1000, 78.0F);
     beacon(kCpp, 100, 2);  // 49 curve at 78 km/h: 189 m
     frame(1100, 78.0F);
-    EXPECT_EQ(core().cppDemand, 1);
+    EXPECT_EQ(core().cppDemand, Demand::kService);
 }
 
 INSTANTIATE_TEST_SUITE_P(Aspects3To5, Cpp49Aspect, ::testing::Values(3, 4, 5));
@@ -97,8 +91,8 @@ TEST_P(CppIdleCase, PatternThatFitsNoAspectNeitherBrakesNorCountsDown) {
     frame(1000, 78.0F);
     beacon(kCpp, 20100, GetParam().beaconSignal);  // phase 1, 100 m
     frame(1100, 78.0F);
-    EXPECT_EQ(core().cppDemand, 0);
-    EXPECT_EQ(core().cppPhase, 0);
+    EXPECT_EQ(core().cppDemand, Demand::kNone);
+    EXPECT_EQ(core().cppPhase, CppPhase::kDistance);
     EXPECT_EQ(core().cppDistance, 100.0F);
 }
 
@@ -121,18 +115,18 @@ protected:
 
 TEST_F(CcpPastTarget, OnCategory0TheEmergencyHoldsUntilStandstill) {
     overrun(0);
-    EXPECT_EQ(core().ccpDemand, 2);
+    EXPECT_EQ(core().ccpDemand, Demand::kEmergency);
     frame(now + 100, 12.0F);  // below 14 km/h, still moving
-    EXPECT_EQ(core().ccpDemand, 2);
+    EXPECT_EQ(core().ccpDemand, Demand::kEmergency);
     frame(now + 100, 0.0F);
-    EXPECT_EQ(core().ccpDemand, 0);
+    EXPECT_EQ(core().ccpDemand, Demand::kNone);
 }
 
 TEST_F(CcpPastTarget, OnOtherCategoriesTheBrakeEndsBelowTheLimit) {
     overrun(1);
-    EXPECT_EQ(core().ccpDemand, 1);
+    EXPECT_EQ(core().ccpDemand, Demand::kService);
     frame(now + 100, 12.0F);
-    EXPECT_EQ(core().ccpDemand, 0);
+    EXPECT_EQ(core().ccpDemand, Demand::kNone);
 }
 
 class SpbWarning : public PluginTest {
@@ -151,7 +145,7 @@ TEST_F(SpbWarning, ChimesOnCategory0) {
     armOnCategory0();
     frame(1100, 80.0F);
     EXPECT_EQ(core().spbWarn, 1);
-    EXPECT_EQ(sound[7], 1);
+    EXPECT_EQ(sound[kSoundSpbWarn], 1);
 }
 
 TEST_F(SpbWarning, AfterARouteChangeToCategory1WarnsWithoutAChime) {
@@ -159,8 +153,8 @@ TEST_F(SpbWarning, AfterARouteChangeToCategory1WarnsWithoutAChime) {
     beacon(kRoute, 100);
     frame(1100, 80.0F);
     EXPECT_EQ(core().spbWarn, 1);
-    EXPECT_EQ(sound[7], 2);
-    EXPECT_EQ(sound[6], 2);
+    EXPECT_EQ(sound[kSoundSpbWarn], 2);
+    EXPECT_EQ(sound[kSoundWarn], 2);
 }
 
 }  // namespace

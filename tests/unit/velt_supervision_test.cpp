@@ -8,34 +8,7 @@
 namespace velt::test {
 namespace {
 
-constexpr std::int32_t kEmergency = 9;
-constexpr std::int32_t kService = 8;
-
-float above(float v) { return std::nextafter(v, std::numeric_limits<float>::infinity()); }
-float below(float v) { return std::nextafter(v, -std::numeric_limits<float>::infinity()); }
-
-class VeltTest : public PluginTest {
-protected:
-    // Runs 100 ms frames at a constant speed until the brake output leaves
-    // the driver's notch or the time runs out; returns the time it did.
-    std::int32_t timeOfFirstBrake(float speedKmh, std::int32_t limitMs) {
-        while (now < limitMs) {
-            if (frame(now + 100, speedKmh).brake != 0) {
-                return now;
-            }
-        }
-        return -1;
-    }
-    std::int32_t timeOfFirstWarning(float speedKmh, std::int32_t limitMs) {
-        while (now < limitMs) {
-            frame(now + 100, speedKmh);
-            if (sound[6] == 1) {
-                return now;
-            }
-        }
-        return -1;
-    }
-};
+using VeltTest = PluginTest;
 
 // ---------------------------------------------------------------- CPP stop
 
@@ -48,15 +21,15 @@ TEST_F(CppStopPattern, WarnsAboutFiveSecondsBeforeTheCurveThenBrakesWithEmergenc
     beacon(kCpp, 600, 0);
     // 25 km/h stays under the 29 km/h signal check; the stop curve at 25 km/h
     // is 32 m, reached after about 81 s.
-    const std::int32_t warned = timeOfFirstWarning(25.0F, 200000);
+    const std::int32_t warned = runUntilSound(kSoundWarn, 25.0F, 200000);
     ASSERT_GT(warned, 0);
     EXPECT_EQ(last.brake, 0);
-    const std::int32_t braked = timeOfFirstBrake(25.0F, 200000);
+    const std::int32_t braked = runUntilBrake(25.0F, 200000);
     ASSERT_GT(braked, 0);
     EXPECT_NEAR(braked - warned, 5000, 100);
     EXPECT_EQ(last.brake, kEmergency);
-    EXPECT_EQ(sound[0], 0);               // bell on
-    EXPECT_NE(sound[6], 1);               // the warning is withdrawn with the brake
+    EXPECT_EQ(sound[kSoundBell], 0);      // bell on
+    EXPECT_NE(sound[kSoundWarn], 1);      // the warning is withdrawn with the brake
     EXPECT_GT(core().cppDistance, 0.0F);  // stopped short of the target
 }
 
@@ -66,11 +39,11 @@ TEST_F(CppStopPattern, EmergencyHoldsUntilStandstillThenReleasesWithChime) {
     frame(1000, 40.0F);
     beacon(kCpp, 100, 0);  // curve at 45 km/h is 104 m: brakes at once
     EXPECT_EQ(frame(1100, 45.0F).brake, kEmergency);
-    for (float v = 40.0F; v > 0.0F; v -= 5.0F) {
-        EXPECT_EQ(frame(now + 100, v).brake, kEmergency) << v;
+    for (int kmh = 40; kmh > 0; kmh -= 5) {
+        EXPECT_EQ(frame(now + 100, static_cast<float>(kmh)).brake, kEmergency) << kmh;
     }
     EXPECT_EQ(frame(now + 100, 0.0F).brake, 0);
-    EXPECT_EQ(sound[1], 1);  // release chime
+    EXPECT_EQ(sound[kSoundRelease], 1);  // release chime
 }
 
 TEST_F(CppStopPattern, PastTheTargetBrakesWhileRollingForwardOnly) {
@@ -102,7 +75,7 @@ TEST_F(CppStopPattern, StandingInFrontOfTheTargetNeitherWarnsNorBrakes) {
     frame(2000, 0.0F);
     EXPECT_EQ(core().cppDistance, 300.0F);
     EXPECT_EQ(last.brake, 0);
-    EXPECT_NE(sound[6], 1);
+    EXPECT_NE(sound[kSoundWarn], 1);
 }
 
 TEST_F(CppStopPattern, NoWarningAtHalfAKilometrePerHourOrBelow) {
@@ -114,7 +87,7 @@ TEST_F(CppStopPattern, NoWarningAtHalfAKilometrePerHourOrBelow) {
     EXPECT_EQ(core().patternWarn, 0);
     frame(3400, above(0.5F));
     EXPECT_EQ(core().patternWarn, 1);
-    EXPECT_EQ(sound[6], 1);
+    EXPECT_EQ(sound[kSoundWarn], 1);
 }
 
 TEST_F(CppStopPattern, StopPhaseBeginsBelowFiveAndLimitsToNinePointFive) {
@@ -123,11 +96,11 @@ TEST_F(CppStopPattern, StopPhaseBeginsBelowFiveAndLimitsToNinePointFive) {
     frame(1000, 20.0F);
     beacon(kCpp, 10400, 0);  // 400 m with the stop phase requested
     frame(1100, 5.0F);
-    EXPECT_EQ(core().cppPhase, 1);  // 5 km/h runs the distance pattern
+    EXPECT_EQ(core().cppPhase, CppPhase::kStopRequested);  // 5 km/h runs the distance pattern
     const float before = core().cppDistance;
     frame(1200, below(5.0F));
-    EXPECT_EQ(core().cppPhase, 2);
-    EXPECT_EQ(sound[5], 1);                 // phase change chime on line category 2
+    EXPECT_EQ(core().cppPhase, CppPhase::kStopPhase);
+    EXPECT_EQ(sound[kSoundChange], 1);      // phase change chime on line category 2
     EXPECT_EQ(core().cppDistance, before);  // not counted down in that frame
     EXPECT_EQ(frame(1300, 9.5F).brake, 0);
     EXPECT_EQ(frame(1400, above(9.5F)).brake, kEmergency);
@@ -141,8 +114,8 @@ TEST_F(CppStopPattern, StopPhaseChimesOnlyOnLineCategoryTwo) {
     frame(1000, 3.0F);
     beacon(kCpp, 10400, 0);
     frame(1100, 3.0F);
-    EXPECT_EQ(core().cppPhase, 2);
-    EXPECT_NE(sound[5], 1);
+    EXPECT_EQ(core().cppPhase, CppPhase::kStopPhase);
+    EXPECT_NE(sound[kSoundChange], 1);
 }
 
 TEST_F(CppStopPattern, IdleCaseDropsTheDemandAndARequestedStopPhase) {
@@ -151,7 +124,7 @@ TEST_F(CppStopPattern, IdleCaseDropsTheDemandAndARequestedStopPhase) {
     frame(1000, 3.0F);
     beacon(kCpp, 10400, 0);  // stop pattern, but the aspect is no stop aspect
     frame(1100, 3.0F);
-    EXPECT_EQ(core().cppPhase, 0);
+    EXPECT_EQ(core().cppPhase, CppPhase::kDistance);
     EXPECT_EQ(core().cppDistance, 400.0F);
     EXPECT_EQ(core().cppActive, 1);
 }
@@ -189,10 +162,10 @@ TEST_F(Cpp49Variant, BrakesToFortyNineAndReleasesAboveTheFortyTwoCurve) {
     beacon(kCpp, 300, 2);
     // 80 km/h: (6400 - 2401) / 19.5 = 205 m; warning from 205 + 111 = 316 m.
     frame(1100, 80.0F);
-    EXPECT_EQ(sound[6], 1);
+    EXPECT_EQ(sound[kSoundWarn], 1);
     EXPECT_EQ(last.brake, 0);
-    EXPECT_EQ(timeOfFirstBrake(80.0F, 10000) > 0, true);
-    EXPECT_EQ(last.brake, kService);
+    EXPECT_EQ(runUntilBrake(80.0F, 10000) > 0, true);
+    EXPECT_EQ(last.brake, kFullService);
     // Slower: the 42 curve falls below the distance and the brake releases.
     EXPECT_EQ(frame(now + 100, 50.0F).brake, 0);
 }
@@ -202,8 +175,8 @@ TEST_F(Cpp49Variant, PastTheTargetLimitsToFortyNineWithReleaseBelowFortyTwo) {
     signal(5);
     beacon(kCpp, 0, 2);
     EXPECT_EQ(frame(1000, 49.0F).brake, 0);
-    EXPECT_EQ(frame(1100, above(49.0F)).brake, kService);
-    EXPECT_EQ(frame(1200, 42.0F).brake, kService);
+    EXPECT_EQ(frame(1100, above(49.0F)).brake, kFullService);
+    EXPECT_EQ(frame(1200, 42.0F).brake, kFullService);
     EXPECT_EQ(frame(1300, below(42.0F)).brake, 0);
 }
 
@@ -223,7 +196,7 @@ TEST_F(CcpPattern, OnLineCategoryZeroBrakesWithEmergencyAndHoldsAtStandstill) {
     signal(5);
     frame(1000, 90.0F);
     beacon(kCcp, 90800);  // 45 km/h in 800 m
-    ASSERT_GT(timeOfFirstBrake(90.0F, 100000), 0);
+    ASSERT_GT(runUntilBrake(90.0F, 100000), 0);
     EXPECT_EQ(last.brake, kEmergency);
     EXPECT_GT(core().ccpDistance, 0.0F);
     EXPECT_EQ(frame(now + 100, 0.0F).brake, kEmergency);  // ahead: no release
@@ -236,8 +209,8 @@ TEST_F(CcpPattern, OnOtherCategoriesBrakesWithServiceAndReleasesAboveTheLowerCur
     signal(5);  // 68 km/h check on line category 1: stay below it
     frame(1000, 60.0F);
     beacon(kCcp, 50300);  // 25 km/h in 300 m
-    ASSERT_GT(timeOfFirstBrake(60.0F, 100000), 0);
-    EXPECT_EQ(last.brake, kService);
+    ASSERT_GT(runUntilBrake(60.0F, 100000), 0);
+    EXPECT_EQ(last.brake, kFullService);
     EXPECT_EQ(frame(now + 100, 30.0F).brake, 0);
 }
 
@@ -246,7 +219,7 @@ TEST_F(CcpPattern, PastTheTargetItActsAsALimitFourAboveItsSpeed) {
     signal(5);
     beacon(kCcp, 90000);  // 45 km/h, target here
     EXPECT_EQ(frame(1000, 49.0F).brake, 0);
-    EXPECT_EQ(frame(1100, above(49.0F)).brake, kService);
+    EXPECT_EQ(frame(1100, above(49.0F)).brake, kFullService);
     EXPECT_EQ(frame(1200, 49.0F).brake, 0);
     EXPECT_EQ(frame(1300, -60.0F).brake, 0);  // the limit reads the signed speed
 }
@@ -256,20 +229,20 @@ TEST_F(CcpPattern, WarnsFiveSecondsAheadOfItsUpperCurve) {
     signal(5);
     frame(1000, 100.0F);
     beacon(kCcp, 90800);  // upper curve at 100 km/h: (10000 - 49^2) / 19.5 m
-    const std::int32_t warned = timeOfFirstWarning(100.0F, 60000);
+    const std::int32_t warned = runUntilSound(kSoundWarn, 100.0F, 60000);
     ASSERT_GT(warned, 0);
     frame(now + 100, 100.0F);
-    EXPECT_EQ(sound[6], 1);  // still warning: the chime command stays "play once"
-    const std::int32_t braked = timeOfFirstBrake(100.0F, 60000);
+    EXPECT_EQ(sound[kSoundWarn], 1);  // still warning: the chime command stays "play once"
+    const std::int32_t braked = runUntilBrake(100.0F, 60000);
     EXPECT_NEAR(braked - warned, 5000, 100);
-    EXPECT_EQ(last.brake, kService);
+    EXPECT_EQ(last.brake, kFullService);
 }
 
 TEST_F(CcpPattern, ZeroOrNegativeBeaconDisarms) {
     enterVelt(3);
     signal(5);
     beacon(kCcp, 90000);
-    EXPECT_EQ(frame(1000, 60.0F).brake, kService);
+    EXPECT_EQ(frame(1000, 60.0F).brake, kFullService);
     beacon(kCcp, -5);
     EXPECT_EQ(frame(1100, 60.0F).brake, 0);
     EXPECT_EQ(core().ccpSpeed, 45);
@@ -284,8 +257,8 @@ TEST_F(SpbPattern, KindZeroBrakesWithServiceAndReleasesAboveTheReleaseCurve) {
     signal(5);
     frame(1000, 60.0F);
     beacon(kSpb, 100);  // 60 km/h: stop curve 184 m: brakes at once
-    EXPECT_EQ(frame(1100, 60.0F).brake, kService);
-    EXPECT_EQ(sound[7], 1);  // SPB warning chime on line category 0
+    EXPECT_EQ(frame(1100, 60.0F).brake, kFullService);
+    EXPECT_EQ(sound[kSoundSpbWarn], 1);  // SPB warning chime on line category 0
     doorClose();
     EXPECT_EQ(frame(1200, 20.0F).brake, 0);  // release curve (449 / 19.5) below 100 m
 }
@@ -308,14 +281,14 @@ TEST_F(SpbPattern, OtherKindsBrakeWithServiceReleasedAtStandstill) {
     doorClose();
     frame(1000, 60.0F);
     beacon(kSpb, 30100);
-    EXPECT_EQ(frame(1100, 60.0F).brake, kService);
-    EXPECT_EQ(frame(1200, 20.0F).brake, kService);
+    EXPECT_EQ(frame(1100, 60.0F).brake, kFullService);
+    EXPECT_EQ(frame(1200, 20.0F).brake, kFullService);
     EXPECT_EQ(frame(1300, 0.0F).brake, 0);
 }
 
 TEST_F(SpbPattern, WarningChimesPerLineCategory) {
     for (const std::int32_t lineType : {0, 1, 2, 3}) {
-        SetUp();
+        reload();
         enterVelt(lineType);
         signal(5);
         doorClose();
@@ -330,8 +303,8 @@ TEST_F(SpbPattern, WarningChimesPerLineCategory) {
         while (core().spbWarn == 0 && now < 60000) {
             frame(now + 100, 60.0F);
         }
-        EXPECT_EQ(sound[7], lineType == 0 ? 1 : 2) << lineType;
-        EXPECT_EQ(sound[6], lineType == 2 ? 1 : 2) << lineType;
+        EXPECT_EQ(sound[kSoundSpbWarn], lineType == 0 ? 1 : 2) << lineType;
+        EXPECT_EQ(sound[kSoundWarn], lineType == 2 ? 1 : 2) << lineType;
         frame(now + 100, 60.0F);
         EXPECT_EQ(sound[lineType == 0 ? 7 : 6], 1) << "raised in every warning frame";
     }
@@ -342,9 +315,9 @@ TEST_F(SpbPattern, DoorsOpenBelowFiveDisarmAndTheDemandDropsOneFrameLater) {
     signal(5);
     frame(1000, 30.0F);
     beacon(kSpb, 20010);  // kind 2, 10 m; doors count as open from load
-    EXPECT_EQ(frame(1100, 30.0F).brake, kService);
+    EXPECT_EQ(frame(1100, 30.0F).brake, kFullService);
     EXPECT_EQ(core().spbActive, 1);  // 30 km/h is no stop
-    EXPECT_EQ(frame(1200, 4.0F).brake, kService);
+    EXPECT_EQ(frame(1200, 4.0F).brake, kFullService);
     EXPECT_EQ(core().spbActive, 0);
     EXPECT_EQ(frame(1300, 4.0F).brake, 0);
 }
@@ -381,8 +354,8 @@ TEST_F(ClfLimit, BrakesAboveFourOverAndReleasesBelowThreeUnder) {
     signal(5);
     beacon(kClf, 12);  // 60 km/h
     EXPECT_EQ(frame(1000, 64.0F).brake, 0);
-    EXPECT_EQ(frame(1100, above(64.0F)).brake, kService);
-    EXPECT_EQ(frame(1200, 57.0F).brake, kService);
+    EXPECT_EQ(frame(1100, above(64.0F)).brake, kFullService);
+    EXPECT_EQ(frame(1200, 57.0F).brake, kFullService);
     EXPECT_EQ(frame(1300, below(57.0F)).brake, 0);
     EXPECT_EQ(frame(1400, 63.0F).brake, 0);
 }
@@ -392,11 +365,11 @@ TEST_F(ClfLimit, ReArmingWhileOverTheLimitKeepsTheDemandUntilReleased) {
     signal(5);
     beacon(kClf, 12);
     frame(1000, 70.0F);
-    EXPECT_EQ(last.brake, kService);
-    beacon(kClf, 10);        // 50 km/h, back to armed
-    EXPECT_EQ(sound[5], 1);  // chime of the 2 -> 1 change appears next frame
-    EXPECT_EQ(frame(1100, 50.0F).brake, kService);
-    EXPECT_EQ(frame(1200, 55.0F).brake, kService);
+    EXPECT_EQ(last.brake, kFullService);
+    beacon(kClf, 10);                   // 50 km/h, back to armed
+    EXPECT_EQ(sound[kSoundChange], 1);  // chime of the 2 -> 1 change appears next frame
+    EXPECT_EQ(frame(1100, 50.0F).brake, kFullService);
+    EXPECT_EQ(frame(1200, 55.0F).brake, kFullService);
     EXPECT_EQ(frame(1300, 46.0F).brake, 0);
 }
 
@@ -404,13 +377,13 @@ TEST_F(ClfLimit, OutOfRangeValuesSwitchItOff) {
     enterVelt(3);
     signal(5);
     beacon(kClf, 12);
-    EXPECT_EQ(frame(1000, 70.0F).brake, kService);
+    EXPECT_EQ(frame(1000, 70.0F).brake, kFullService);
     beacon(kClf, 32);
     EXPECT_EQ(frame(1100, 70.0F).brake, 0);
     beacon(kClf, 3);
     EXPECT_EQ(core().clfSpeed, 15);
     beacon(kClf, 2);
-    EXPECT_EQ(core().clfState, 0);
+    EXPECT_EQ(core().clfState, ClfState::kOff);
     beacon(kClf, 31);
     EXPECT_EQ(core().clfSpeed, 155);
 }
@@ -431,7 +404,7 @@ TEST_P(SignalSpeedCheck, BrakesStrictlyAboveTheCheckSpeed) {
     signal(c.aspect);
     if (c.checkKmh < 0.0F) {
         EXPECT_EQ(frame(1000, 300.0F).brake == 0 || core().overspeedCut == 1, true);
-        EXPECT_EQ(core().sigDemand, 0);
+        EXPECT_EQ(core().sigDemand, Demand::kNone);
         return;
     }
     if (c.checkKmh == 0.0F) {
@@ -441,8 +414,8 @@ TEST_P(SignalSpeedCheck, BrakesStrictlyAboveTheCheckSpeed) {
         return;
     }
     EXPECT_EQ(frame(1000, c.checkKmh).brake, 0);
-    EXPECT_EQ(frame(1100, above(c.checkKmh)).brake, kService);
-    EXPECT_EQ(frame(1200, -above(c.checkKmh)).brake, kService);  // either direction
+    EXPECT_EQ(frame(1100, above(c.checkKmh)).brake, kFullService);
+    EXPECT_EQ(frame(1200, -above(c.checkKmh)).brake, kFullService);  // either direction
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -461,12 +434,12 @@ using LineType0Override = VeltTest;
 
 TEST_F(LineType0Override, CppWithSignalTwoChecksSeventyTwoUnderAspectsThreeAndFive) {
     for (const std::int32_t aspect : {3, 5}) {
-        SetUp();
+        reload();
         enterVelt(0);
         signal(aspect);
         beacon(kCpp, 5000, 2);
         EXPECT_EQ(frame(1000, 72.0F).brake, 0) << aspect;
-        EXPECT_EQ(frame(1000, above(72.0F)).brake, kService) << aspect;
+        EXPECT_EQ(frame(1000, above(72.0F)).brake, kFullService) << aspect;
     }
 }
 
@@ -475,7 +448,7 @@ TEST_F(LineType0Override, WithoutTheCppAspectThreeChecksSeventyNine) {
     signal(3);
     EXPECT_EQ(frame(1000, 75.0F).brake, 0);
     beacon(kCpp, 5000, 2);
-    EXPECT_EQ(frame(1000, 75.0F).brake, kService);
+    EXPECT_EQ(frame(1000, 75.0F).brake, kFullService);
 }
 
 using OverspeedCut = VeltTest;
@@ -486,11 +459,11 @@ TEST_F(OverspeedCut, CutsPowerAboveOneTwentyAndRestoresBelowOneSeventeen) {
     power(5);
     EXPECT_EQ(frame(1000, 120.0F).power, 5);
     EXPECT_EQ(frame(1100, above(120.0F)).power, 0);
-    EXPECT_EQ(sound[5], 1);
+    EXPECT_EQ(sound[kSoundChange], 1);
     EXPECT_EQ(last.brake, 0);  // a power cut, not a brake
     EXPECT_EQ(frame(1200, 117.0F).power, 0);
     EXPECT_EQ(frame(1300, below(117.0F)).power, 5);
-    EXPECT_NE(sound[5], 1);  // restoring is silent
+    EXPECT_NE(sound[kSoundChange], 1);  // restoring is silent
 }
 
 TEST_F(OverspeedCut, OnlyOnLineCategoryZero) {
@@ -506,33 +479,33 @@ using SectionChimes = VeltTest;
 
 TEST_F(SectionChimes, ChangesChimeOnLineCategoryTwoOnly) {
     for (const std::int32_t lineType : {0, 1, 2}) {
-        SetUp();
+        reload();
         beacon(kRoute, lineType * 100);
         frame(1000, 30.0F);
         beacon(kSection, 1);
         frame(1100, 30.0F);
-        EXPECT_EQ(sound[5] == 1, lineType == 2) << "section start " << lineType;
+        EXPECT_EQ(sound[kSoundChange] == 1, lineType == 2) << "section start " << lineType;
         signal(2);
         frame(1200, 30.0F);
-        EXPECT_EQ(sound[5] == 1, lineType == 2) << "aspect change " << lineType;
+        EXPECT_EQ(sound[kSoundChange] == 1, lineType == 2) << "aspect change " << lineType;
         signal(2);
         frame(1300, 30.0F);
-        EXPECT_NE(sound[5], 1) << "same aspect " << lineType;
+        EXPECT_NE(sound[kSoundChange], 1) << "same aspect " << lineType;
         beacon(kCpp, 2000, 0);
         frame(1400, 30.0F);
-        EXPECT_EQ(sound[5] == 1, lineType == 2) << "cpp armed " << lineType;
+        EXPECT_EQ(sound[kSoundChange] == 1, lineType == 2) << "cpp armed " << lineType;
         beacon(kCpp, 2000, 0);
         frame(1500, 30.0F);
-        EXPECT_NE(sound[5], 1) << "cpp re-armed " << lineType;
+        EXPECT_NE(sound[kSoundChange], 1) << "cpp re-armed " << lineType;
         beacon(kClf, 12);
         frame(1600, 30.0F);
-        EXPECT_EQ(sound[5] == 1, lineType == 2) << "clf armed " << lineType;
+        EXPECT_EQ(sound[kSoundChange] == 1, lineType == 2) << "clf armed " << lineType;
         beacon(kClf, 13);
         frame(1700, 30.0F);
-        EXPECT_NE(sound[5], 1) << "clf new speed " << lineType;
+        EXPECT_NE(sound[kSoundChange], 1) << "clf new speed " << lineType;
         beacon(kSection, 0);
         frame(1800, 30.0F);
-        EXPECT_EQ(sound[5] == 1, lineType == 2) << "section end " << lineType;
+        EXPECT_EQ(sound[kSoundChange] == 1, lineType == 2) << "section end " << lineType;
     }
 }
 
@@ -540,7 +513,7 @@ TEST_F(SectionChimes, SectionBeaconRepeatingTheStateChangesNothing) {
     beacon(kRoute, 200);
     beacon(kSection, 0);
     frame(1000, 0.0F);
-    EXPECT_NE(sound[5], 1);
+    EXPECT_NE(sound[kSoundChange], 1);
 }
 
 using VeltTimers = VeltTest;
@@ -576,11 +549,11 @@ TEST_F(VeltTimers, LinkedDoorStateThreeEndsAfterItsStamp) {
     beacon(kLinkDoor, 1);
     doorOpen();   // state 2 until 5500
     doorClose();  // state 3, stamp 6000
-    EXPECT_EQ(core().linkDoorState, 3);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kDoorsClosed);
     frame(6000, 0.0F);
-    EXPECT_EQ(core().linkDoorState, 3);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kDoorsClosed);
     frame(6001, 0.0F);
-    EXPECT_EQ(core().linkDoorState, 0);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kIdle);
 }
 
 TEST_F(VeltTimers, TimersWaitOutsideASection) {
@@ -589,10 +562,10 @@ TEST_F(VeltTimers, TimersWaitOutsideASection) {
     doorOpen();
     doorClose();
     frame(9000, 0.0F);
-    EXPECT_EQ(core().linkDoorState, 3);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kDoorsClosed);
     beacon(kSection, 1);
     frame(9100, 0.0F);
-    EXPECT_EQ(core().linkDoorState, 0);
+    EXPECT_EQ(core().linkDoorState, LinkDoorState::kIdle);
 }
 
 // --------------------------------------------------------- hostile frames

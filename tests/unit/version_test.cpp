@@ -4,8 +4,7 @@ namespace velt::test {
 namespace {
 
 TEST(PluginVersion, IsAnsweredBeforeAnyOtherCall) {
-    host::vehicleCache = VehicleCache{};
-    host::protection = CVelt{};
+    loadFresh();
     EXPECT_EQ(::GetPluginVersion(), 131072);
 }
 

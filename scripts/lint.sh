@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Formatting and static analysis of the project's C++ files: clang-format
+# (--dry-run -Werror, against .clang-format) and clang-tidy (.clang-tidy,
+# every check an error).
+#
+#   scripts/lint.sh                  core, host, tools, tests and bench
+#   scripts/lint.sh DIR...           only the files below these directories
+#   scripts/lint.sh --format-only DIR...   clang-format alone (seconds)
+#
+# clang-tidy reads the compile commands of the native and bench builds
+# (build/native, build/bench; configured here if they are not yet). A file
+# that neither compiles (the Windows-only sources) is checked against the
+# win32 build's commands when build/win32 exists, and otherwise skipped with
+# a note. Exits 1 on any
+# finding, naming each file; prints nothing else for a file that passes.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+format_only=0
+dirs=()
+for arg in "$@"; do
+    case "$arg" in
+        --format-only) format_only=1 ;;
+        -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
+        -*) echo "lint.sh: unknown option $arg (see --help)" >&2; exit 2 ;;
+        *)
+            if [[ ! -d "$arg" ]]; then
+                echo "lint.sh: $arg is not a directory (give directories from the repository root)" >&2
+                exit 2
+            fi
+            dirs+=("${arg%/}") ;;
+    esac
+done
+if [[ ${#dirs[@]} -eq 0 ]]; then
+    dirs=(core host tools tests bench)
+fi
+
+for tool in clang-format-14 clang-tidy-14; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "lint.sh: $tool is not installed (bash scripts/install-deps.sh installs it)" >&2
+        exit 2
+    fi
+done
+
+mapfile -t files < <(find "${dirs[@]}" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+if [[ ${#files[@]} -eq 0 ]]; then
+    echo "lint.sh: no C++ files below ${dirs[*]}" >&2
+    exit 2
+fi
+echo "lint.sh: ${#files[@]} C++ files below ${dirs[*]}"
+
+failed=0
+
+echo "== clang-format"
+for f in "${files[@]}"; do
+    if ! clang-format-14 --dry-run -Werror "$f" 2>/dev/null; then
+        echo "$f: not formatted (fix: clang-format-14 -i $f)"
+        failed=1
+    fi
+done
+
+if [[ $format_only -eq 1 ]]; then
+    [[ $failed -eq 0 ]] && echo "lint.sh: formatting passed"
+    exit "$failed"
+fi
+
+echo "== clang-tidy"
+# The compile commands of the builds that compile the project's sources:
+# native (libvelt.so, tests, tools) and bench (the benchmarks), configured
+# here when they are not yet; win32 only where it has been built.
+for preset in native bench; do
+    if [[ ! -f build/$preset/compile_commands.json ]]; then
+        cmake --preset "$preset" >/dev/null
+    fi
+done
+in_database() {  # file, build dir
+    grep -q "\"file\": \"$PWD/$1\"" "$2/compile_commands.json" 2>/dev/null
+}
+native_sources=()
+bench_sources=()
+win32_sources=()
+for f in "${files[@]}"; do
+    [[ $f == *.cpp ]] || continue  # headers are checked through the sources that include them
+    if in_database "$f" build/native; then
+        native_sources+=("$f")
+    elif in_database "$f" build/bench; then
+        bench_sources+=("$f")
+    elif in_database "$f" build/win32; then
+        win32_sources+=("$f")
+    else
+        echo "$f: skipped, no build compiles it (build the win32 preset to check it)"
+    fi
+done
+
+# One file: its findings, if any, and a line that names it; fails if any.
+tidy_one() {  # build dir, extra arguments (space-separated, may be empty), file
+    local out
+    local extra
+    read -r -a extra <<<"$2"
+    if ! out=$(clang-tidy-14 --quiet -p "$1" "${extra[@]}" "$3" 2>&1); then
+        printf '%s\n' "$out" | grep -v 'warnings\? generated\.$' || true
+        echo "$3: clang-tidy findings (above)"
+        return 1
+    fi
+}
+export -f tidy_one
+# Two files at a time: the machine has two cores.
+tidy_all() {  # build dir, extra argument (may be empty), files...
+    local build=$1 extra=$2
+    shift 2
+    [[ $# -gt 0 ]] || return 0
+    printf '%s\n' "$@" | xargs -P2 -I{} bash -c 'tidy_one "$0" "$1" "$2"' "$build" "$extra" {}
+}
+tidy_all build/native "" "${native_sources[@]}" || failed=1
+tidy_all build/bench "" "${bench_sources[@]}" || failed=1
+if [[ ${#win32_sources[@]} -gt 0 ]]; then
+    # clang reads the Windows sources as the MinGW build compiles them: its
+    # target, and the C++ library headers of the MinGW compiler the build
+    # uses (clang does not find them by itself).
+    mingw_cxx=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' build/win32/compile_commands.json | head -1)
+    win32_args=--extra-arg=--target=i686-w64-mingw32
+    while read -r dir; do
+        win32_args+=" --extra-arg=-isystem$dir"
+    done < <(echo | "$mingw_cxx" -xc++ -E -v - 2>&1 | grep '^ .*/include/c++')
+    tidy_all build/win32 "$win32_args" "${win32_sources[@]}" || failed=1
+fi
+
+if [[ $failed -ne 0 ]]; then
+    echo "lint.sh: findings above"
+    exit 1
+fi
+echo "lint.sh: ${#files[@]} files pass clang-format and clang-tidy"
