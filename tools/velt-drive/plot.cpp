@@ -5,6 +5,7 @@
 #include "tools/velt-drive/beacons.h"
 #include "tools/velt-drive/number_format.h"
 #include "tools/velt-drive/plot.h"
+#include "tools/velt-drive/svg.h"
 
 namespace velt::drive {
 
@@ -24,34 +25,7 @@ constexpr double kStripBottom = 670.0;
 
 std::string num(double value) { return formatFixed(value, 1); }
 
-std::string escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else if (c == '"')
-            out += "&quot;";
-        else
-            out += c;
-    }
-    return out;
-}
-
-// A round tick step giving at most about ten ticks over the span.
-double tickStep(double span) {
-    double step = 1.0;
-    const double factors[] = {2.0, 2.5, 2.0};  // 1, 2, 5, 10, 20, 50, ...
-    int i = 0;
-    while (span / step > 10.0) {
-        step *= factors[i % 3];
-        ++i;
-    }
-    return step;
-}
+std::string escape(const std::string& text) { return escapeXml(text); }
 
 std::string aspectColour(int aspect) {
     if (aspect == 0) return "#c0392b";

@@ -197,13 +197,6 @@ private:
     FramePoint start_;
 };
 
-int protectionLevel(const FrameRecord& frame, int emergencyNotch) {
-    const bool bell = frame.soundAt(0) == 0;
-    const bool overridden = frame.out.brake != frame.driverBrake;
-    if (!bell && !overridden) return 0;
-    return frame.out.brake >= emergencyNotch ? 2 : 1;
-}
-
 std::string relation(double offset, const std::string& what) {
     const double magnitude = offset < 0.0 ? -offset : offset;
     if (magnitude < 0.05) return "at " + what;
@@ -215,6 +208,13 @@ std::string pad(const std::string& text, std::size_t width) {
 }
 
 }  // namespace
+
+int protectionLevel(const FrameRecord& frame, int emergencyNotch) {
+    const bool bell = frame.soundAt(0) == 0;
+    const bool overridden = frame.out.brake != frame.driverBrake;
+    if (!bell && !overridden) return 0;
+    return frame.out.brake >= emergencyNotch ? 2 : 1;
+}
 
 // Everything the analysis follows from frame to frame.
 class Analysis::State {
@@ -291,7 +291,7 @@ void Analysis::frame(const FrameRecord& frame) {
             if (value == kSoundStopped) s.say(at, 1, std::string(info.name) + " off");
         } else if (value == 1) {
             s.say(at, 1, info.name);
-            const bool warning = info.index == 6 || info.index == 7;
+            const bool warning = isWarningChime(info.index);
             if (info.index != 15)
                 report_.marks.push_back(
                     {warning ? Mark::Kind::Warning : Mark::Kind::Chime, at, info.name, info.index});

@@ -50,6 +50,14 @@ struct Report {
     bool serviceBrake = false;
 };
 
+// How hard the protection brakes in a frame: 0 not at all, 1 full service,
+// 2 emergency. It brakes while the bell rings or the brake it returns is not
+// the driver's.
+int protectionLevel(const FrameRecord& frame, int emergencyNotch);
+
+// The chimes that warn of a brake to come: the pattern and the SPB warning.
+inline bool isWarningChime(int soundIndex) { return soundIndex == 6 || soundIndex == 7; }
+
 // Builds the report from the drive as it runs; it keeps only what the
 // report says, never the frames.
 class Analysis : public DriveConsumer {

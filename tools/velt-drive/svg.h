@@ -1,0 +1,39 @@
+// Small pieces shared by the tool's SVG plots.
+#pragma once
+
+#include <string>
+
+namespace velt::drive {
+
+// Text as SVG takes it inside an element or an attribute.
+inline std::string escapeXml(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '&') {
+            out += "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else if (c == '"') {
+            out += "&quot;";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A round tick step giving at most about ten ticks over the span.
+inline double tickStep(double span) {
+    double step = 1.0;
+    const double factors[] = {2.0, 2.5, 2.0};  // 1, 2, 5, 10, 20, 50, ...
+    int i = 0;
+    while (span / step > 10.0) {
+        step *= factors[i % 3];
+        ++i;
+    }
+    return step;
+}
+
+}  // namespace velt::drive
