@@ -20,7 +20,10 @@ std::string seconds(double value) { return formatFixed(value, 1) + " s"; }
 double secondsOf(const FramePoint& at) { return static_cast<double>(at.elapsedMs) / 1000.0; }
 
 std::string brakeText(const Intervention& brake) {
-    return std::string(brake.level >= 2 ? "emergency brake" : "full-service brake") + " at " + metres(brake.start.positionM) + " (" +
+    return std::string(brake.emergency && brake.emergency->frame == brake.start.frame
+                           ? "emergency brake"
+                           : "full-service brake") +
+           " at " + metres(brake.start.positionM) + " (" +
            seconds(secondsOf(brake.start)) + ")";
 }
 
@@ -105,13 +108,15 @@ void OutcomeRecorder::frame(const FrameRecord& frame) {
     const int level = protectionLevel(frame, emergencyNotch_);
     if (level > 0) {
         if (lastLevel_ == 0) {
-            outcome_.interventions.push_back({at, at, level, false, "", warningSinceBrake_});
+            outcome_.interventions.push_back(
+                {at, at, level, false, std::nullopt, "", warningSinceBrake_});
             warningSinceBrake_.reset();
         }
         Intervention& brake = outcome_.interventions.back();
         brake.end = at;
         brake.level = std::max(brake.level, level);
         brake.fullService = brake.fullService || level == 1;
+        if (level == 2 && !brake.emergency) brake.emergency = at;
     } else if (lastLevel_ > 0) {
         // Warnings heard while it braked belong to that brake.
         warningSinceBrake_.reset();

@@ -564,6 +564,7 @@ std::string encodeOutcome(const DriveOutcome& o) {
         out.point(i.start);
         out.point(i.end);
         out.number(static_cast<std::uint64_t>(i.level) | (i.fullService ? 4U : 0U));
+        out.maybe(i.emergency);
         out.text(i.cause);
         out.maybe(i.warning);
     }
@@ -606,6 +607,7 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
         const std::uint64_t level = in.number();
         i.level = static_cast<int>(level & 3U);
         i.fullService = (level & 4U) != 0;
+        i.emergency = in.maybe();
         i.cause = in.text();
         i.warning = in.maybe();
     }

@@ -107,7 +107,8 @@ private:
         text(kLeft, 45,
              std::to_string(r_.drives.size()) + " drives, " +
                  (failed == 0 ? std::string("every one met its expectations")
-                              : std::to_string(failed) + " failed (marked in red)") +
+                              : std::to_string(failed) + " failed (" +
+                                    (r_.varies.size() == 1 ? "in red" : "outlined") + ")") +
                  sub,
              "fill=\"#444\"");
     }
@@ -161,8 +162,16 @@ private:
             line(kLeft, py(tick), kRight, py(tick), "stroke=\"#eee\"");
             text(kLeft - 6, py(tick) + 4, formatFixed(tick, 0), "text-anchor=\"end\" fill=\"#333\"");
         }
-        const double xStep = tickStep(xHigh - xLow);
-        for (double tick = std::ceil(xLow / xStep) * xStep; tick <= xHigh; tick += xStep) {
+        // A few values each get a tick; many get round ones.
+        std::vector<double> ticks;
+        if (vary.values.size() <= 15) {
+            ticks = vary.values;
+        } else {
+            const double xStep = tickStep(xHigh - xLow);
+            for (double tick = std::ceil(xLow / xStep) * xStep; tick <= xHigh; tick += xStep)
+                ticks.push_back(tick);
+        }
+        for (const double tick : ticks) {
             line(px(tick), kTop, px(tick), kBottom, "stroke=\"#eee\"");
             text(px(tick), kBottom + 16, formatPlain(tick), "text-anchor=\"middle\" fill=\"#333\"");
         }

@@ -57,10 +57,19 @@ std::string warningCell(const DriveOutcome& o) {
     return fixed1(static_cast<double>(first.start.elapsedMs - first.warning->elapsedMs) / 1000.0);
 }
 
+// How a brake began, and where it turned to emergency if it did later.
+std::string brakeText(const Intervention& brake, int decimals) {
+    const bool fromStart = brake.emergency && brake.emergency->frame == brake.start.frame;
+    std::string text = levelWord(fromStart ? 2 : 1) + " at " +
+                       formatFixed(brake.start.positionM, decimals);
+    if (brake.emergency && !fromStart)
+        text += ", emergency at " + formatFixed(brake.emergency->positionM, decimals);
+    return text;
+}
+
 std::string brakeCell(const DriveOutcome& o) {
     if (o.interventions.empty()) return "-";
-    const Intervention& first = o.interventions.front();
-    return levelWord(first.level) + " at " + fixed1(first.start.positionM);
+    return brakeText(o.interventions.front(), 1);
 }
 
 std::string expectationCell(const SweepResult& result, const SweepDrive& drive) {
@@ -239,7 +248,7 @@ std::string formatSweepCsv(const SweepResult& result) {
         const Intervention* first = ran && !o.interventions.empty() ? &o.interventions[0] : nullptr;
         f.push_back(first != nullptr ? pointSeconds(first->start) : "");
         f.push_back(first != nullptr ? formatFixed(first->start.positionM, 3) : "");
-        f.push_back(first != nullptr ? levelWord(first->level) : "");
+        f.push_back(first != nullptr ? brakeText(*first, 3) : "");
         f.push_back(first != nullptr && first->warning
                         ? formatFixed(static_cast<double>(first->start.elapsedMs -
                                                           first->warning->elapsedMs) /
@@ -251,8 +260,8 @@ std::string formatSweepCsv(const SweepResult& result) {
         std::string rows;
         for (const Intervention& i : o.interventions) {
             rows += (rows.empty() ? "" : "; ") + pointSeconds(i.start) + "-" + pointSeconds(i.end) +
-                    " s " + levelWord(i.level) + " " + formatFixed(i.start.positionM, 1) + "-" +
-                    formatFixed(i.end.positionM, 1) + " m";
+                    " s " + formatFixed(i.start.positionM, 1) + "-" +
+                    formatFixed(i.end.positionM, 1) + " m " + brakeText(i, 1);
             if (!i.cause.empty()) rows += " " + i.cause;
         }
         f.push_back(rows);
