@@ -167,9 +167,10 @@ const std::optional<FramePoint>& OutcomeRecorder::crossing(double positionM) con
 
 void OutcomeRecorder::judge() {
     const DriveOutcome& o = outcome_;
-    // Where the train came to a stand: every stop, and the end if it stands there.
+    // Where the train came to a stand: every stop, or the end of a drive in
+    // which it never moved.
     std::vector<FramePoint> stands = o.stops;
-    if (o.last.speedKmh == 0.0) stands.push_back(o.last);
+    if (stands.empty() && o.last.speedKmh == 0.0) stands.push_back(o.last);
     for (const Expectation& e : scenario_.expectations) {
         ExpectationResult r;
         const std::optional<FramePoint>& reached = crossing(e.positionM);
