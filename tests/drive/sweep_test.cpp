@@ -16,13 +16,13 @@ namespace {
 // The CPP example: a train held at 25 km/h is warned and then braked to a
 // stand at 687.4 m, 12.6 m short of the target at 700 m.
 const char kCppStop[] =
-    "start speed 25 km/h\n"                     // 1
-    "beacon route at 10 m optional 0\n"         // 2
-    "beacon section at 20 m optional 1\n"       // 3
-    "signal 1 at 20 m\n"                        // 4
+    "start speed 25 km/h\n"                        // 1
+    "beacon route at 10 m optional 0\n"            // 2
+    "beacon section at 20 m optional 1\n"          // 3
+    "signal 1 at 20 m\n"                           // 4
     "beacon cpp at 100 m signal 0 optional 600\n"  // 5
-    "hold 25 km/h\n"                            // 6
-    "station Halt at 690 m\n"                   // 7
+    "hold 25 km/h\n"                               // 6
+    "station Halt at 690 m\n"                      // 7
     "end when stopped\n"
     "end at 300 s\n";
 
@@ -41,8 +41,9 @@ TEST(Vary, RefusesWhatCannotBeSweptAndSaysWhy) {
         const char* says;
     } cases[] = {
         {"start-sped=10:20:10", "unknown quantity 'start-sped'; a sweep varies start-speed,"},
-        {"start-speed=120:10:10", "the range is empty: 120 never reaches 10 in steps of 10; "
-                                  "write 10:120:10, or go down with a negative step"},
+        {"start-speed=120:10:10",
+         "the range is empty: 120 never reaches 10 in steps of 10; "
+         "write 10:120:10, or go down with a negative step"},
         {"start-speed=10:120:0", "the step is 0"},
         {"start-speed=10:120", "expected FROM:TO:STEP after '=', e.g. 10:120:10, found '10:120'"},
         {"start-speed 10:120:10", "expected NAME=FROM:TO:STEP"},
@@ -50,10 +51,12 @@ TEST(Vary, RefusesWhatCannotBeSweptAndSaysWhy) {
         {"start-speed=100:140:10", "start-speed 140 km/h is above the vehicle's maximum speed"},
         {"emergency-brake=0:2:1", "emergency-brake 0 km/h/s is outside 0.01 to 50 km/h/s"},
         {"frame=10:20:2.5", "frame 12.5 ms is not a whole number of milliseconds"},
-        {"beacon@4=10:20:10", "beacon@4: line 4 of s.drive holds no beacon; the beacons are on "
-                              "lines 2, 3, 5"},
-        {"signal@5=10:20:10", "holds no signal placed by position; the signals placed by "
-                              "position are on line 4"},
+        {"beacon@4=10:20:10",
+         "beacon@4: line 4 of s.drive holds no beacon; the beacons are on "
+         "lines 2, 3, 5"},
+        {"signal@5=10:20:10",
+         "holds no signal placed by position; the signals placed by "
+         "position are on line 4"},
         {"hold@x=10:20:10", "'x' after hold@ is not a line number"},
         {"start-speed,beacon@5=10:20:10", "start-speed is in km/h but beacon@5 in m"},
         {"start-speed=0:100000:0.5", "gives more than 100000 values"},
@@ -87,8 +90,8 @@ TEST(Vary, GivesTheValuesAsWrittenInEitherDirection) {
 
 TEST(Vary, TheFirstQuantityChangesSlowest) {
     const Scenario s = parseScenario(kCppStop, "s.drive");
-    const std::vector<Vary> varies = parseVaries(
-        {"start-speed=10:20:10", "emergency-brake=1:3:1"}, s);
+    const std::vector<Vary> varies =
+        parseVaries({"start-speed=10:20:10", "emergency-brake=1:3:1"}, s);
     ASSERT_EQ(combinationCount(varies), 6u);
     EXPECT_EQ(combination(varies, 0), (std::vector<double>{10, 1}));
     EXPECT_EQ(combination(varies, 2), (std::vector<double>{10, 3}));
@@ -113,7 +116,8 @@ TEST(Expectations, AreJudgedOnTheDriveWithItsValues) {
         {"expect stop before 700 m", true, "stopped at 687.4 m, 12.6 m short of 700.0 m"},
         {"expect stop before 680 m", false, "reached 680.0 m at 1"},
         {"expect stop between 680 m and 690 m", true, "stopped at 687.4 m"},
-        {"expect stop between 690 m and 700 m", false, "stopped at 687.4 m, 2.6 m short of 690.0 m"},
+        {"expect stop between 690 m and 700 m", false,
+         "stopped at 687.4 m, 2.6 m short of 690.0 m"},
         {"expect emergency-brake", true, "the emergency brake at 669.1 m (98.3 s)"},
         {"expect no brake", false, "the emergency brake at 669.1 m"},
         {"expect no service-brake", true, "no full-service brake (the protection braked otherwise"},
@@ -153,7 +157,8 @@ TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
     EXPECT_EQ(back.targets[1].stop->positionM, o.targets[1].stop->positionM);
     EXPECT_EQ(back.expectations[1].detail, o.expectations[1].detail);
     EXPECT_EQ(back.findings[0].text, "a finding");
-    for (const std::size_t cut : {std::size_t{0}, std::size_t{7}, bytes.size() / 2, bytes.size() - 1})
+    for (const std::size_t cut :
+         {std::size_t{0}, std::size_t{7}, bytes.size() / 2, bytes.size() - 1})
         EXPECT_FALSE(decodeOutcome(bytes.substr(0, cut), back)) << "cut at " << cut;
     EXPECT_FALSE(decodeOutcome(bytes + "x", back));
 }

@@ -226,10 +226,11 @@ int run(const RunOptions& options) {
         const Expectation& expectation = scenario.expectations[i];
         const ExpectationResult& verdict = result.expectations[i];
         if (verdict.met) {
-            if (!options.quiet) words << "Expected " << describeExpectation(expectation, verdict) << "\n";
+            if (!options.quiet)
+                words << "Expected " << describeExpectation(expectation, verdict) << "\n";
         } else {
-            const Finding failed{expectation.pos,
-                                 "expectation not met: " + describeExpectation(expectation, verdict)};
+            const Finding failed{expectation.pos, "expectation not met: " +
+                                                      describeExpectation(expectation, verdict)};
             std::cerr << formatFinding(scenario.file, failed, "error") << "\n";
         }
     }
@@ -284,8 +285,8 @@ int printSweepFindings(const std::vector<SweepDrive>& drives, FindingPrinter& pr
     for (Finding f : order) {
         const std::size_t n = counts[{f.pos.line, f.pos.column, f.text}];
         if (n < drives.size())
-            f.text += " (in " + std::to_string(n) + " of " + std::to_string(drives.size()) +
-                      " drives)";
+            f.text +=
+                " (in " + std::to_string(n) + " of " + std::to_string(drives.size()) + " drives)";
         printer.print(f);
     }
     return printer.count();
@@ -317,10 +318,9 @@ int sweep(const SweepCommand& command, const std::string& pluginPath) {
     outputs.addInput(pluginPath, "the plug-in library");
     OutputFile& tableFile =
         outputs.add("--table", command.tablePath, scenario.name + "-sweep.csv", true);
-    OutputFile* plotFile =
-        varies.size() <= 2
-            ? &outputs.add("--plot", command.plotPath, scenario.name + "-sweep.svg", false)
-            : nullptr;
+    OutputFile* plotFile = varies.size() <= 2 ? &outputs.add("--plot", command.plotPath,
+                                                             scenario.name + "-sweep.svg", false)
+                                              : nullptr;
     std::string error;
     if (!outputs.validate(error)) return fail(error);
     if (!outputs.open(error)) return fail(error);
@@ -347,13 +347,13 @@ int sweep(const SweepCommand& command, const std::string& pluginPath) {
     const SweepResult result{scenario, varies, drives};
     const std::string csv = formatSweepCsv(result);
     const std::string svg = plotFile != nullptr ? renderSweepPlot(result) : std::string();
-    const bool written =
-        std::fwrite(csv.data(), 1, csv.size(), tableFile.stream()) == csv.size() &&
-        (plotFile == nullptr ||
-         std::fwrite(svg.data(), 1, svg.size(), plotFile->stream()) == svg.size());
+    const bool written = std::fwrite(csv.data(), 1, csv.size(), tableFile.stream()) == csv.size() &&
+                         (plotFile == nullptr ||
+                          std::fwrite(svg.data(), 1, svg.size(), plotFile->stream()) == svg.size());
     if (!written || !outputs.commit(error)) {
         outputs.abandon();
-        std::cerr << "velt-drive: " << (error.empty() ? "cannot write the outputs (is the disk full?)" : error)
+        std::cerr << "velt-drive: "
+                  << (error.empty() ? "cannot write the outputs (is the disk full?)" : error)
                   << "\n";
         return kRunFailed;
     }
@@ -367,7 +367,8 @@ int sweep(const SweepCommand& command, const std::string& pluginPath) {
     const std::size_t failed = result.failedCount();
     words << "velt-drive sweep: " << drives.size() << (drives.size() == 1 ? " drive" : " drives")
           << " of " << scenario.name << " (" << frames << " frames) in " << formatFixed(seconds, 1)
-          << " s: " << (failed == 0 ? "all met their expectations" : std::to_string(failed) + " failed")
+          << " s: "
+          << (failed == 0 ? "all met their expectations" : std::to_string(failed) + " failed")
           << ".\n";
     if (!tableFile.toStandardOutput()) words << "Table: " << tableFile.path() << "\n";
     if (plotFile != nullptr) words << "Plot:  " << plotFile->path() << "\n";
@@ -437,8 +438,7 @@ int runCommandLine(int argc, char** argv) {
     sweepCommand->add_option("-j,--jobs", sweepOptions.jobs,
                              "Drives at a time (default: one per core; the Windows tool drives "
                              "one at a time)");
-    sweepCommand->add_flag("-q,--quiet", sweepOptions.quiet,
-                           "Leave out the table on the terminal");
+    sweepCommand->add_flag("-q,--quiet", sweepOptions.quiet, "Leave out the table on the terminal");
     sweepCommand->add_flag("--strict", sweepOptions.strict,
                            "Treat warnings about the scenario as errors (exit code 2)");
     sweepCommand->add_option("--plugin", options.pluginPath, "Plug-in library to load");

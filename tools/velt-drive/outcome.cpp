@@ -23,8 +23,7 @@ std::string brakeText(const Intervention& brake) {
     return std::string(brake.emergency && brake.emergency->frame == brake.start.frame
                            ? "emergency brake"
                            : "full-service brake") +
-           " at " + metres(brake.start.positionM) + " (" +
-           seconds(secondsOf(brake.start)) + ")";
+           " at " + metres(brake.start.positionM) + " (" + seconds(secondsOf(brake.start)) + ")";
 }
 
 // "12.6 m short of 700.0 m" or "3.1 m past 700.0 m".
@@ -69,8 +68,8 @@ void OutcomeRecorder::begin(int emergencyNotch) {
     emergencyNotch_ = emergencyNotch;
     // A station is a target from the start.
     for (const Station& station : scenario_.stations) {
-        outcome_.targets.push_back({"station " + station.name, station.pos.line,
-                                    station.positionM, std::nullopt, std::nullopt});
+        outcome_.targets.push_back({"station " + station.name, station.pos.line, station.positionM,
+                                    std::nullopt, std::nullopt});
         waiting_.push_back(outcome_.targets.size() - 1);
     }
 }
@@ -176,20 +175,18 @@ void OutcomeRecorder::judge() {
         const std::optional<FramePoint>& reached = crossing(e.positionM);
         switch (e.kind) {
             case Expectation::Kind::StopBefore: {
-                const auto stand =
-                    std::find_if(stands.begin(), stands.end(), [&](const FramePoint& s) {
-                        return !reached || s.frame < reached->frame;
-                    });
+                const auto stand = std::find_if(
+                    stands.begin(), stands.end(),
+                    [&](const FramePoint& s) { return !reached || s.frame < reached->frame; });
                 r.met = !reached && stand != stands.end();
                 if (stand != stands.end() && !reached) {
                     r.detail = "stopped at " + metres(stand->positionM) + ", " +
                                against(stand->positionM, e.positionM);
                 } else if (reached) {
                     r.detail = "reached " + metres(e.positionM) + " at " + kmh(reached->speedKmh);
-                    const auto after =
-                        std::find_if(stands.begin(), stands.end(), [&](const FramePoint& s) {
-                            return s.frame >= reached->frame;
-                        });
+                    const auto after = std::find_if(
+                        stands.begin(), stands.end(),
+                        [&](const FramePoint& s) { return s.frame >= reached->frame; });
                     if (after != stands.end())
                         r.detail += " and stopped at " + metres(after->positionM) + ", " +
                                     against(after->positionM, e.positionM);
@@ -207,11 +204,11 @@ void OutcomeRecorder::judge() {
                 if (r.met) {
                     r.detail = "stopped at " + metres(stand->positionM);
                 } else if (!stands.empty()) {
-                    r.detail = "stopped at " + metres(stands.front().positionM) +
-                               (stands.size() > 1 ? " first" : "") + ", " +
-                               against(stands.front().positionM,
-                                       stands.front().positionM < e.positionM ? e.positionM
-                                                                              : e.untilM);
+                    r.detail =
+                        "stopped at " + metres(stands.front().positionM) +
+                        (stands.size() > 1 ? " first" : "") + ", " +
+                        against(stands.front().positionM,
+                                stands.front().positionM < e.positionM ? e.positionM : e.untilM);
                 } else {
                     r.detail = "did not stop: " + endText(o.last);
                 }
@@ -233,16 +230,16 @@ void OutcomeRecorder::judge() {
                                               " (" + seconds(secondsOf(*o.firstWarning)) + ")"
                                         : "no warning";
                 } else if (happened) {
-                    const auto n = std::count_if(o.interventions.begin(), o.interventions.end(),
-                                                 counts);
+                    const auto n =
+                        std::count_if(o.interventions.begin(), o.interventions.end(), counts);
                     r.detail = (n == 1 ? "the " : std::to_string(n) + " times, first the ") +
                                brakeText(*first);
                 } else {
                     r.detail = "no " + std::string(e.event == Expectation::Event::Brake
-                                                        ? "protection brake"
-                                                    : e.event == Expectation::Event::EmergencyBrake
-                                                        ? "emergency brake"
-                                                        : "full-service brake");
+                                                       ? "protection brake"
+                                                   : e.event == Expectation::Event::EmergencyBrake
+                                                       ? "emergency brake"
+                                                       : "full-service brake");
                     if (!o.interventions.empty())
                         r.detail += " (the protection braked otherwise: the " +
                                     brakeText(o.interventions.front()) + ")";

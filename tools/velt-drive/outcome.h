@@ -18,12 +18,12 @@ namespace velt::drive {
 // One stretch of frames in which the protection braked.
 struct Intervention {
     FramePoint start;
-    FramePoint end;                     // its last frame
-    int level = 0;                      // the highest in the stretch: 1 full service, 2 emergency
-    bool fullService = false;           // at some frame of the stretch
+    FramePoint end;                       // its last frame
+    int level = 0;                        // the highest in the stretch: 1 full service, 2 emergency
+    bool fullService = false;             // at some frame of the stretch
     std::optional<FramePoint> emergency;  // its first frame at emergency
-    std::string cause;                  // what demanded it, where the drive can tell; else empty
-    std::optional<FramePoint> warning;  // the first warning since the protection last braked
+    std::string cause;                    // what demanded it, where the drive can tell; else empty
+    std::optional<FramePoint> warning;    // the first warning since the protection last braked
 };
 
 // Where the train stopped against a place it is meant to stop at: the stop

@@ -115,8 +115,9 @@ private:
             start(line, keyword);
         } else if (word == "frame") {
             once("frame", line.posOf(keyword));
-            scenario_.frameMs = line.integer("frame interval", static_cast<std::int64_t>(kFrameRangeMs.low),
-                                             static_cast<std::int64_t>(kFrameRangeMs.high));
+            scenario_.frameMs =
+                line.integer("frame interval", static_cast<std::int64_t>(kFrameRangeMs.low),
+                             static_cast<std::int64_t>(kFrameRangeMs.high));
             line.expectWord("ms", "after the frame interval");
         } else if (word == "beacon") {
             beacon(line, keyword);
@@ -162,8 +163,8 @@ private:
             v.serviceBrakeKmhS = line.quantity("service brake rate", "km/h/s", kRateRangeKmhS.low,
                                                kRateRangeKmhS.high);
         } else if (f == "emergency-brake") {
-            v.emergencyBrakeKmhS = line.quantity("emergency brake rate", "km/h/s", kRateRangeKmhS.low,
-                                                 kRateRangeKmhS.high);
+            v.emergencyBrakeKmhS = line.quantity("emergency brake rate", "km/h/s",
+                                                 kRateRangeKmhS.low, kRateRangeKmhS.high);
         } else if (f == "max-speed") {
             v.maxSpeedKmh = line.quantity("maximum speed", "km/h", 1, 500);
         } else if (f == "resistance") {
@@ -359,8 +360,9 @@ private:
                 const Token& far = line.peekRequired("farthest stop position");
                 e.untilM = position("farthest stop position");
                 if (e.untilM < e.positionM)
-                    line.fail(far, "the farthest stop position is before the nearest; write the "
-                                   "nearer position first");
+                    line.fail(far,
+                              "the farthest stop position is before the nearest; write the "
+                              "nearer position first");
             } else {
                 line.fail(how, "expected 'before' or 'between' after 'expect stop', found '" +
                                    printable(how.text) + "'");
@@ -370,8 +372,8 @@ private:
             if (how.text != "below" && how.text != "above")
                 line.fail(how, "expected 'below' or 'above' after 'expect speed', found '" +
                                    printable(how.text) + "'");
-            e.kind = how.text == "below" ? Expectation::Kind::SpeedBelow
-                                         : Expectation::Kind::SpeedAbove;
+            e.kind =
+                how.text == "below" ? Expectation::Kind::SpeedBelow : Expectation::Kind::SpeedAbove;
             e.speedKmh = line.quantity("speed", "km/h", 0, 500);
             line.expectWord("at", "and the position after the speed");
             e.positionM = position("position");

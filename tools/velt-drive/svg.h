@@ -1,7 +1,9 @@
 // Small pieces shared by the tool's SVG plots.
 #pragma once
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 namespace velt::drive {
 
@@ -34,6 +36,16 @@ inline double tickStep(double span) {
         ++i;
     }
     return step;
+}
+
+// The round values from `low` to `high` a scale marks, tickStep apart.
+inline std::vector<double> roundTicks(double low, double high) {
+    const double step = tickStep(high - low);
+    std::vector<double> ticks;
+    const auto first = static_cast<long long>(std::ceil(low / step));
+    for (long long i = first; static_cast<double>(i) * step <= high; ++i)
+        ticks.push_back(static_cast<double>(i) * step);
+    return ticks;
 }
 
 }  // namespace velt::drive

@@ -101,12 +101,13 @@ public:
         for (const std::string& name : split(vary.name, ',')) {
             const auto [varied, named] = lookUp(name);
             if (first != nullptr && std::string(first->unit) != named.unit)
-                fail(std::string(first->name) + " is in " + first->unit + " but " + name +
-                     " in " + named.unit + ": quantities varied together need one unit");
+                fail(std::string(first->name) + " is in " + first->unit + " but " + name + " in " +
+                     named.unit + ": quantities varied together need one unit");
             if (first == nullptr) first = &named;
             vary.quantities.push_back(varied);
             ranges_.push_back(named.range);
         }
+        if (first == nullptr) fail("no quantity named before '='");
         vary.unit = first->unit;
         values(text_.substr(equals + 1), vary);
         return vary;
@@ -117,25 +118,26 @@ private:
         throw SweepError("--vary " + text_ + ": " + what);
     }
 
-    std::pair<VariedQuantity, const NamedQuantity&> lookUp(const std::string& name) const {
+    [[nodiscard]] std::pair<VariedQuantity, const NamedQuantity&> lookUp(
+        const std::string& name) const {
         for (const NamedQuantity& named : kByName)
             if (name == named.name) return {{named.kind, name, 0}, named};
         const std::size_t at = name.find('@');
-        const std::string kind = name.substr(0, at);
+        std::string kind = name.substr(0, at);
         for (const NamedQuantity& named : kByLine) {
             if (at == std::string::npos || kind != named.name) continue;
             const auto line = parseInt32(name.substr(at + 1));
             if (!line || *line < 1)
-                fail("'" + name.substr(at + 1) + "' after " + kind +
-                     "@ is not a line number; write e.g. " + kind + "@12");
+                fail("'" + name.substr(at + 1) + "' after " + kind.append("@") +
+                     " is not a line number; write e.g. " + kind + "12");
             return {{named.kind, name, lineItem(named.kind, *line, name)}, named};
         }
         fail("unknown quantity '" + name + "'; a sweep varies " + kQuantities);
     }
 
-    std::size_t lineItem(Kind kind, int line, const std::string& name) const {
-        const std::string where = name + ": line " + std::to_string(line) + " of " +
-                                  scenario_.file + " holds no ";
+    [[nodiscard]] std::size_t lineItem(Kind kind, int line, const std::string& name) const {
+        const std::string where =
+            name + ": line " + std::to_string(line) + " of " + scenario_.file + " holds no ";
         if (kind == Kind::BeaconPosition) {
             if (const auto i = itemOnLine(scenario_.beacons, line)) return *i;
             std::vector<int> lines;
@@ -183,7 +185,8 @@ private:
         if (span < -1e-9)
             fail("the range is empty: " + parts[0] + " never reaches " + parts[1] +
                  " in steps of " + parts[2] + "; write " + parts[1] + ":" + parts[0] + ":" +
-                 parts[2] + ", or go " + (step > 0 ? "down with a negative step" : "up with a positive step"));
+                 parts[2] + ", or go " +
+                 (step > 0 ? "down with a negative step" : "up with a positive step"));
         if (span + 1.0 > static_cast<double>(kMaxDrives))
             fail("gives more than " + std::to_string(kMaxDrives) + " values; take a larger step");
         const auto count = static_cast<std::size_t>(std::floor(span + 1e-9)) + 1;
@@ -207,8 +210,7 @@ private:
         if (quantity.kind == Kind::Frame && value != std::floor(value))
             fail(shown + " is not a whole number of milliseconds");
         const double top = scenario_.vehicle.maxSpeedKmh;
-        if ((quantity.kind == Kind::StartSpeed || quantity.kind == Kind::HoldSpeed) &&
-            value > top)
+        if ((quantity.kind == Kind::StartSpeed || quantity.kind == Kind::HoldSpeed) && value > top)
             fail(shown + " is above the vehicle's maximum speed of " + formatPlain(top) +
                  " km/h ('vehicle max-speed')");
     }

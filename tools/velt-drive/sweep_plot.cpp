@@ -73,8 +73,8 @@ public:
     explicit SweepPlot(const SweepResult& result) : r_(result) {}
 
     std::string render() {
-        out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(kWidth) +
-                "\" height=\"" + num(kHeight) + "\" viewBox=\"0 0 " + num(kWidth) + " " +
+        out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + num(kWidth) +
+                R"(" height=")" + num(kHeight) + R"(" viewBox="0 0 )" + num(kWidth) + " " +
                 num(kHeight) +
                 "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"11\">\n";
         out_ += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
@@ -89,20 +89,20 @@ public:
 
 private:
     void text(double x, double y, const std::string& content, const std::string& attributes) {
-        out_ += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" " + attributes + ">" +
+        out_ += R"(<text x=")" + num(x) + R"(" y=")" + num(y) + R"(" )" + attributes + ">" +
                 escapeXml(content) + "</text>\n";
     }
     void line(double x1, double y1, double x2, double y2, const std::string& attributes) {
-        out_ += "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" +
-                num(y2) + "\" " + attributes + "/>\n";
+        out_ += R"(<line x1=")" + num(x1) + R"(" y1=")" + num(y1) + R"(" x2=")" + num(x2) +
+                R"(" y2=")" + num(y2) + R"(" )" + attributes + "/>\n";
     }
     void rect(double x, double y, double w, double h, const std::string& attributes) {
-        out_ += "<rect x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(w) +
-                "\" height=\"" + num(h) + "\" " + attributes + "/>\n";
+        out_ += R"(<rect x=")" + num(x) + R"(" y=")" + num(y) + R"(" width=")" + num(w) +
+                R"(" height=")" + num(h) + R"(" )" + attributes + "/>\n";
     }
 
     void title(const std::string& what, const std::string& sub) {
-        text(kLeft, 26, r_.base.name + ": " + what, "font-size=\"16\" font-weight=\"bold\"");
+        text(kLeft, 26, r_.base.name + ": " + what, R"(font-size="16" font-weight="bold")");
         const std::size_t failed = r_.failedCount();
         text(kLeft, 45,
              std::to_string(r_.drives.size()) + " drives, " +
@@ -110,10 +110,12 @@ private:
                               : std::to_string(failed) + " failed (" +
                                     (r_.varies.size() == 1 ? "in red" : "outlined") + ")") +
                  sub,
-             "fill=\"#444\"");
+             R"(fill="#444")");
     }
 
-    std::string axisName(const Vary& vary) const { return vary.name + " (" + vary.unit + ")"; }
+    [[nodiscard]] static std::string axisName(const Vary& vary) {
+        return vary.name + " (" + vary.unit + ")";
+    }
 
     // One varied quantity: the stop position against it.
     void stops() {
@@ -150,36 +152,36 @@ private:
         const double span = std::max(*yHigh - *yLow, 20.0);
         const double yBottom = *yLow - span * 0.08;
         const double yTop = *yHigh + span * 0.12;
-        const auto px = [&](double v) { return kLeft + (v - xLow) / (xHigh - xLow) * (kRight - kLeft); };
+        const auto px = [&](double v) {
+            return kLeft + (v - xLow) / (xHigh - xLow) * (kRight - kLeft);
+        };
         const auto py = [&](double m) {
             return kBottom - (m - yBottom) / (yTop - yBottom) * (kBottom - kTop);
         };
         title("where the train stopped, by " + vary.name,
               target ? "; above the dashed line the train ran past its target" : "");
 
-        const double yStep = tickStep(yTop - yBottom);
-        for (double tick = std::ceil(yBottom / yStep) * yStep; tick <= yTop; tick += yStep) {
-            line(kLeft, py(tick), kRight, py(tick), "stroke=\"#eee\"");
-            text(kLeft - 6, py(tick) + 4, formatFixed(tick, 0), "text-anchor=\"end\" fill=\"#333\"");
+        for (const double tick : roundTicks(yBottom, yTop)) {
+            line(kLeft, py(tick), kRight, py(tick), R"(stroke="#eee")");
+            text(kLeft - 6, py(tick) + 4, formatFixed(tick, 0), R"(text-anchor="end" fill="#333")");
         }
         // A few values each get a tick; many get round ones.
         std::vector<double> ticks;
         if (vary.values.size() <= 15) {
             ticks = vary.values;
         } else {
-            const double xStep = tickStep(xHigh - xLow);
-            for (double tick = std::ceil(xLow / xStep) * xStep; tick <= xHigh; tick += xStep)
-                ticks.push_back(tick);
+            ticks = roundTicks(xLow, xHigh);
         }
         for (const double tick : ticks) {
-            line(px(tick), kTop, px(tick), kBottom, "stroke=\"#eee\"");
-            text(px(tick), kBottom + 16, formatPlain(tick), "text-anchor=\"middle\" fill=\"#333\"");
+            line(px(tick), kTop, px(tick), kBottom, R"(stroke="#eee")");
+            text(px(tick), kBottom + 16, formatPlain(tick), R"(text-anchor="middle" fill="#333")");
         }
-        rect(kLeft, kTop, kRight - kLeft, kBottom - kTop, "fill=\"none\" stroke=\"#888\"");
-        text((kLeft + kRight) / 2, kBottom + 36, axisName(vary), "text-anchor=\"middle\" fill=\"#333\"");
+        rect(kLeft, kTop, kRight - kLeft, kBottom - kTop, R"(fill="none" stroke="#888")");
+        text((kLeft + kRight) / 2, kBottom + 36, axisName(vary),
+             R"(text-anchor="middle" fill="#333")");
         const double mid = (kTop + kBottom) / 2;
         text(22, mid, "stop position (m)",
-             "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 22 " + num(mid) + ")\"");
+             R"(text-anchor="middle" fill="#333" transform="rotate(-90 22 )" + num(mid) + ")\"");
 
         // Each target as a dashed line through its place in every drive (a
         // moved beacon moves its target), the space past it shaded.
@@ -200,21 +202,27 @@ private:
                 if (t == nullptr) continue;
                 lastX = px(drive.values[0]);
                 lastY = py(t->positionM);
-                points += num(lastX) + "," + num(lastY) + " ";
+                points += num(lastX);
+                points += ',';
+                points += num(lastY);
+                points += ' ';
                 name = t->name + " (line " + std::to_string(targetLine) + ")";
-                if (targetLine == lines.front() && past.empty())
-                    past = num(std::max(kTop, lastY));
+                if (targetLine == lines.front() && past.empty()) past = num(std::max(kTop, lastY));
             }
             if (targetLine == lines.front()) {
-                out_ += "<polygon points=\"" + num(kLeft) + "," + num(kTop) + " " + num(kLeft) +
-                        "," + past + " " + points + num(kRight) + "," + num(std::max(kTop, lastY)) +
-                        " " + num(kRight) + "," + num(kTop) + "\" fill=\"" + kFailed +
-                        "\" opacity=\"0.06\"/>\n";
+                // The space past the target, from the left edge to the right.
+                const std::string left =
+                    num(kLeft) + "," + num(kTop) + " " + num(kLeft) + "," + past;
+                const std::string right = num(kRight) + "," + num(std::max(kTop, lastY)) + " " +
+                                          num(kRight) + "," + num(kTop);
+                out_ += R"(<polygon points=")" + left + " ";
+                out_ += points;
+                out_ += right + R"(" fill=")" + kFailed + "\" opacity=\"0.06\"/>\n";
             }
-            out_ += "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + kTarget +
+            out_ += R"(<polyline points=")" + points + R"(" fill="none" stroke=")" + kTarget +
                     "\" stroke-width=\"1.5\" stroke-dasharray=\"6,4\"/>\n";
             text(std::min(lastX, kRight) - 4, lastY - 6, name,
-                 std::string("text-anchor=\"end\" fill=\"") + kTarget + "\" font-weight=\"bold\"");
+                 std::string(R"(text-anchor="end" fill=")") + kTarget + R"(" font-weight="bold")");
         }
 
         std::string path;
@@ -222,22 +230,24 @@ private:
             if (!drive.failure.empty()) continue;
             path += num(px(drive.values[0])) + "," + num(py(placeOf(drive).positionM)) + " ";
         }
-        out_ += "<polyline points=\"" + path + "\" fill=\"none\" stroke=\"#aaa\"/>\n";
+        out_ += R"(<polyline points=")" + path + "\" fill=\"none\" stroke=\"#aaa\"/>\n";
         for (const SweepDrive& drive : r_.drives) {
             const double x = px(drive.values[0]);
             if (!drive.failure.empty()) {
-                text(x, kBottom - 6, "x", std::string("text-anchor=\"middle\" fill=\"") + kFailed + "\"");
+                text(x, kBottom - 6, "x",
+                     std::string(R"(text-anchor="middle" fill=")") + kFailed + R"(")");
                 continue;
             }
             const Placed at = placeOf(drive);
             const std::string colour = r_.failed(drive) ? kFailed : kMet;
             const double y = py(at.positionM);
             if (at.stopped) {
-                out_ += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"4\" fill=\"" +
+                out_ += R"(<circle cx=")" + num(x) + R"(" cy=")" + num(y) + R"(" r="4" fill=")" +
                         colour + "\"/>\n";
             } else {
-                out_ += "<path d=\"M" + num(x) + "," + num(y - 6) + " l5,9 h-10 z\" fill=\"white\" stroke=\"" +
-                        colour + "\" stroke-width=\"1.5\"/>\n";
+                out_ += R"(<path d="M)" + num(x) + "," + num(y - 6) +
+                        R"( l5,9 h-10 z" fill="white" stroke=")" + colour +
+                        "\" stroke-width=\"1.5\"/>\n";
             }
         }
         legend1d();
@@ -246,15 +256,15 @@ private:
     void legend1d() {
         const double x = kLeft;
         const double y = kHeight - 14;
-        out_ += std::string("<circle cx=\"") + num(x + 5) + "\" cy=\"" + num(y - 4) +
-                "\" r=\"4\" fill=\"" + kMet + "\"/>\n";
-        text(x + 14, y, "stopped, expectations met", "fill=\"#333\"");
-        out_ += std::string("<circle cx=\"") + num(x + 205) + "\" cy=\"" + num(y - 4) +
-                "\" r=\"4\" fill=\"" + kFailed + "\"/>\n";
-        text(x + 214, y, "stopped, an expectation failed", "fill=\"#333\"");
-        out_ += "<path d=\"M" + num(x + 445) + "," + num(y - 10) +
+        out_ += std::string(R"(<circle cx=")") + num(x + 5) + R"(" cy=")" + num(y - 4) +
+                R"(" r="4" fill=")" + kMet + "\"/>\n";
+        text(x + 14, y, "stopped, expectations met", R"(fill="#333")");
+        out_ += std::string(R"(<circle cx=")") + num(x + 205) + R"(" cy=")" + num(y - 4) +
+                R"(" r="4" fill=")" + kFailed + "\"/>\n";
+        text(x + 214, y, "stopped, an expectation failed", R"(fill="#333")");
+        out_ += R"(<path d="M)" + num(x + 445) + "," + num(y - 10) +
                 " l5,9 h-10 z\" fill=\"white\" stroke=\"#333\" stroke-width=\"1.5\"/>\n";
-        text(x + 455, y, "did not stop: where the drive ended", "fill=\"#333\"");
+        text(x + 455, y, "did not stop: where the drive ended", R"(fill="#333")");
     }
 
     // Two varied quantities: one cell per drive, coloured by how far short
@@ -310,28 +320,29 @@ private:
                     label = formatFixed(at, 0);
                 }
             }
-            rect(x, y, cellW, cellH, "fill=\"" + fill + "\" stroke=\"white\"");
+            rect(x, y, cellW, cellH, R"(fill=")" + fill + R"(" stroke="white")");
             if (r_.failed(drive))
                 rect(x + 1.5, y + 1.5, cellW - 3.0, cellH - 3.0,
-                     "fill=\"none\" stroke=\"#222\" stroke-width=\"2\"");
+                     R"(fill="none" stroke="#222" stroke-width="2")");
             if (showText)
                 text(x + cellW / 2, y + cellH / 2 + 4, label,
-                     "text-anchor=\"middle\" font-size=\"10\" fill=\"#111\"");
+                     R"(text-anchor="middle" font-size="10" fill="#111")");
         }
         // Ticks at no more than about twelve values along each side.
         const std::size_t everyX = (columns + 11) / 12;
         for (std::size_t c = 0; c < columns; c += everyX)
             text(kLeft + (static_cast<double>(c) + 0.5) * cellW, kBottom + 16,
-                 formatFixed(across.values[c], across.decimals), "text-anchor=\"middle\" fill=\"#333\"");
+                 formatFixed(across.values[c], across.decimals),
+                 R"(text-anchor="middle" fill="#333")");
         const std::size_t everyY = (rows + 11) / 12;
         for (std::size_t r = 0; r < rows; r += everyY)
             text(kLeft - 6, kBottom - (static_cast<double>(r) + 0.5) * cellH + 4,
-                 formatFixed(up.values[r], up.decimals), "text-anchor=\"end\" fill=\"#333\"");
+                 formatFixed(up.values[r], up.decimals), R"(text-anchor="end" fill="#333")");
         text((kLeft + kGridRight) / 2, kBottom + 36, axisName(across),
-             "text-anchor=\"middle\" fill=\"#333\"");
+             R"(text-anchor="middle" fill="#333")");
         const double mid = (kTop + kBottom) / 2;
         text(22, mid, axisName(up),
-             "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 22 " + num(mid) + ")\"");
+             R"(text-anchor="middle" fill="#333" transform="rotate(-90 22 )" + num(mid) + ")\"");
         scale(target, shortest, farthest, lowM, highM);
     }
 
@@ -359,28 +370,29 @@ private:
             if (target)
                 fill = t >= 0.5 ? shade((t - 0.5) * 2.0, 192, 57, 43)
                                 : shade((0.5 - t) * 2.0, 46, 158, 79);
-            rect(x, top + i * h, 18, h + 0.5, "fill=\"" + fill + "\"");
+            rect(x, top + i * h, 18, h + 0.5, R"(fill=")" + fill + R"(")");
         }
         if (target) {
             const TargetResult* named = nullptr;
             for (const SweepDrive& drive : r_.drives)
                 if ((named = targetOf(drive, *target)) != nullptr) break;
             heading = "metres past (+) or";
-            text(x - 4, top - 22, heading, "fill=\"#333\"");
-            text(x - 4, top - 9, "short of the " + (named != nullptr ? named->name : std::string("target")),
-                 "fill=\"#333\"");
+            text(x - 4, top - 22, heading, R"(fill="#333")");
+            text(x - 4, top - 9,
+                 "short of the " + (named != nullptr ? named->name : std::string("target")),
+                 R"(fill="#333")");
             high = "+" + formatFixed(farthest, 0);
             low = "-" + formatFixed(shortest, 0);
-            text(x + 24, (top + bottom) / 2 + 4, "0", "fill=\"#333\"");
+            text(x + 24, (top + bottom) / 2 + 4, "0", R"(fill="#333")");
         } else {
-            text(x - 4, top - 9, heading, "fill=\"#333\"");
+            text(x - 4, top - 9, heading, R"(fill="#333")");
         }
-        text(x + 24, top + 8, high, "fill=\"#333\"");
-        text(x + 24, bottom, low, "fill=\"#333\"");
-        rect(x, bottom + 22, 18, 14, "fill=\"#dddddd\"");
-        text(x + 24, bottom + 33, "no stop", "fill=\"#333\"");
-        rect(x, bottom + 44, 18, 14, "fill=\"white\" stroke=\"#222\" stroke-width=\"2\"");
-        text(x + 24, bottom + 55, "failed", "fill=\"#333\"");
+        text(x + 24, top + 8, high, R"(fill="#333")");
+        text(x + 24, bottom, low, R"(fill="#333")");
+        rect(x, bottom + 22, 18, 14, R"(fill="#dddddd")");
+        text(x + 24, bottom + 33, "no stop", R"(fill="#333")");
+        rect(x, bottom + 44, 18, 14, R"(fill="white" stroke="#222" stroke-width="2")");
+        text(x + 24, bottom + 55, "failed", R"(fill="#333")");
     }
 
     const SweepResult& r_;

@@ -60,8 +60,8 @@ std::string warningCell(const DriveOutcome& o) {
 // How a brake began, and where it turned to emergency if it did later.
 std::string brakeText(const Intervention& brake, int decimals) {
     const bool fromStart = brake.emergency && brake.emergency->frame == brake.start.frame;
-    std::string text = levelWord(fromStart ? 2 : 1) + " at " +
-                       formatFixed(brake.start.positionM, decimals);
+    std::string text =
+        levelWord(fromStart ? 2 : 1) + " at " + formatFixed(brake.start.positionM, decimals);
     if (brake.emergency && !fromStart)
         text += ", emergency at " + formatFixed(brake.emergency->positionM, decimals);
     return text;
@@ -127,7 +127,8 @@ std::size_t SweepResult::failedCount() const {
 std::string SweepResult::valuesText(const SweepDrive& drive) const {
     std::string text;
     for (std::size_t i = 0; i < varies.size(); ++i)
-        text += (i == 0 ? "" : ", ") + varies[i].name + " " + formatValue(varies[i], drive.values[i]);
+        text +=
+            (i == 0 ? "" : ", ") + varies[i].name + " " + formatValue(varies[i], drive.values[i]);
     return text;
 }
 
@@ -192,10 +193,10 @@ std::string formatSweepFailures(const SweepResult& result) {
             if (drive.failure.empty() && !drive.outcome.expectations[e].met)
                 failing.push_back(&drive);
         if (failing.empty()) continue;
-        const Finding finding{expectations[e].pos,
-                              "expectation not met in " + std::to_string(failing.size()) + " of " +
-                                  std::to_string(result.drives.size()) + " drives: " +
-                                  expectations[e].text};
+        const Finding finding{expectations[e].pos, "expectation not met in " +
+                                                       std::to_string(failing.size()) + " of " +
+                                                       std::to_string(result.drives.size()) +
+                                                       " drives: " + expectations[e].text};
         out += formatFinding(result.base.file, finding, "error") + "\n";
         for (std::size_t i = 0; i < failing.size() && i < kFailuresShown; ++i)
             out += "  note: " + result.valuesText(*failing[i]) + ": " +
@@ -218,7 +219,7 @@ std::string formatSweepCsv(const SweepResult& result) {
     out += ",stopped_m";
     for (const TargetColumn& t : targets) {
         const std::string name = columnName(t.name) + "_line" + std::to_string(t.line);
-        out += "," + name + "_m," + name + "_offset_m," + name + "_reached_kmh";
+        for (const char* column : {"_m", "_offset_m", "_reached_kmh"}) out += "," + name + column;
     }
     out +=
         ",first_warning_s,first_warning_m,first_brake_s,first_brake_m,first_brake,warning_lead_s,"
@@ -245,7 +246,8 @@ std::string formatSweepCsv(const SweepResult& result) {
         const auto& warning = o.firstWarning;
         f.push_back(ran && warning ? pointSeconds(*warning) : "");
         f.push_back(ran && warning ? formatFixed(warning->positionM, 3) : "");
-        const Intervention* first = ran && !o.interventions.empty() ? &o.interventions[0] : nullptr;
+        const Intervention* first =
+            ran && !o.interventions.empty() ? o.interventions.data() : nullptr;
         f.push_back(first != nullptr ? pointSeconds(first->start) : "");
         f.push_back(first != nullptr ? formatFixed(first->start.positionM, 3) : "");
         f.push_back(first != nullptr ? brakeText(*first, 3) : "");
