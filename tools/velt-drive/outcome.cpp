@@ -14,6 +14,9 @@ namespace {
 // the train stopped for something else.
 constexpr double kStationReachM = 500.0;
 
+// A brake applied again this soon after its release continues the same intervention.
+constexpr std::int64_t kReappliedWithinMs = 1000;
+
 std::string metres(double value) { return formatFixed(value, 1) + " m"; }
 std::string kmh(double value) { return formatFixed(value, 1) + " km/h"; }
 std::string seconds(double value) { return formatFixed(value, 1) + " s"; }
@@ -106,9 +109,12 @@ void OutcomeRecorder::frame(const FrameRecord& frame) {
     }
     const int level = protectionLevel(frame, emergencyNotch_);
     if (level > 0) {
-        if (lastLevel_ == 0) {
-            outcome_.interventions.push_back(
-                {at, at, level, false, std::nullopt, "", warningSinceBrake_});
+        auto& all = outcome_.interventions;
+        if (lastLevel_ == 0 && !all.empty() &&
+            at.elapsedMs - all.back().end.elapsedMs <= kReappliedWithinMs) {
+            ++all.back().applications;
+        } else if (lastLevel_ == 0) {
+            all.push_back({at, at, 1, level, false, std::nullopt, "", warningSinceBrake_});
             warningSinceBrake_.reset();
         }
         Intervention& brake = outcome_.interventions.back();

@@ -15,10 +15,13 @@
 
 namespace velt::drive {
 
-// One stretch of frames in which the protection braked.
+// One stretch of frames in which the protection braked. A check that
+// releases and brakes again within a second (a speed check at its limit
+// does, frame after frame) is one intervention, applied many times.
 struct Intervention {
     FramePoint start;
     FramePoint end;                       // its last frame
+    int applications = 1;                 // times the brake was applied in the stretch
     int level = 0;                        // the highest in the stretch: 1 full service, 2 emergency
     bool fullService = false;             // at some frame of the stretch
     std::optional<FramePoint> emergency;  // its first frame at emergency

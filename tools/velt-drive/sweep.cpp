@@ -565,6 +565,7 @@ std::string encodeOutcome(const DriveOutcome& o) {
     for (const Intervention& i : o.interventions) {
         out.point(i.start);
         out.point(i.end);
+        out.number(static_cast<std::uint64_t>(i.applications));
         out.number(static_cast<std::uint64_t>(i.level) | (i.fullService ? 4U : 0U));
         out.maybe(i.emergency);
         out.text(i.cause);
@@ -606,6 +607,7 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
     for (Intervention& i : o.interventions) {
         i.start = in.point();
         i.end = in.point();
+        i.applications = static_cast<int>(in.number());
         const std::uint64_t level = in.number();
         i.level = static_cast<int>(level & 3U);
         i.fullService = (level & 4U) != 0;

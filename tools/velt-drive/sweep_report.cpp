@@ -264,6 +264,8 @@ std::string formatSweepCsv(const SweepResult& result) {
             rows += (rows.empty() ? "" : "; ") + pointSeconds(i.start) + "-" + pointSeconds(i.end) +
                     " s " + formatFixed(i.start.positionM, 1) + "-" +
                     formatFixed(i.end.positionM, 1) + " m " + brakeText(i, 1);
+            if (i.applications > 1)
+                rows += ", applied " + std::to_string(i.applications) + " times";
             if (!i.cause.empty()) rows += " " + i.cause;
         }
         f.push_back(rows);
