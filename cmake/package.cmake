@@ -30,7 +30,10 @@ install(FILES
         ${PROJECT_SOURCE_DIR}/docs/velt-drive.md
         ${PROJECT_SOURCE_DIR}/docs/scenario-format.md
     DESTINATION docs COMPONENT author)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
+install(FILES
+        ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
+        ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep.png
+        ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep-grid.png
     DESTINATION docs/images COMPONENT author)
 # The documents link to the scenarios as ../scenarios/examples/, in the
 # archive as in the source tree.
