@@ -2,7 +2,7 @@
 # Command-line tests of velt-drive.
 #   cli_test.sh bad-input   TOOL PLUGIN WORKDIR
 #   cli_test.sh file-safety TOOL PLUGIN WORKDIR
-#   cli_test.sh sweep       TOOL PLUGIN WORKDIR SOURCE_DIR
+#   cli_test.sh sweep       TOOL PLUGIN WORKDIR SOURCE_DIR CRASHING_PLUGIN
 #   cli_test.sh win32-match TOOL PLUGIN WORKDIR SOURCE_DIR
 #   cli_test.sh win64-match TOOL PLUGIN WORKDIR SOURCE_DIR
 set -u
@@ -180,6 +180,15 @@ sys.exit(0 if len(rows) == 10 and len({len(r) for r in rows}) == 1 else 1)' "$wo
   "$tool" sweep --plugin "$plugin" "$example" --table "$work/bad.csv" > /dev/null 2> "$work/bad.err"
   check "no --vary: exit code 2" [ $? -eq 2 ]
   check "no --vary: says so" grep -qF "vary is required" "$work/bad.err"
+
+  # A drive whose plug-in dies takes no other drive with it, and is reported.
+  "$tool" sweep --plugin "$6" "$example" --vary start-speed,hold@19=40:60:20 \
+    --table "$work/crash.csv" --plot "$work/crash.svg" > "$work/crash.out" 2> "$work/crash.err"
+  check "a crashing drive: exit code 1" [ $? -eq 1 ]
+  check "a crashing drive: named with its values and the signal" grep -qF \
+    "velt-drive sweep: start-speed,hold@19 60 km/h: the drive's process was ended by signal 6" "$work/crash.err"
+  check "a crashing drive: the other drive ran" grep -qE '^FAIL +40 +no stop' "$work/crash.out"
+  check "a crashing drive: its row in the table" grep -qE "^FAIL +60 +did not run$" "$work/crash.out"
   exit $fail
 fi
 

@@ -3,12 +3,15 @@
 // and every kind of expectation judged on a real drive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/drive/drive_recording.h"
 #include "tools/velt-drive/outcome.h"
 #include "tools/velt-drive/sweep.h"
+#include "tools/velt-drive/sweep_report.h"
 
 namespace velt::drive {
 namespace {
@@ -161,6 +164,212 @@ TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
          {std::size_t{0}, std::size_t{7}, bytes.size() / 2, bytes.size() - 1})
         EXPECT_FALSE(decodeOutcome(bytes.substr(0, cut), back)) << "cut at " << cut;
     EXPECT_FALSE(decodeOutcome(bytes + "x", back));
+}
+
+// A drive replayed frame by frame, 100 ms apart, without the plug-in: where
+// the train is, how hard the protection brakes (the brake notch it returns,
+// 9 is emergency) and whether a warning chime plays.
+struct Step {
+    double positionM;
+    double speedKmh;
+    int brake = 0;
+    bool warning = false;
+    int beacon = -1;  // passed just before this frame
+};
+
+DriveOutcome replay(const std::string& scenarioText, const std::vector<Step>& steps) {
+    const Scenario scenario = parseScenario(scenarioText, "r.drive");
+    OutcomeRecorder recorder(scenario);
+    recorder.begin(9);
+    FrameRecord frame;
+    frame.sound.fill(kSoundStopped);
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        const Step& step = steps[k];
+        if (step.beacon >= 0) recorder.event({HostEvent::Kind::Beacon, k, "", step.beacon});
+        frame.number = k;
+        frame.elapsedMs = static_cast<std::int64_t>(k) * 100;
+        frame.positionM = step.positionM;
+        frame.speedKmh = step.speedKmh;
+        frame.out.brake = step.brake;
+        frame.sound[static_cast<std::size_t>(soundSlot(6))] = step.warning ? 1 : 2;
+        recorder.frame(frame);
+    }
+    DriveEnd end;
+    end.last = frame;
+    end.frames = steps.size();
+    recorder.end(end);
+    return recorder.outcome();
+}
+
+TEST(Interventions, ABrakeAppliedAgainWithinASecondIsTheSameOne) {
+    std::vector<Step> steps(40, Step{100.0, 40.0});
+    steps[1].warning = true;
+    steps[3].brake = 8;   // full service, 0.2 s after the warning
+    steps[10].brake = 9;  // emergency 0.6 s after the release: the same intervention
+    steps[30].brake = 8;  // 1.9 s after: a new one, and no warning since the last
+    const DriveOutcome o =
+        replay("expect warning at least 0.1 s before brake\nexpect no emergency-brake\n", steps);
+    ASSERT_EQ(o.interventions.size(), 2u);
+    const Intervention& first = o.interventions[0];
+    EXPECT_EQ(first.applications, 2);
+    EXPECT_EQ(first.start.frame, 3u);
+    EXPECT_EQ(first.end.frame, 10u);
+    EXPECT_EQ(first.level, 2);
+    EXPECT_TRUE(first.fullService);
+    EXPECT_EQ(first.emergency->frame, 10u);
+    EXPECT_EQ(first.warning->frame, 1u);
+    EXPECT_FALSE(o.interventions[1].warning.has_value());
+    EXPECT_EQ(o.interventions[1].level, 1);
+    EXPECT_EQ(o.expectations[0].detail,
+              "the full-service brake at 100.0 m (3.0 s) came with no warning before it");
+    EXPECT_FALSE(o.expectations[1].met);
+}
+
+TEST(Targets, AreMeasuredAtTheFirstStopThatConcernsThem) {
+    const DriveOutcome o =
+        replay("station Halt at 1000 m\nbeacon cpp at 100 m signal 0 optional 300\n",
+               {{50, 50},
+                {100, 50, 0, false, 0},  // the CPP target: 400 m
+                {400, 30},               // reached, not stopped at
+                {420, 0},                // 20 m past it; 580 m short of Halt
+                {600, 10},
+                {990, 0}});  // 10 m short of Halt
+    ASSERT_EQ(o.targets.size(), 2u);
+    EXPECT_EQ(o.targets[0].name, "station Halt");
+    EXPECT_DOUBLE_EQ(*o.targets[0].offsetM(), -10.0);
+    EXPECT_EQ(o.targets[1].name, "CPP target");
+    EXPECT_EQ(o.targets[1].line, 2);
+    EXPECT_DOUBLE_EQ(*o.targets[1].offsetM(), 20.0);
+    EXPECT_EQ(o.targets[1].reached->speedKmh, 30.0);
+    EXPECT_EQ(o.stops.size(), 2u);
+}
+
+// A sweep's outcome made up: where the train stopped against the one stop
+// target at 700 m, or no stop (nullopt), or a drive that did not run.
+SweepDrive madeUp(std::vector<double> values, std::optional<double> stopM, bool met,
+                  const std::string& failure = "") {
+    SweepDrive drive;
+    drive.values = std::move(values);
+    drive.failure = failure;
+    DriveOutcome& o = drive.outcome;
+    TargetResult target{"CPP target", 5, 700.0, std::nullopt, std::nullopt};
+    if (stopM) {
+        const FramePoint at{10, 1000, *stopM, 0.0};
+        o.stops.push_back(at);
+        target.stop = at;
+        o.last = at;
+    } else {
+        target.reached = FramePoint{9, 900, 700.0, 31.0};
+        o.last = {20, 2000, 800.0, 30.0};
+    }
+    o.targets.push_back(target);
+    o.expectations.push_back({met, met ? "fine" : "the drive's values, with a comma"});
+    return drive;
+}
+
+std::vector<std::string> csvRow(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
+    const Scenario s =
+        parseScenario(std::string(kCppStop) + "expect stop before 700 m\n", "s.drive");
+    const std::vector<Vary> varies = parseVaries({"start-speed,hold@6=10:110:10"}, s);
+    std::vector<SweepDrive> drives;
+    drives.push_back(madeUp({10}, 687.4, true));
+    drives.push_back(madeUp({20}, 703.0, false));
+    drives.push_back(madeUp({30}, std::nullopt, false));
+    drives.push_back(
+        madeUp({40}, std::nullopt, false, "the drive's process was ended by signal 6"));
+    for (double v = 50; v <= 110; v += 10) drives.push_back(madeUp({v}, 705.0, false));
+    const SweepResult result{s, varies, drives};
+
+    // The terminal table with each run of blanks as one.
+    std::string table;
+    for (const char c : formatSweepTable(result))
+        if (c != ' ' || table.empty() || table.back() != ' ') table += c;
+    for (const char* row :
+         {"\n 10 687.4 12.6 short - - 0 met\n", "\nFAIL 20 703.0 3.0 past - - 0 1 of 1 failed\n",
+          "\nFAIL 30 no stop ran past at 31 - - 0 1 of 1 failed\n", "\nFAIL 40 did not run\n"})
+        EXPECT_NE(table.find(row), std::string::npos) << row << " in\n" << table;
+
+    const std::string failures = formatSweepFailures(result);
+    EXPECT_NE(failures.find(
+                  "s.drive:10:1: error: expectation not met in 9 of 11 drives: stop before 700 m\n"
+                  "  note: start-speed,hold@6 20 km/h: the drive's values, with a comma\n"),
+              std::string::npos)
+        << failures;
+    EXPECT_NE(failures.find("  note: and 1 more (the table has them all)\n"), std::string::npos);
+    EXPECT_NE(
+        failures.find("start-speed,hold@6 40 km/h: the drive's process was ended by signal 6"),
+        std::string::npos);
+
+    const std::string csv = formatSweepCsv(result);
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t from = 0; from < csv.size();) {
+        const std::size_t end = csv.find('\n', from);
+        rows.push_back(csvRow(csv.substr(from, end - from)));
+        from = end + 1;
+    }
+    ASSERT_EQ(rows.size(), 12u);
+    for (const auto& row : rows) EXPECT_EQ(row.size(), rows[0].size());
+    EXPECT_EQ(rows[0][1], "start-speed,hold@6_kmh");
+    EXPECT_EQ(rows[0][4], "cpp_target_line5_offset_m");
+    EXPECT_EQ(rows[2][4], "3.000");
+    EXPECT_EQ(rows[3][5], "31.000") << "the speed it ran past at";
+    const auto verdicts =
+        std::find(rows[0].begin(), rows[0].end(), "expectations") - rows[0].begin();
+    EXPECT_EQ(rows[2][static_cast<std::size_t>(verdicts)],
+              "FAILED: stop before 700 m: the drive's values, with a comma");
+    EXPECT_EQ(rows[4].back(), "the drive's process was ended by signal 6");
+}
+
+TEST(SweepPlot, PutsEachDriveOfAGridInItsColumnAndRow) {
+    const Scenario s =
+        parseScenario(std::string(kCppStop) + "expect stop before 700 m\n", "s.drive");
+    const std::vector<Vary> varies =
+        parseVaries({"start-speed=10:20:10", "emergency-brake=1:2:1"}, s);
+    const std::vector<SweepDrive> drives = {
+        madeUp({10, 1}, 695.0, true), madeUp({10, 2}, 703.0, false),
+        madeUp({20, 1}, std::nullopt, false), madeUp({20, 2}, 690.0, false, "not run")};
+    const std::string svg = renderSweepPlot({s, varies, drives});
+    // Where each cell's label stands.
+    const auto at = [&](const std::string& label) {
+        const std::size_t end = svg.find(">" + label + "</text>");
+        const std::size_t start = svg.rfind("<text x=\"", end);
+        EXPECT_NE(end, std::string::npos) << label;
+        return std::pair<double, double>{std::stod(svg.substr(start + 9)),
+                                         std::stod(svg.substr(svg.find("y=\"", start) + 3))};
+    };
+    const auto shortOf = at("-5.0");    // start-speed 10, emergency-brake 1
+    const auto past = at("+3.0");       // 10, 2
+    const auto noStop = at("no stop");  // 20, 1
+    const auto notRun = at("not run");  // 20, 2
+    EXPECT_EQ(shortOf.first, past.first) << "one start speed, one column";
+    EXPECT_GT(shortOf.second, past.second) << "the larger brake rate higher up";
+    EXPECT_GT(noStop.first, shortOf.first);
+    EXPECT_EQ(noStop.second, shortOf.second);
+    EXPECT_EQ(notRun.first, noStop.first);
+    std::size_t outlined = 0;
+    for (std::size_t i = svg.find("stroke-width=\"2\""); i != std::string::npos;
+         i = svg.find("stroke-width=\"2\"", i + 1))
+        ++outlined;
+    EXPECT_EQ(outlined, 3u + 1u) << "the three failed cells and the legend's";
 }
 
 }  // namespace
