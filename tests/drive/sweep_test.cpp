@@ -296,7 +296,7 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
     drives.push_back(madeUp({30}, std::nullopt, false));
     drives.push_back(
         madeUp({40}, std::nullopt, false, "the drive's process was ended by signal 6"));
-    for (double v = 50; v <= 110; v += 10) drives.push_back(madeUp({v}, 705.0, false));
+    for (int v = 50; v <= 110; v += 10) drives.push_back(madeUp({double(v)}, 705.0, false));
     const SweepResult result{s, varies, drives};
 
     // The terminal table with each run of blanks as one.
