@@ -231,6 +231,28 @@ TEST_F(Display, ShowsTheSignalWhenACcpSpeedEqualsItsSpeed) {
     EXPECT_EQ(shown(), (Shown{0, 28}));
 }
 
+// Every aspect keeps its code against a restriction of its own speed; one
+// speed step lower, the restriction is shown (28 on line category 1).
+TEST_F(Display, ShowsTheSignalOfEveryAspectAgainstACcpSpeedEqualToIt) {
+    struct Case {
+        std::int32_t aspect;
+        std::int32_t speedKmh;
+        std::int32_t code;
+    };
+    for (const Case c : {Case{1, 25, 5}, Case{2, 45, 9}, Case{3, 75, 14}, Case{4, 105, 14},
+                         Case{5, 120, 14}, Case{7, 130, 14}, Case{8, 160, 14}}) {
+        for (const std::int32_t lower : {0, 5}) {
+            SCOPED_TRACE(testing::Message() << "aspect " << c.aspect << ", " << lower << " below");
+            reload();
+            enterVelt(1);
+            signal(c.aspect);
+            ccp(c.speedKmh - lower, 5000);
+            standAtBase();
+            EXPECT_EQ(shown(), (Shown{lower == 0 ? c.code : 28, 0}));
+        }
+    }
+}
+
 TEST_F(Display, ComparesTheCcpSpeedWithTheClfLimitOnceTheClfHasWon) {
     // The CCP speed is below the signal's but not below the CLF limit.
     enterVelt(0);
