@@ -468,6 +468,18 @@ TEST_F(KindBlink, ABeaconBeforeTheFrameThatStartsItIsTakenAsItsOwn) {
     EXPECT_FALSE(blinks(kBase + 2000));
 }
 
+TEST_F(KindBlink, ADelayThatRanOutLeavesNothingForTheNextOpening) {
+    standInSection();
+    beacon(kKindBlink, 1000);
+    doorOpen();
+    frame(kBase + 2000, 0.0F);  // the first frame comes too late: no blink
+    doorOpen();
+    for (const std::int32_t t : {kBase + 2000, kBase + 1500}) {  // the same time, then back
+        frame(t, 0.0F);
+        EXPECT_EQ(aux(), 17) << "at " << t;
+    }
+}
+
 TEST_F(KindBlink, DelayIsConsumedByAnOpeningOutsideASection) {
     standInSection();
     beacon(kSection, 0);

@@ -120,7 +120,8 @@ INSTANTIATE_TEST_SUITE_P(LineCategories3To9, SignalDisplay,
                          testing::Values(SignalCase{3, 0, {0, 1}}, SignalCase{3, 1, {0, 0}},
                                          SignalCase{3, 2, {0, 0}}, SignalCase{3, 8, {0, 0}},
                                          SignalCase{9, 0, {0, 1}}, SignalCase{9, 4, {0, 0}},
-                                         SignalCase{-2, 0, {0, 1}}, SignalCase{-2, 3, {0, 0}}));
+                                         SignalCase{-2, 0, {0, 1}}, SignalCase{-2, 3, {0, 0}},
+                                         SignalCase{-1, 1, {0, 0}}));
 // An aspect the tables do not know is shown as the stop the supervision
 // brakes it as, on line category 2 as well, where an index above 2 would
 // otherwise show nothing.
