@@ -132,14 +132,26 @@ TEST_F(CppStopPattern, IdleCaseDropsTheDemandAndARequestedStopPhase) {
     EXPECT_EQ(core().cppActive, 1);
 }
 
-TEST_F(CppStopPattern, AnySignalReportDisarmsIt) {
-    enterVelt(0);
-    signal(1);
-    frame(1000, 20.0F);
-    beacon(kCpp, 10, 0);
-    EXPECT_EQ(frame(1100, 20.0F).brake, kEmergency);
-    signal(1);  // the same aspect again
-    EXPECT_EQ(frame(1200, 20.0F).brake, 0);
+TEST_F(CppStopPattern, AnySignalReportDisarmsItAndTheOtherCppCases) {
+    struct Case {
+        std::int32_t lineType;
+        std::int32_t aspect;
+        std::int32_t metres;
+        std::int32_t beaconSignal;
+        float kmh;
+    };
+    // The stop case, the 49 km/h case past its target, the 72 km/h check.
+    for (const Case c :
+         {Case{0, 1, 10, 0, 20.0F}, Case{2, 5, 0, 2, 60.0F}, Case{0, 3, 5000, 2, 75.0F}}) {
+        reload();
+        enterVelt(c.lineType);
+        signal(c.aspect);
+        frame(1000, c.kmh);
+        beacon(kCpp, c.metres, c.beaconSignal);
+        EXPECT_GT(frame(1100, c.kmh).brake, 0) << c.lineType;
+        signal(c.aspect);  // the same aspect again
+        EXPECT_EQ(frame(1200, c.kmh).brake, 0) << c.lineType;
+    }
 }
 
 TEST_F(CppStopPattern, ABeaconThatNoLongerFitsTheAspectReleasesTheBrake) {
@@ -598,6 +610,13 @@ TEST_F(LineType0Override, WithoutTheCppAspectThreeChecksSeventyNine) {
     EXPECT_EQ(frame(1000, 75.0F).brake, 0);
     beacon(kCpp, 5000, 2);
     EXPECT_EQ(frame(1000, 75.0F).brake, kFullService);
+}
+
+TEST_F(LineType0Override, LeavesTheCheckOfAStopCaseAspectAlone) {
+    enterVelt(0);
+    signal(1);
+    beacon(kCpp, 5000, 0);
+    EXPECT_EQ(frame(1000, 40.0F).brake, kFullService);  // aspect 1 checks 29 km/h
 }
 
 using OverspeedCut = VeltTest;
