@@ -526,6 +526,30 @@ def read_build():
     return units, link
 
 
+def precompile_gtest(units):
+    """Precompiles <gtest/gtest.h> with the test files' own flags. A mutant
+    of a header that every test includes (core/velt.h, core/states.h)
+    recompiles every test file, and GoogleTest is most of what each of them
+    parses: taken precompiled, such a mutant builds in about half the time.
+    The header goes in with -include; should the compiler find the
+    precompiled form unusable it reads the header itself, so the result is
+    the same either way."""
+    test_units = [u for u in units if u.source.startswith("tests/")]
+    if not test_units:
+        return None
+    progress("precompiling gtest/gtest.h for the test files")
+    unit = test_units[0]
+    header = BUILD / "gtest_pch" / "gtest_pch.hxx"
+    header.parent.mkdir(parents=True, exist_ok=True)
+    header.write_text("#include <gtest/gtest.h>\n")
+    source = str((MIRROR / unit.source).resolve())
+    argv = [a for a in without_output_and_depfile(unit.argv) if a != source and not a.endswith(unit.source)]
+    result = run(argv + ["-x", "c++-header", str(header), "-o", f"{header}.gch"], cwd=unit.cwd)
+    if result.returncode != 0:
+        progress("could not precompile gtest/gtest.h; the test files will parse it themselves")
+    return header
+
+
 def ast_flags(units):
     core = next(u for u in units if u.source.startswith("core/"))
     flags = [a for a in core.argv if a.startswith(("-I", "-D", "-std="))]
@@ -536,7 +560,8 @@ def ast_flags(units):
 
 
 class Worker:
-    def __init__(self, index, units, link, test_timeout):
+    def __init__(self, index, units, link, test_timeout, pch=None):
+        self.pch = pch
         self.dir = WORK / f"w{index}"
         self.src = self.dir / "src"
         self.units = units
@@ -565,6 +590,8 @@ class Worker:
                 argv = self.relocated(unit.argv)
                 argv[argv.index("-o") + 1] = str(obj)
                 argv = without_depfile(argv)
+                if self.pch and unit.source.startswith("tests/"):
+                    argv[1:1] = ["-include", str(self.pch)]
                 result = run(argv, cwd=unit.cwd)
                 if result.returncode != 0:
                     return "not compiling", first_error(result.stdout)
@@ -731,7 +758,8 @@ def main():
     # should ever reach it.
     test_timeout = max(10.0, 20 * baseline_seconds)
 
-    workers = [Worker(i, units, link, test_timeout) for i in range(args.jobs)]
+    pch = precompile_gtest(units)
+    workers = [Worker(i, units, link, test_timeout, pch) for i in range(args.jobs)]
     setup_seconds = time.monotonic() - started
     progress(f"running {len(chosen)} of {len(mutants)} mutants with {args.jobs} job(s)")
     results, stopped_by_limit = run_mutants(chosen, workers, listed, started, args.time_limit)
