@@ -40,7 +40,6 @@ WORK = ROOT / "build" / "mutate"
 MIRROR = WORK / "src"
 BUILD = WORK / "build"
 DEFAULT_EQUIVALENTS = Path("tests/mutation/known-equivalent.txt")
-DEFAULT_AWAITING = Path("tests/mutation/awaiting-tests.txt")
 
 # The plug-in's own code. The export layers (host/native, host/win32) only
 # forward and are not linked into the unit tests, so they are not mutated.
@@ -389,7 +388,6 @@ class Entry:
     file: str
     key: str
     reason: str
-    listed_as: str  # "equivalent" or "awaiting a test"
 
 
 def canonical_key(m):
@@ -405,8 +403,9 @@ def shown_path(path):
     return path.relative_to(ROOT) if path.is_relative_to(ROOT) else path
 
 
-def read_entries(path, listed_as):
-    """Reads a list of mutant keys, each followed by ': REASON'."""
+def read_entries(path):
+    """Reads the list of known equivalent mutants: keys, each followed by
+    ': REASON'."""
     entries, errors = [], []
     if not path.exists():
         return entries, errors
@@ -423,7 +422,7 @@ def read_entries(path, listed_as):
                 f"        core/x.cpp: `a = b + 1;` #1 `+` -> `-`: b is always 0 here"
             )
             continue
-        entries.append(Entry(where, m["file"], canonical_key(m), m["reason"], listed_as))
+        entries.append(Entry(where, m["file"], canonical_key(m), m["reason"]))
     return entries, errors
 
 
@@ -692,7 +691,6 @@ def main():
     parser.add_argument("--time-limit", type=parse_duration, metavar="T", help="start no mutant after T (e.g. 240, 5m, 1h)")
     parser.add_argument("--jobs", "-j", type=int, default=1, help="mutants built and run at once (default 1)")
     parser.add_argument("--equivalents", type=Path, default=DEFAULT_EQUIVALENTS, help="file of known equivalent mutants")
-    parser.add_argument("--awaiting", type=Path, default=DEFAULT_AWAITING, help="file of survivors awaiting a test")
     parser.add_argument("--report", type=Path, default=WORK / "report.txt", help="where the full report goes")
     parser.add_argument("--list", action="store_true", help="list the mutants with their keys and stop")
     args = parser.parse_args()
@@ -702,11 +700,7 @@ def main():
         parser.error("--sample must be at least 1")
     started = time.monotonic()
 
-    entries, errors = [], []
-    for path, listed_as in ((args.equivalents, "equivalent"), (args.awaiting, "awaiting a test")):
-        found, wrong = read_entries(path if path.is_absolute() else ROOT / path, listed_as)
-        entries += found
-        errors += wrong
+    entries, errors = read_entries(args.equivalents if args.equivalents.is_absolute() else ROOT / args.equivalents)
     first = {}
     for e in entries:
         if e.key in first:
@@ -714,7 +708,7 @@ def main():
         first.setdefault(e.key, e)
     if errors:
         print("\n".join(errors), file=sys.stderr)
-        fail(f"{len(errors)} wrong entr{'y' if len(errors) == 1 else 'ies'} in the lists of mutants")
+        fail(f"{len(errors)} wrong entr{'y' if len(errors) == 1 else 'ies'} in the list of known equivalent mutants")
 
     MIRROR.mkdir(parents=True, exist_ok=True)
     progress("mirroring the sources into build/mutate/src")
@@ -742,7 +736,7 @@ def main():
     stale = [e for e in entries if e.file in files and e.key not in keys]
     if args.sample is not None:
         # Known equivalents can only survive; a sample has better uses for its time.
-        candidates = [m for m in mutants if m.key not in listed or listed[m.key].listed_as != "equivalent"]
+        candidates = [m for m in mutants if m.key not in listed]
         chosen = random.Random(args.seed).sample(candidates, min(args.sample, len(candidates)))
     else:
         chosen = list(mutants)
@@ -774,9 +768,10 @@ def main():
 
 
 def final_status(status, entry):
-    """The status of a mutant once the lists are taken into account."""
+    """The status of a mutant once the list of known equivalents is taken
+    into account."""
     if status == "survived" and entry:
-        return entry.listed_as
+        return "equivalent"
     return status
 
 
@@ -835,7 +830,7 @@ class Run:
 
 
 def compose_report(r):
-    counts = dict.fromkeys(("killed", "timeout", "survived", "equivalent", "awaiting a test", "not compiling"), 0)
+    counts = dict.fromkeys(("killed", "timeout", "survived", "equivalent", "not compiling"), 0)
     findings, detail, mutant_seconds = [], [], []
     equivalents = shown_path(r.args.equivalents if r.args.equivalents.is_absolute() else ROOT / r.args.equivalents)
     for m in r.chosen:
@@ -856,7 +851,7 @@ def compose_report(r):
             )
         elif entry and status in ("killed", "timeout"):
             findings.append(
-                f"{entry.where}: error: listed as {entry.listed_as}, but the tests kill it ({m.where})\n"
+                f"{entry.where}: error: listed as equivalent, but the tests kill it ({m.where})\n"
                 f"  help: remove the entry"
             )
     for e in r.stale:
@@ -873,7 +868,7 @@ def compose_report(r):
         + (f", stopped by the time limit after {ran}" if r.stopped_by_limit else ""),
         f"  killed {counts['killed'] + counts['timeout']} (timed out {counts['timeout']}), "
         f"survived {counts['survived']}, known equivalent {counts['equivalent']}, "
-        f"awaiting a test {counts['awaiting a test']}, not compiling {counts['not compiling']}",
+        f"not compiling {counts['not compiling']}",
         f"  time {duration(r.total_seconds)} (setup {duration(r.setup_seconds)}), "
         + (f"{sum(mutant_seconds) / ran:.1f} s per mutant" if ran else "no mutant run"),
     ]
