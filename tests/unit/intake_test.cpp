@@ -36,7 +36,6 @@ TEST_F(BeaconDecoding, CcpOptionalPacksSpeedCodeAndDistance) {
     EXPECT_EQ(core().ccpSpeed, 214748 * 5);
     EXPECT_EQ(core().ccpDistance, 3647.0F);
     beacon(kCcp, 1);  // the smallest value that arms: 0 km/h in 1 m
-    EXPECT_EQ(core().ccpActive, 1);
     EXPECT_EQ(core().ccpDistance, 1.0F);
 }
 
