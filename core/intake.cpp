@@ -69,8 +69,7 @@ void CVelt::PassedCLF(std::int32_t optional) {
 }
 
 void CVelt::PassedSPB(std::int32_t optional) {
-    // A beacon passed standing or backwards is not the train's approach.
-    if (!(*pSpeed > 0.0F)) {
+    if (!passedMovingForward(*pSpeed)) {
         return;
     }
     if (lineType == 0) {
@@ -85,7 +84,7 @@ void CVelt::PassedSPB(std::int32_t optional) {
 }
 
 void CVelt::SPP(std::int32_t optional) {
-    if (!(*pSpeed > 0.0F)) {
+    if (!passedMovingForward(*pSpeed)) {
         return;
     }
     if (optional == 1 && (lineType == 1 || lineType == 2)) {
