@@ -98,11 +98,7 @@ void CVelt::ats1_beacon(std::int32_t signal) {
     if (!passedMovingForward(speed)) {
         return;
     }
-    if (signal == 0) {
-        applyRequest(*this, kRequestAlarm);
-    } else if (signal == 2 && lineType != 1 && lineType != 2 && speed > kBeaconCheckAboveKmh) {
-        applyRequest(*this, kRequestCheck);
-    }
+    applyRequest(*this, requestForBeacon(signal, lineType, speed));
 }
 
 void CVelt::ats1_checksps() {

@@ -144,6 +144,20 @@ inline constexpr RequestRow kSignalRequests[] = {
     forAspect(7, LineRule::kAny, kCancelRequest),
 };
 
+// The request of a type-10 beacon passed moving forward: a stop (signal 0)
+// requests the alarm on every line category; a restriction (signal 2)
+// passed above 68 km/h requests a speed check, except on line categories 1
+// and 2.
+constexpr Request requestForBeacon(std::int32_t signal, std::int32_t lineType, float speed) {
+    if (signal == 0) {
+        return kRequestAlarm;
+    }
+    if (signal == 2 && lineType != kLineType1 && lineType != 2 && speed > kBeaconCheckAboveKmh) {
+        return kRequestCheck;
+    }
+    return kNoRequest;
+}
+
 // Aspects the table does not list, those the route does not use, are taken
 // as a stop.
 inline constexpr Request kUnlistedAspectRequest = kRequestAlarm;

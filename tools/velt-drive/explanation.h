@@ -127,6 +127,11 @@ struct CoreFrame {
     float spbDistanceM = 0.0F;
     int legacyState = 0;
     int legacyRequest = 0;  // the state requested; it takes hold after its delay
+    // The stop target the core supervised in this frame (the CPP stop
+    // pattern, else the SPB pattern), and the metres left to it; negative
+    // past it. None outside a section and without such a pattern.
+    Check stopTarget = Check::None;
+    float stopTargetRemainingM = 0.0F;
     std::vector<ExplainedEvent> events;
 };
 
