@@ -37,19 +37,6 @@ std::string beaconTypeName(std::int32_t type) {
     return "";
 }
 
-std::optional<PatternTarget> patternTarget(const BeaconItem& beacon) {
-    const double at = beacon.positionM + static_cast<double>(packedMetres(beacon.optional));
-    switch (beacon.type) {
-        case kBeaconCpp: return PatternTarget{at, 0.0, beacon.signal == 0, "CPP target"};
-        case kBeaconSpb: return PatternTarget{at, 0.0, true, "SPB target"};
-        case kBeaconCcp:
-            if (beacon.optional <= 0) return std::nullopt;
-            return PatternTarget{at, static_cast<double>(packedValue(beacon.optional) * kSpeedStepKmh),
-                                 false, "CCP target"};
-        default: return std::nullopt;
-    }
-}
-
 std::string beaconLabel(const BeaconItem& beacon) {
     const std::int32_t opt = beacon.optional;
     const std::int32_t metres = packedMetres(opt);

@@ -33,16 +33,6 @@ std::optional<std::int32_t> beaconTypeForWord(std::string_view word);
 // Short name of a beacon type ("CPP", "route"), or "" for a type velt ignores.
 std::string beaconTypeName(std::int32_t type);
 
-// Where a pattern beacon's braking curve ends and at what speed: the CPP
-// and SPB stop targets and the CCP restriction.
-struct PatternTarget {
-    double positionM = 0.0;
-    double speedKmh = 0.0;  // 0 for a stop; the restricted speed for CCP
-    bool stop = false;      // a stop target the train is meant to halt at
-    const char* name = "";  // "CPP target", "SPB target", "CCP target"
-};
-std::optional<PatternTarget> patternTarget(const BeaconItem& beacon);
-
 // One line about the beacon for the plot: "CCP 45 km/h in 800 m".
 std::string beaconLabel(const BeaconItem& beacon);
 

@@ -632,12 +632,27 @@ void Explainer::speedCheckBeacon(const CVelt& b, const CVelt& a, bool forward) {
             source_, Check::SpeedCheckTrip);
     } else if (b.spsTripped == 0 && a.spsTripped != 0) {
         tripBy_ = source_;
+        // What the trip does now, by the core's own rules: the state's rule
+        // overrides it wherever that rule decides.
+        const float speed = *a.pSpeed;
+        const BrakeRule rule = legacy::stateBrake(a.ats1State, a.lineType, speed);
+        std::string effect;
+        if (a.veltDefined == 1) {
+            effect = "inside this Velt section it does nothing";
+        } else if (rule.decides) {
+            effect = "now " + stateText(a.ats1State) + " decides: " +
+                  (rule.demand == Demand::kNone ? std::string("no brake") : levelName(static_cast<int>(rule.demand))) +
+                  " at " + speedText(speed);
+        } else {
+            effect = "now it brakes";
+        }
         say(EventKind::SpeedCheck,
             "speed-check section TRIPPED: this beacon came " + seconds(now - windowOpenedMs_) +
                 " after the first (" + where(windowBy_) + "), within " +
                 seconds(legacy::kSpeedCheckWindowMs) +
-                "; outside Velt sections the train is braked whenever it runs forward, until "
-                "velt is initialized",
+                ". Until velt is initialized, legacy supervision brakes above " +
+                plainKmh(legacy::kTripBrakeAboveKmh) +
+                " wherever the state's own rule leaves the brake open; " + effect,
             source_, Check::SpeedCheckTrip);
     } else {
         say(EventKind::SpeedCheck,
