@@ -19,12 +19,10 @@ using legacy::BrakeRule;
 using legacy::Request;
 using legacy::RequestKind;
 
-std::string kmh(double value) { return formatFixed(value, 1) + " km/h"; }
-// A speed compared with a threshold: as many decimals as it takes (up to
+// Speeds are compared with thresholds: as many decimals as it takes (up to
 // three), so that 0.483 km/h is not shown as the 0.5 km/h it is below.
-std::string speedText(double value) { return formatPlain(value) + " km/h"; }
+std::string kmh(double value) { return formatPlain(value) + " km/h"; }
 std::string metres(double value) { return formatFixed(value, 1) + " m"; }
-std::string plainKmh(double value) { return formatPlain(value) + " km/h"; }
 std::string seconds(std::int64_t ms) {
     return formatPlain(static_cast<double>(ms) / 1000.0) + " s";
 }
@@ -58,34 +56,34 @@ std::string ruleText(LegacyState state, std::int32_t lineType) {
     switch (state) {
         case LegacyState::kAlarm:
         case LegacyState::kSilencedAlarm:
-            return "emergency brake above " + plainKmh(legacy::kAlarmBrakeAboveKmh) +
-                   ", released below " + plainKmh(legacy::kAlarmReleaseBelowKmh);
+            return "emergency brake above " + kmh(legacy::kAlarmBrakeAboveKmh) +
+                   ", released below " + kmh(legacy::kAlarmReleaseBelowKmh);
         case LegacyState::kCheck:
-            return "full-service brake above " + plainKmh(legacy::kCheckBrakeAboveKmh);
+            return "full-service brake above " + kmh(legacy::kCheckBrakeAboveKmh);
         case LegacyState::kNormal: break;
     }
     if (lineType == legacy::kLineType1)
-        return "full-service brake above " + plainKmh(legacy::kNormalLine1BrakeAboveKmh) +
-               ", released below " + plainKmh(legacy::kNormalLine1ReleaseBelowKmh);
+        return "full-service brake above " + kmh(legacy::kNormalLine1BrakeAboveKmh) +
+               ", released below " + kmh(legacy::kNormalLine1ReleaseBelowKmh);
     return "no brake";
 }
 
 // Why a legacy state's rule asks for no brake at `speed`.
 std::string releaseText(LegacyState state, std::int32_t lineType, float speed) {
-    const std::string at = speedText(speed);
+    const std::string at = kmh(speed);
     switch (state) {
         case LegacyState::kAlarm:
         case LegacyState::kSilencedAlarm:
             return stateText(state) + " releases below " +
-                   plainKmh(legacy::kAlarmReleaseBelowKmh) + ": the train is at " + at;
+                   kmh(legacy::kAlarmReleaseBelowKmh) + ": the train is at " + at;
         case LegacyState::kCheck:
             return stateText(state) + " brakes only above " +
-                   plainKmh(legacy::kCheckBrakeAboveKmh) + ": the train is at " + at;
+                   kmh(legacy::kCheckBrakeAboveKmh) + ": the train is at " + at;
         case LegacyState::kNormal: break;
     }
     if (lineType == legacy::kLineType1)
         return stateText(state) + " releases below " +
-               plainKmh(legacy::kNormalLine1ReleaseBelowKmh) + ": the train is at " + at;
+               kmh(legacy::kNormalLine1ReleaseBelowKmh) + ": the train is at " + at;
     return stateText(state) + " does not brake on line category " + std::to_string(lineType);
 }
 
@@ -369,8 +367,10 @@ void Explainer::say(EventKind kind, std::string text, const CauseRef& cause, Che
 
 void Explainer::call(const HostCall& call, const CVelt& b, const CVelt& a,
                      const VehicleCache& cache) {
+    // What a call changes may change the display without a code changing.
+    displayDirty_ = true;
     switch (call.kind) {
-        case HostCall::Kind::Initialize: restart(); break;
+        case HostCall::Kind::Initialize: restart(); return;
         case HostCall::Kind::SetSignal:
         case HostCall::Kind::SetBeaconData: intake(call, b, a, cache.speedKmh); break;
         case HostCall::Kind::DoorOpen:
@@ -642,7 +642,7 @@ void Explainer::speedCheckBeacon(const CVelt& b, const CVelt& a, bool forward) {
         } else if (rule.decides) {
             effect = "now " + stateText(a.ats1State) + " decides: " +
                   (rule.demand == Demand::kNone ? std::string("no brake") : levelName(static_cast<int>(rule.demand))) +
-                  " at " + speedText(speed);
+                  " at " + kmh(speed);
         } else {
             effect = "now it brakes";
         }
@@ -651,7 +651,7 @@ void Explainer::speedCheckBeacon(const CVelt& b, const CVelt& a, bool forward) {
                 " after the first (" + where(windowBy_) + "), within " +
                 seconds(legacy::kSpeedCheckWindowMs) +
                 ". Until velt is initialized, legacy supervision brakes above " +
-                plainKmh(legacy::kTripBrakeAboveKmh) +
+                kmh(legacy::kTripBrakeAboveKmh) +
                 " wherever the state's own rule leaves the brake open; " + effect,
             source_, Check::SpeedCheckTrip);
     } else {
@@ -671,7 +671,7 @@ void Explainer::doors(const HostCall& call, const CVelt& b, const CVelt& a) {
             say(EventKind::KindBlink,
                 "kind-blink started by the door opening: the selector blinks from the next Velt "
                 "frame until the train runs above " +
-                    plainKmh(kKindBlinkEndKmh),
+                    kmh(kKindBlinkEndKmh),
                 source_);
         if (b.linkDoorState == LinkDoorState::kArmed &&
             a.linkDoorState == LinkDoorState::kDoorsOpened)
@@ -712,7 +712,7 @@ void Explainer::keys(const HostCall& call, const CVelt& b, const CVelt& a,
         confirmedAtSpeed_ = true;
         say(EventKind::Legacy,
             "confirm key pressed in legacy state 1 (alarm) while the train moves (" +
-                speedText(cache.speedKmh) +
+                kmh(cache.speedKmh) +
                 " in the last frame): velt demands the emergency brake for it, and the state "
                 "stays 1",
             source_, Check::ConfirmAtSpeed);
@@ -877,8 +877,8 @@ void Explainer::patternsInFrame(const Frame& f) {
     const CVelt& b = f.b;
     if (b.cppPhase == CppPhase::kStopRequested && a.cppPhase == CppPhase::kStopPhase)
         say(EventKind::Pattern,
-            "CPP stop phase: below " + plainKmh(kCppStopPhaseEntryKmh) +
-                "; from here the train may run on at up to " + plainKmh(kCppStopPhaseLimitKmh),
+            "CPP stop phase: below " + kmh(kCppStopPhaseEntryKmh) +
+                "; from here the train may run on at up to " + kmh(kCppStopPhaseLimitKmh),
             cppBy_, Check::CppStop);
     if (b.cppPhase != CppPhase::kDistance && a.cppPhase == CppPhase::kDistance &&
         a.cppActive != 0)
@@ -890,7 +890,7 @@ void Explainer::patternsInFrame(const Frame& f) {
     if (b.spbActive != 0 && a.spbActive == 0) {
         const std::string why =
             a.spbDistance > 0.0F
-                ? "the train is below " + plainKmh(kSpbDisarmBelowKmh) + " with the doors open, " +
+                ? "the train is below " + kmh(kSpbDisarmBelowKmh) + " with the doors open, " +
                       metres(a.spbDistance) + " short of the target"
                 : "the train stands " + metres(-a.spbDistance) + " past the target";
         say(EventKind::Pattern, "SPB pattern ended: " + why, spbBy_, Check::Spb);
@@ -944,7 +944,7 @@ void Explainer::warnings(const Frame& f) {
 
 std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cause) const {
     const CVelt& a = f.a;
-    const std::string speed = speedText(f.absSpeed);
+    const std::string speed = kmh(f.absSpeed);
     switch (check) {
         case Check::Signal: {
             const SignalCheckInForce inForce = signalCheckOf(a);
@@ -965,19 +965,19 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
             if (inForce.override) {
                 cause = cppBy_;
                 return "the CPP beacon with signal 2 lowers " + aspect + " on line category 0 to " +
-                       plainKmh(inForce.check.kmh) + "; " + speed + " is " + speedText(over) +
+                       kmh(inForce.check.kmh) + "; " + speed + " is " + kmh(over) +
                        " over; beacon " + where(cppBy_);
             }
             cause = aspectBy_;
             return aspect + " on line category " + std::to_string(a.lineType) + " checks " +
-                   plainKmh(inForce.check.kmh) + "; " + speed + " is " + speedText(over) +
+                   kmh(inForce.check.kmh) + "; " + speed + " is " + kmh(over) +
                    " over; reported by " + where(aspectBy_);
         }
         case Check::CppStop:
             cause = cppBy_;
             if (a.cppPhase == CppPhase::kStopPhase)
                 return "in the stop phase " + speed + " is above " +
-                       plainKmh(kCppStopPhaseLimitKmh) + "; armed by " + where(cppBy_);
+                       kmh(kCppStopPhaseLimitKmh) + "; armed by " + where(cppBy_);
             if (a.cppDistance > 0.0F)
                 return "stop curve " + metres(f.curve(kStopCurveK)) + " reached the remaining " +
                        metres(a.cppDistance) + "; armed by " + where(cppBy_);
@@ -989,8 +989,8 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
                 return "49 km/h curve " + metres(f.curve(k49CurveK)) + " reached the remaining " +
                        metres(a.cppDistance) + "; armed by " + where(cppBy_);
             return speed + " past the target is " +
-                   speedText(static_cast<double>(f.absSpeed) - kCpp49Kmh) + " over " +
-                   plainKmh(kCpp49Kmh) + "; armed by " + where(cppBy_);
+                   kmh(static_cast<double>(f.absSpeed) - kCpp49Kmh) + " over " +
+                   kmh(kCpp49Kmh) + "; armed by " + where(cppBy_);
         case Check::Ccp: {
             cause = ccpBy_;
             const std::int32_t above = a.ccpSpeed + kCcpDemandMarginKmh;
@@ -999,8 +999,8 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
                 return name + ", its curve to " + std::to_string(above) + " km/h " +
                        metres(f.curve(squared(above))) + " reached the remaining " +
                        metres(a.ccpDistance) + "; armed by " + where(ccpBy_);
-            return name + ", " + speedText(f.speed) + " past the target is " +
-                   speedText(static_cast<double>(f.speed) - above) + " over " +
+            return name + ", " + kmh(f.speed) + " past the target is " +
+                   kmh(static_cast<double>(f.speed) - above) + " over " +
                    std::to_string(above) + " km/h; armed by " + where(ccpBy_);
         }
         case Check::Spb:
@@ -1011,20 +1011,20 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
         case Check::Clf: {
             cause = clfBy_;
             const std::int32_t above = a.clfSpeed + kClfDemandMarginKmh;
-            return std::to_string(a.clfSpeed) + " km/h, " + speedText(f.speed) + " is " +
-                   speedText(static_cast<double>(f.speed) - above) + " over " +
+            return std::to_string(a.clfSpeed) + " km/h, " + kmh(f.speed) + " is " +
+                   kmh(static_cast<double>(f.speed) - above) + " over " +
                    std::to_string(above) + " km/h; armed by " + where(clfBy_);
         }
         case Check::Legacy:
             cause = stateBy_;
             return stateText(a.ats1State) + ", " + ruleText(a.ats1State, a.lineType) + ", at " +
-                   speedText(f.speed) + "; " +
+                   kmh(f.speed) + "; " +
                    (stateBy_.known() ? "requested by " + where(stateBy_)
                                      : std::string("in force since the run began"));
         case Check::SpeedCheckTrip:
             cause = tripBy_;
-            return "emergency brake above " + plainKmh(legacy::kTripBrakeAboveKmh) + " (" +
-                   speedText(f.speed) + ") until velt is initialized; tripped by " +
+            return "emergency brake above " + kmh(legacy::kTripBrakeAboveKmh) + " (" +
+                   kmh(f.speed) + ") until velt is initialized; tripped by " +
                    where(tripBy_);
         case Check::ConfirmAtSpeed:
             cause = confirmBy_;
@@ -1043,8 +1043,8 @@ std::string Explainer::describeRelease(Check check, const Frame& f) const {
         // Legacy supervision decides: by the state's rule, else by the trip.
         const BrakeRule state = legacy::stateBrake(a.ats1State, a.lineType, f.speed);
         if (state.decides) return releaseText(a.ats1State, a.lineType, f.speed);
-        return "the tripped section brakes only above " + plainKmh(legacy::kTripBrakeAboveKmh) +
-               ": the train is at " + speedText(f.speed);
+        return "the tripped section brakes only above " + kmh(legacy::kTripBrakeAboveKmh) +
+               ": the train is at " + kmh(f.speed);
     }
     switch (check) {
         case Check::Signal: {
@@ -1054,7 +1054,7 @@ std::string Explainer::describeRelease(Check check, const Frame& f) const {
                 return "aspect " + std::to_string(a.signalIndex) +
                        " has no check speed on line category " + std::to_string(a.lineType);
             return kmh(f.absSpeed) + " is no longer above the check speed " +
-                   plainKmh(inForce.check.kmh) + " of aspect " + std::to_string(a.signalIndex);
+                   kmh(inForce.check.kmh) + " of aspect " + std::to_string(a.signalIndex);
         }
         case Check::CppStop:
             if (!isCppStopCase(a.cppActive, a.signalIndex, a.cppSignal))
@@ -1069,7 +1069,7 @@ std::string Explainer::describeRelease(Check check, const Frame& f) const {
             if (a.cppDistance > 0.0F)
                 return "the remaining " + metres(a.cppDistance) +
                        " is beyond the 42 km/h release curve " + metres(f.curve(k42CurveK));
-            return kmh(f.absSpeed) + " is below " + plainKmh(kCpp49ReleaseKmh);
+            return kmh(f.absSpeed) + " is below " + kmh(kCpp49ReleaseKmh);
         case Check::Ccp: {
             if (a.ccpActive == 0) return "the CCP pattern was cancelled";
             const std::int32_t to = a.ccpSpeed - kCcpReleaseMarginKmh;
@@ -1216,13 +1216,13 @@ void Explainer::closeIntervention(int index, const std::string& endedBy) {
 void Explainer::overspeedCut(const Frame& f) {
     const CVelt& a = f.a;
     if (f.b.overspeedCut == 0 && a.overspeedCut != 0) {
-        const std::string text = kmh(f.absSpeed) + " is above " + plainKmh(kOverspeedCutKmh) +
+        const std::string text = kmh(f.absSpeed) + " is above " + kmh(kOverspeedCutKmh) +
                                  " on line category 0; line category set by " + where(routeBy_);
         beginIntervention(Check::OverspeedCut, 0, text, routeBy_);
         say(EventKind::PowerCut, "OVERSPEED POWER CUT: " + text, routeBy_, Check::OverspeedCut);
         out_.events.back().intervention = cut_;
     } else if (f.b.overspeedCut != 0 && a.overspeedCut == 0 && cut_ >= 0) {
-        const std::string why = kmh(f.absSpeed) + " is below " + plainKmh(kOverspeedRestoreKmh);
+        const std::string why = kmh(f.absSpeed) + " is below " + kmh(kOverspeedRestoreKmh);
         say(EventKind::PowerCut, "overspeed power cut ends: " + why, {}, Check::OverspeedCut);
         out_.events.back().intervention = cut_;
         closeIntervention(cut_, why);
@@ -1258,10 +1258,10 @@ void Explainer::sequences(const Frame& f) {
     if (b.kindBlink == 0 && a.kindBlink != 0)
         say(EventKind::KindBlink,
             "kind-blink indication on: the selector code blinks until the train runs above " +
-                plainKmh(kKindBlinkEndKmh));
+                kmh(kKindBlinkEndKmh));
     if (b.kindBlink != 0 && a.kindBlink == 0)
         say(EventKind::KindBlink,
-            "kind-blink indication off: the train runs above " + plainKmh(kKindBlinkEndKmh));
+            "kind-blink indication off: the train runs above " + kmh(kKindBlinkEndKmh));
     if (b.linkDoorState == LinkDoorState::kDoorsClosed && a.linkDoorState == LinkDoorState::kIdle)
         say(EventKind::DoorLink, "door-link sequence ended");
 }
@@ -1273,7 +1273,8 @@ void Explainer::display(const Frame& f) {
     const DisplayCodes was{b.dispMode, b.dispLimit, b.dispTarget, b.dispAux};
     bool changed = !displayShown_;
     for (std::size_t e = 0; e < 4; ++e) changed = changed || elementOf(now, e) != elementOf(was, e);
-    if (!changed && !displayInputsChanged(b, a)) return;
+    if (!changed && !displayDirty_ && !displayInputsChanged(b, a)) return;
+    displayDirty_ = false;
     displayShown_ = true;
     // The state shown over every phase of the blinking clocks: eight times
     // a quarter second apart cover them all. The door-link step is a time-out,

@@ -146,6 +146,7 @@ private:
     std::array<std::string, 4> look_{"display mode 0", "display limit 0", "display target 0",
                                      "display aux 0"};
     bool displayShown_ = false;
+    bool displayDirty_ = false;  // a call since the display was last described
     std::int32_t patternWarnBefore_ = 0;
     std::int32_t spbWarnBefore_ = 0;
 };
