@@ -8,17 +8,10 @@
 #include <vector>
 
 #include "tools/velt-drive/drive.h"
+#include "tools/velt-drive/explanation.h"
 #include "tools/velt-drive/scenario.h"
 
 namespace velt::drive {
-
-// Where and when something happened: the frame and the train's state in it.
-struct FramePoint {
-    std::size_t frame = 0;
-    std::int64_t elapsedMs = 0;
-    double positionM = 0.0;
-    double speedKmh = 0.0;
-};
 
 struct ReportLine {
     FramePoint at;
