@@ -104,8 +104,9 @@ TEST(Vary, TheFirstQuantityChangesSlowest) {
 
 DriveOutcome judged(const std::string& expectations) {
     const Scenario scenario = parseScenario(kCppStop + expectations, "s.drive");
-    OutcomeRecorder recorder(scenario);
-    PluginSession session(nativePlugin());
+    CoreTwin twin(scenario, nativeLibrary().path());
+    OutcomeRecorder recorder(scenario, &twin.explainer());
+    PluginSession session(nativePlugin(), twin);
     runDrive(scenario, session, {&recorder});
     return recorder.outcome();
 }
@@ -127,7 +128,8 @@ TEST(Expectations, AreJudgedOnTheDriveWithItsValues) {
         {"expect warning", true, "first warning at 636.0 m (93.4 s)"},
         {"expect warning at least 4 s before brake", true, "warned 4.9 s before the brake"},
         {"expect warning at least 5 s before brake", false,
-         "the emergency brake at 669.1 m (98.3 s) came 4.9 s after the warning at 636.0 m"},
+         "the emergency brake at 669.1 m (98.3 s) by the CPP stop pattern came 4.9 s after the "
+         "warning at 636.0 m"},
         {"expect speed below 30 km/h at 650 m", true, "24.1 km/h at 650.0 m"},
         {"expect speed above 30 km/h at 650 m", false, "24.1 km/h at 650.0 m"},
         {"expect speed below 5 km/h at 800 m", true, "stopped at 687.4 m, short of 800.0 m"},
@@ -151,12 +153,14 @@ TEST(Expectations, AreJudgedOnTheDriveWithItsValues) {
 TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
     DriveOutcome o = judged("expect stop before 700 m\nexpect no brake\n");
     o.findings.push_back({{3, 1}, "a finding"});
-    o.interventions[0].cause = "CPP stop pattern";
+    o.interventions[0].explained.endedBy = "standstill, with a comma";
     const std::string bytes = encodeOutcome(o);
     DriveOutcome back;
     ASSERT_TRUE(decodeOutcome(bytes, back));
     EXPECT_EQ(encodeOutcome(back), bytes);
     EXPECT_EQ(back.interventions[0].emergency->positionM, o.interventions[0].emergency->positionM);
+    EXPECT_EQ(back.interventions[0].explained.check, Check::CppStop);
+    EXPECT_EQ(back.interventions[0].explained.causeRef.line, 5);
     EXPECT_EQ(back.targets[1].stop->positionM, o.targets[1].stop->positionM);
     EXPECT_EQ(back.expectations[1].detail, o.expectations[1].detail);
     EXPECT_EQ(back.findings[0].text, "a finding");
@@ -167,80 +171,103 @@ TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
 }
 
 // A drive replayed frame by frame, 100 ms apart, without the plug-in: where
-// the train is, how hard the protection brakes (the brake notch it returns,
-// 9 is emergency) and whether a warning chime plays.
+// the train is, whether a warning chime plays, and what the explanation says
+// began (an intervention's first Brake event) or turned to emergency.
 struct Step {
     double positionM;
     double speedKmh;
-    int brake = 0;
     bool warning = false;
-    int beacon = -1;  // passed just before this frame
+    int brakes = -1;  // a Brake event of this intervention
+    int level = 1;    // ... at this level
 };
 
-DriveOutcome replay(const std::string& scenarioText, const std::vector<Step>& steps) {
+DriveOutcome replay(const std::string& scenarioText, const std::vector<Step>& steps,
+                    const std::vector<Intervention>& interventions = {}) {
     const Scenario scenario = parseScenario(scenarioText, "r.drive");
     OutcomeRecorder recorder(scenario);
     recorder.begin(9);
     FrameRecord frame;
     frame.sound.fill(kSoundStopped);
+    CoreFrame core;
+    frame.core = &core;
     for (std::size_t k = 0; k < steps.size(); ++k) {
         const Step& step = steps[k];
-        if (step.beacon >= 0) recorder.event({HostEvent::Kind::Beacon, k, "", step.beacon});
         frame.number = k;
         frame.elapsedMs = static_cast<std::int64_t>(k) * 100;
         frame.positionM = step.positionM;
         frame.speedKmh = step.speedKmh;
-        frame.out.brake = step.brake;
         frame.sound[static_cast<std::size_t>(soundSlot(6))] = step.warning ? 1 : 2;
+        core.events.clear();
+        if (step.brakes >= 0) {
+            core.events.emplace_back();
+            core.events.back().at = {k, frame.elapsedMs, step.positionM, step.speedKmh};
+            core.events.back().kind = EventKind::Brake;
+            core.events.back().level = step.level;
+            core.events.back().intervention = step.brakes;
+        }
         recorder.frame(frame);
     }
     DriveEnd end;
     end.last = frame;
     end.frames = steps.size();
+    end.interventions = interventions;
     recorder.end(end);
     return recorder.outcome();
 }
 
-TEST(Interventions, ABrakeAppliedAgainWithinASecondIsTheSameOne) {
+TEST(Interventions, EachBrakeHasTheFirstWarningSinceTheBrakeBeforeItLetGo) {
     std::vector<Step> steps(40, Step{100.0, 40.0});
     steps[1].warning = true;
-    steps[3].brake = 8;   // full service, 0.2 s after the warning
-    steps[10].brake = 9;  // emergency 0.6 s after the release: the same intervention
-    steps[30].brake = 8;  // 1.9 s after: a new one, and no warning since the last
-    const DriveOutcome o =
-        replay("expect warning at least 0.1 s before brake\nexpect no emergency-brake\n", steps);
-    ASSERT_EQ(o.interventions.size(), 2u);
-    const Intervention& first = o.interventions[0];
-    EXPECT_EQ(first.applications, 2);
-    EXPECT_EQ(first.start.frame, 3u);
-    EXPECT_EQ(first.end.frame, 10u);
-    EXPECT_EQ(first.level, 2);
-    EXPECT_TRUE(first.fullService);
+    steps[3] = {100.0, 40.0, false, 0, 1};   // full service, 0.2 s after the warning
+    steps[5].warning = true;                 // while it brakes: for this brake
+    steps[10] = {100.0, 40.0, false, 0, 2};  // raised to emergency
+    steps[15] = {100.0, 40.0, false, 1, 0};  // a power cut, never warned of
+    steps[20].warning = true;                // after the release: for the next
+    steps[30] = {100.0, 40.0, false, 2, 1};
+    const auto span = [](std::size_t from, std::size_t to, int level, Check check) {
+        Intervention i;
+        i.start = {from, static_cast<std::int64_t>(from) * 100, 100.0, 40.0};
+        i.end = {to, static_cast<std::int64_t>(to) * 100, 100.0, 40.0};
+        i.ended = true;
+        i.level = level;
+        i.check = check;
+        return i;
+    };
+    const DriveOutcome o = replay(
+        "expect warning at least 1 s before brake\nexpect no emergency-brake\n"
+        "expect service-brake\n",
+        steps,
+        {span(3, 12, 2, Check::Signal), span(15, 16, 0, Check::OverspeedCut),
+         span(30, 39, 1, Check::Ccp)});
+    ASSERT_EQ(o.interventions.size(), 3u);
+    const InterventionOutcome& first = o.interventions[0];
+    EXPECT_EQ(first.firstLevel, 1);
     EXPECT_EQ(first.emergency->frame, 10u);
     EXPECT_EQ(first.warning->frame, 1u);
-    EXPECT_FALSE(o.interventions[1].warning.has_value());
-    EXPECT_EQ(o.interventions[1].level, 1);
+    EXPECT_FALSE(o.interventions[1].brake());
+    EXPECT_FALSE(o.interventions[1].warning.has_value()) << "a power cut is no brake";
+    EXPECT_EQ(o.interventions[2].warning->frame, 20u);
+    EXPECT_EQ(o.firstWarning->frame, 1u);
     EXPECT_EQ(o.expectations[0].detail,
-              "the full-service brake at 100.0 m (3.0 s) came with no warning before it");
+              "the full-service brake at 100.0 m (0.3 s) by the signal speed check came 0.2 s "
+              "after the warning at 100.0 m");
     EXPECT_FALSE(o.expectations[1].met);
+    EXPECT_EQ(o.expectations[1].detail,
+              "the full-service brake at 100.0 m (0.3 s) by the signal speed check");
+    EXPECT_EQ(o.expectations[2].detail,
+              "2 times, first the full-service brake at 100.0 m (0.3 s) by the signal speed "
+              "check");
 }
 
-TEST(Targets, AreMeasuredAtTheFirstStopThatConcernsThem) {
+TEST(Targets, AStationIsMeasuredAtTheFirstStopNearIt) {
     const DriveOutcome o =
-        replay("station Halt at 1000 m\nbeacon cpp at 100 m signal 0 optional 300\n",
-               {{50, 50},
-                {100, 50, 0, false, 0},  // the CPP target: 400 m
-                {400, 30},               // reached, not stopped at
-                {420, 0},                // 20 m past it; 580 m short of Halt
-                {600, 10},
-                {990, 0}});  // 10 m short of Halt
-    ASSERT_EQ(o.targets.size(), 2u);
+        replay("station Halt at 1000 m\n", {{50, 50},
+                                            {420, 0},  // 580 m short: not for Halt
+                                            {600, 10},
+                                            {990, 0}});  // 10 m short of Halt
+    ASSERT_EQ(o.targets.size(), 1u);
     EXPECT_EQ(o.targets[0].name, "station Halt");
     EXPECT_DOUBLE_EQ(*o.targets[0].offsetM(), -10.0);
-    EXPECT_EQ(o.targets[1].name, "CPP target");
-    EXPECT_EQ(o.targets[1].line, 2);
-    EXPECT_DOUBLE_EQ(*o.targets[1].offsetM(), 20.0);
-    EXPECT_EQ(o.targets[1].reached->speedKmh, 30.0);
     EXPECT_EQ(o.stops.size(), 2u);
 }
 
@@ -304,8 +331,9 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
     for (const char c : formatSweepTable(result))
         if (c != ' ' || table.empty() || table.back() != ' ') table += c;
     for (const char* row :
-         {"\n 10 687.4 12.6 short - - 0 met\n", "\nFAIL 20 703.0 3.0 past - - 0 1 of 1 failed\n",
-          "\nFAIL 30 no stop ran past at 31 - - 0 1 of 1 failed\n", "\nFAIL 40 did not run\n"})
+         {"\n 10 687.4 12.6 short - - - - 0 met\n",
+          "\nFAIL 20 703.0 3.0 past - - - - 0 1 of 1 failed\n",
+          "\nFAIL 30 no stop ran past at 31 - - - - 0 1 of 1 failed\n", "\nFAIL 40 did not run\n"})
         EXPECT_NE(table.find(row), std::string::npos) << row << " in\n" << table;
 
     const std::string failures = formatSweepFailures(result);

@@ -18,7 +18,9 @@
 #endif
 
 #include "tools/velt-drive/checks.h"
+#include "tools/velt-drive/core_twin.h"
 #include "tools/velt-drive/drive.h"
+#include "tools/velt-drive/events_csv.h"
 #include "tools/velt-drive/number_format.h"
 #include "tools/velt-drive/outcome.h"
 #include "tools/velt-drive/output_file.h"
@@ -37,8 +39,9 @@ using namespace velt::drive;
 // Bad input of any kind: scenario, plug-in, options or output files; and
 // warnings under --strict.
 constexpr int kBadInput = 2;
-// The run itself failed (an output could not be written), or the drive did
-// not end as the scenario's expectations say.
+// The run itself failed: an output could not be written, the plug-in's
+// outputs differed from velt-drive's own core, or the drive did not end as
+// the scenario's expectations say.
 constexpr int kRunFailed = 1;
 
 std::string defaultPluginPath() {
@@ -129,11 +132,13 @@ bool openPlugin(PluginLibrary& plugin, const std::string& path) {
 
 // velt-drive check FILE...: the findings of each scenario, from the file
 // and from a drive that writes nothing.
-int check(const std::vector<std::string>& files, const std::string& pluginPath, bool strict) {
+int check(const std::vector<std::string>& files, const std::string& pluginPath, bool strict,
+          bool blackBox) {
     PluginLibrary plugin;
     if (!openPlugin(plugin, pluginPath)) return kBadInput;
     int findings = 0;
     int errors = 0;
+    bool diverged = false;
     for (const std::string& file : files) {
         Scenario scenario;
         try {
@@ -145,15 +150,41 @@ int check(const std::vector<std::string>& files, const std::string& pluginPath, 
         }
         FindingPrinter printer(file, strict);
         for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
-        PluginSession session(plugin.api());
-        runDrive(scenario, session, {&printer});
+        CoreTwin twin(scenario, plugin.path());
+        PluginSession blackBoxSession(plugin.api());
+        PluginSession twinSession(plugin.api(), twin);
+        const DriveEnd end =
+            runDrive(scenario, blackBox ? blackBoxSession : twinSession, {&printer});
         findings += printer.count();
+        if (!end.divergence.empty()) {
+            std::cerr << "velt-drive: " << file << ": " << end.divergence << "\n";
+            diverged = true;
+        }
     }
     std::cerr << "velt-drive check: " << files.size()
               << (files.size() == 1 ? " scenario, " : " scenarios, ") << findings
               << (findings == 1 ? " finding" : " findings")
               << (errors > 0 ? ", " + std::to_string(errors) + " unreadable" : "") << "\n";
+    if (diverged) return kRunFailed;
     return errors > 0 || (strict && findings > 0) ? kBadInput : 0;
+}
+
+// Brakes are told by velt-drive's own core; guessing them from a black
+// box's outputs would judge by a second, weaker rule. False, with the
+// expectation named, when the scenario expects something about them.
+bool judgedWithoutCore(const Scenario& scenario) {
+    for (const Expectation& expectation : scenario.expectations) {
+        if (!needsInterventions(expectation)) continue;
+        std::cerr << formatFinding(scenario.file,
+                                   {expectation.pos,
+                                    "'" + expectation.text +
+                                        "' is judged by the protection's interventions, which "
+                                        "a black-box drive (--black-box) does not know"},
+                                   "error")
+                  << "\n  help: drive without --black-box, or leave this expectation out\n";
+        return false;
+    }
+    return true;
 }
 
 struct RunOptions {
@@ -161,8 +192,10 @@ struct RunOptions {
     std::string pluginPath;
     std::string tracePath;
     std::string plotPath;
+    std::string eventsPath;
     bool quiet = false;
     bool strict = false;
+    bool blackBox = false;
 };
 
 int run(const RunOptions& options) {
@@ -176,12 +209,22 @@ int run(const RunOptions& options) {
     for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
     if (options.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
+    if (options.blackBox && !judgedWithoutCore(scenario)) return kBadInput;
 
     Outputs outputs;
     outputs.addInput(options.scenarioPath, "the scenario");
     outputs.addInput(options.pluginPath, "the plug-in library");
     OutputFile& traceFile = outputs.add("--trace", options.tracePath, scenario.name + ".csv", true);
     OutputFile& plotFile = outputs.add("--plot", options.plotPath, scenario.name + ".svg", false);
+    OutputFile* eventsFile = nullptr;
+    if (!options.eventsPath.empty()) {
+        if (options.blackBox)
+            return fail(
+                "--events: a black-box drive (--black-box) has no events to write; they come "
+                "from velt-drive's own core, which --black-box leaves out");
+        eventsFile =
+            &outputs.add("--events", options.eventsPath, scenario.name + "-events.csv", true);
+    }
     std::string error;
     if (!outputs.validate(error)) return fail(error);
 
@@ -189,18 +232,31 @@ int run(const RunOptions& options) {
     if (!openPlugin(plugin, options.pluginPath)) return kBadInput;
     if (!outputs.open(error)) return fail(error);
 
-    TraceWriter trace(traceFile.stream());
+    TraceWriter trace(traceFile.stream(), !options.blackBox);
     Analysis analysis(scenario);
     PlotRecorder plot(scenario);
     Progress progress(scenario);
-    OutcomeRecorder outcome(scenario);
-    PluginSession session(plugin.api());
+    std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &printer, &progress};
+    EventsWriter events(eventsFile != nullptr ? eventsFile->stream() : nullptr);
+    if (eventsFile != nullptr) consumers.push_back(&events);
+    CoreTwin twin(scenario, plugin.path());
+    OutcomeRecorder outcome(scenario, options.blackBox ? nullptr : &twin.explainer());
+    consumers.push_back(&outcome);
+    PluginSession blackBoxSession(plugin.api());
+    PluginSession twinSession(plugin.api(), twin);
     const DriveEnd end =
-        runDrive(scenario, session, {&trace, &analysis, &plot, &printer, &progress, &outcome});
+        runDrive(scenario, options.blackBox ? blackBoxSession : twinSession, consumers);
 
-    if (trace.failed()) {
+    if (!end.divergence.empty()) {
         outputs.abandon();
-        std::cerr << "velt-drive: --trace " << traceFile.path()
+        std::cerr << "velt-drive: " << end.divergence << "\n";
+        return kRunFailed;
+    }
+    for (const auto& [file, failed] :
+         {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()}}) {
+        if (file == nullptr || !failed) continue;
+        outputs.abandon();
+        std::cerr << "velt-drive: " << file->option() << " " << file->path()
                   << ": cannot write the file (is the disk full?)\n";
         return kRunFailed;
     }
@@ -235,6 +291,8 @@ int run(const RunOptions& options) {
         }
     }
     if (!traceFile.toStandardOutput()) words << "Trace: " << traceFile.path() << "\n";
+    if (eventsFile != nullptr && !eventsFile->toStandardOutput())
+        words << "Events: " << eventsFile->path() << "\n";
     words << "Plot:  " << plotFile.path() << "\n";
     return result.met() ? 0 : kRunFailed;
 }
@@ -247,6 +305,7 @@ struct SweepCommand {
     int jobs = 0;  // 0: one per core
     bool quiet = false;
     bool strict = false;
+    bool blackBox = false;
 };
 
 // A sweep that takes a while tells how many drives are done, on a terminal only.
@@ -308,6 +367,7 @@ int sweep(const SweepCommand& command, const std::string& pluginPath) {
     for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
     if (command.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
+    if (command.blackBox && !judgedWithoutCore(scenario)) return kBadInput;
     if (varies.size() > 2 && !command.plotPath.empty())
         return fail("--plot " + command.plotPath +
                     ": a sweep plot shows one or two varied quantities, and this sweep varies " +
@@ -326,6 +386,7 @@ int sweep(const SweepCommand& command, const std::string& pluginPath) {
     if (!outputs.open(error)) return fail(error);
 
     SweepOptions options;
+    options.blackBox = command.blackBox;
     const unsigned cores = std::thread::hardware_concurrency();
     options.jobs = command.jobs > 0 ? command.jobs : static_cast<int>(cores > 0 ? cores : 1);
     SweepProgress progress;
@@ -387,8 +448,11 @@ int runCommandLine(int argc, char** argv) {
 #endif
     CLI::App app{
         "Runs a scripted drive against the velt plug-in, the way a host calls it, and reports "
-        "where the "
-        "train stopped and what the cab showed."};
+        "where the train stopped, what the cab showed, and why the protection did what it did. "
+        "velt-drive runs its own copy of velt's core beside the plug-in and stops (exit code 1) "
+        "at the first frame in which the plug-in's outputs differ from it: by default the "
+        "plug-in must be the velt this tool was built with. --black-box drives any plug-in of "
+        "this host interface without that copy (no causes, no check)."};
     app.name("velt-drive");
     // Scenario paths may start with "/" also on Windows (under Wine).
     app.allow_windows_style_options(false);
@@ -397,13 +461,20 @@ int runCommandLine(int argc, char** argv) {
     bool version = false;
     app.add_option("scenario", options.scenarioPath,
                    "Scenario file (format: docs/scenario-format.md)");
-    app.add_option("--plugin", options.pluginPath, "Plug-in library to load")
+    app.add_option("--plugin", options.pluginPath,
+                   "Plug-in library to load; without --black-box, the velt this tool was built "
+                   "with")
         ->capture_default_str();
     app.add_option(
         "--trace", options.tracePath,
         "CSV trace of every frame (default build/drive/NAME.csv; - for standard output)");
     app.add_option("--plot", options.plotPath,
                    "SVG plot of speed against position (default build/drive/NAME.svg)");
+    app.add_option("--events", options.eventsPath,
+                   "CSV of every event with its cause, one row each (- for standard output)");
+    app.add_flag("--black-box", options.blackBox,
+                 "Drive any plug-in of this host interface without velt-drive's own core: no "
+                 "causes, no check of the outputs");
     app.add_flag("-q,--quiet", options.quiet, "Print only the output file names, not the summary");
     app.add_flag("--strict", options.strict,
                  "Treat warnings about the scenario as errors (exit code 2)");
@@ -417,6 +488,9 @@ int runCommandLine(int argc, char** argv) {
     checkCommand->add_flag("--strict", checkStrict, "Treat warnings as errors (exit code 2)");
     checkCommand->add_option("--plugin", options.pluginPath,
                              "Plug-in library to drive the scenarios with");
+    bool checkBlackBox = false;
+    checkCommand->add_flag("--black-box", checkBlackBox,
+                           "Drive without velt-drive's own core (any plug-in of this interface)");
 
     CLI::App* sweepCommand = app.add_subcommand(
         "sweep",
@@ -442,6 +516,9 @@ int runCommandLine(int argc, char** argv) {
     sweepCommand->add_flag("--strict", sweepOptions.strict,
                            "Treat warnings about the scenario as errors (exit code 2)");
     sweepCommand->add_option("--plugin", options.pluginPath, "Plug-in library to load");
+    sweepCommand->add_flag("--black-box", sweepOptions.blackBox,
+                           "Drive without velt-drive's own core (any plug-in of this interface; "
+                           "no interventions, no CPP or SPB targets)");
 
     try {
         app.parse(argc, argv);
@@ -454,9 +531,11 @@ int runCommandLine(int argc, char** argv) {
     }
 
     if (checkCommand->parsed())
-        return check(checkFiles, options.pluginPath, checkStrict || options.strict);
+        return check(checkFiles, options.pluginPath, checkStrict || options.strict,
+                     checkBlackBox || options.blackBox);
     if (sweepCommand->parsed()) {
         sweepOptions.strict = sweepOptions.strict || options.strict;
+        sweepOptions.blackBox = sweepOptions.blackBox || options.blackBox;
         return sweep(sweepOptions, options.pluginPath);
     }
     if (version) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/velt-drive/beacons.h"
 #include "tools/velt-drive/number_format.h"
 
 namespace velt::drive {
@@ -14,19 +13,17 @@ namespace {
 // the train stopped for something else.
 constexpr double kStationReachM = 500.0;
 
-// A brake applied again this soon after its release continues the same intervention.
-constexpr std::int64_t kReappliedWithinMs = 1000;
-
 std::string metres(double value) { return formatFixed(value, 1) + " m"; }
 std::string kmh(double value) { return formatFixed(value, 1) + " km/h"; }
 std::string seconds(double value) { return formatFixed(value, 1) + " s"; }
 double secondsOf(const FramePoint& at) { return static_cast<double>(at.elapsedMs) / 1000.0; }
 
-std::string brakeText(const Intervention& brake) {
-    return std::string(brake.emergency && brake.emergency->frame == brake.start.frame
-                           ? "emergency brake"
-                           : "full-service brake") +
-           " at " + metres(brake.start.positionM) + " (" + seconds(secondsOf(brake.start)) + ")";
+// "the emergency brake at 669.1 m (98.3 s) by the CPP stop pattern"
+std::string brakeText(const InterventionOutcome& brake) {
+    const FramePoint& start = brake.explained.start;
+    return std::string(brake.firstLevel == 2 ? "emergency brake" : "full-service brake") + " at " +
+           metres(start.positionM) + " (" + seconds(secondsOf(start)) + ") by the " +
+           checkName(brake.explained.check);
 }
 
 // "12.6 m short of 700.0 m" or "3.1 m past 700.0 m".
@@ -42,11 +39,24 @@ std::string endText(const FramePoint& last) {
 
 }  // namespace
 
+bool needsInterventions(const Expectation& expectation) {
+    using Kind = Expectation::Kind;
+    return expectation.kind == Kind::WarningLead ||
+           ((expectation.kind == Kind::Never || expectation.kind == Kind::Happens) &&
+            expectation.event != Expectation::Event::Warning);
+}
+
 bool DriveOutcome::met() const { return failedExpectations() == 0; }
 
 int DriveOutcome::failedExpectations() const {
     return static_cast<int>(std::count_if(expectations.begin(), expectations.end(),
                                           [](const ExpectationResult& r) { return !r.met; }));
+}
+
+const InterventionOutcome* DriveOutcome::firstBrake() const {
+    for (const InterventionOutcome& i : interventions)
+        if (i.brake()) return &i;
+    return nullptr;
 }
 
 std::optional<FramePoint> DriveOutcome::firstStop() const {
@@ -55,7 +65,8 @@ std::optional<FramePoint> DriveOutcome::firstStop() const {
     return std::nullopt;
 }
 
-OutcomeRecorder::OutcomeRecorder(const Scenario& scenario) : scenario_(scenario) {
+OutcomeRecorder::OutcomeRecorder(const Scenario& scenario, const Explainer* explainer)
+    : scenario_(scenario), explainer_(explainer) {
     for (const Expectation& e : scenario.expectations) {
         crossings_.push_back({e.positionM, std::nullopt});
         if (e.kind == Expectation::Kind::StopBetween)
@@ -67,8 +78,7 @@ OutcomeRecorder::OutcomeRecorder(const Scenario& scenario) : scenario_(scenario)
     warningSlots_[1] = static_cast<std::size_t>(soundSlot(7));
 }
 
-void OutcomeRecorder::begin(int emergencyNotch) {
-    emergencyNotch_ = emergencyNotch;
+void OutcomeRecorder::begin(int /*emergencyNotch*/) {
     // A station is a target from the start.
     for (const Station& station : scenario_.stations) {
         outcome_.targets.push_back({"station " + station.name, station.pos.line, station.positionM,
@@ -79,16 +89,25 @@ void OutcomeRecorder::begin(int emergencyNotch) {
 
 void OutcomeRecorder::event(const HostEvent& event) {
     if (event.kind == HostEvent::Kind::Jump) jumped_ = true;
-    if (event.kind != HostEvent::Kind::Beacon) return;
-    const BeaconItem& beacon = scenario_.beacons[static_cast<std::size_t>(event.item)];
-    const auto target = patternTarget(beacon);
-    if (!target || !target->stop) return;
-    // A beacon passed again after a jump back aims at the same target.
-    for (const TargetResult& known : outcome_.targets)
-        if (known.line == beacon.pos.line) return;
-    outcome_.targets.push_back(
-        {target->name, beacon.pos.line, target->positionM, std::nullopt, std::nullopt});
-    waiting_.push_back(outcome_.targets.size() - 1);
+}
+
+void OutcomeRecorder::newTargets() {
+    if (explainer_ == nullptr) return;
+    const std::vector<PatternSpan>& patterns = explainer_->patterns();
+    for (; patternsSeen_ < patterns.size(); ++patternsSeen_) {
+        const PatternSpan& p = patterns[patternsSeen_];
+        const bool stop =
+            (p.check == Check::CppStop || p.check == Check::Spb) && p.brakesAboveKmh == 0.0;
+        if (!stop) continue;
+        // A beacon passed again after a jump back aims at the same target.
+        const int line = p.armedBy.line;
+        if (std::any_of(outcome_.targets.begin(), outcome_.targets.end(),
+                        [&](const TargetResult& t) { return t.line == line; }))
+            continue;
+        outcome_.targets.push_back({p.check == Check::Spb ? "SPB target" : "CPP target", line,
+                                    p.targetM, std::nullopt, std::nullopt});
+        waiting_.push_back(outcome_.targets.size() - 1);
+    }
 }
 
 void OutcomeRecorder::finding(const Finding& finding) {
@@ -105,29 +124,25 @@ void OutcomeRecorder::frame(const FrameRecord& frame) {
         // A chime plays in the frame its trigger reads 1.
         if (frame.sound[slot] != 1) continue;
         if (!outcome_.firstWarning) outcome_.firstWarning = at;
-        if (!warningSinceBrake_) warningSinceBrake_ = at;
+        if (warnings_.empty() || warnings_.back().frame != at.frame) warnings_.push_back(at);
     }
-    const int level = protectionLevel(frame, emergencyNotch_);
-    if (level > 0) {
+    // How each intervention began and where it turned to emergency, as the
+    // explanation tells it; the rest of each comes with the drive's end.
+    if (frame.core != nullptr) {
         auto& all = outcome_.interventions;
-        if (lastLevel_ == 0 && !all.empty() &&
-            at.elapsedMs - all.back().end.elapsedMs <= kReappliedWithinMs) {
-            ++all.back().applications;
-        } else if (lastLevel_ == 0) {
-            all.push_back({at, at, 1, level, false, std::nullopt, "", warningSinceBrake_});
-            warningSinceBrake_.reset();
+        for (const ExplainedEvent& e : frame.core->events) {
+            if (e.intervention < 0) continue;
+            const auto index = static_cast<std::size_t>(e.intervention);
+            if (index >= all.size()) {
+                all.resize(index + 1);
+                all[index].firstLevel = e.level;
+            }
+            if (e.kind == EventKind::Brake && e.level == 2 && !all[index].emergency)
+                all[index].emergency = e.at;
         }
-        Intervention& brake = outcome_.interventions.back();
-        brake.end = at;
-        brake.level = std::max(brake.level, level);
-        brake.fullService = brake.fullService || level == 1;
-        if (level == 2 && !brake.emergency) brake.emergency = at;
-    } else if (lastLevel_ > 0) {
-        // Warnings heard while it braked belong to that brake.
-        warningSinceBrake_.reset();
     }
-    lastLevel_ = level;
 
+    newTargets();
     while (nextCrossing_ < crossings_.size() &&
            frame.positionM >= crossings_[nextCrossing_].positionM)
         crossings_[nextCrossing_++].at = at;
@@ -160,6 +175,24 @@ void OutcomeRecorder::end(const DriveEnd& end) {
     outcome_.last = {f.number, f.elapsedMs, f.positionM, f.speedKmh};
     outcome_.endReason = end.reason;
     outcome_.frames = end.frames;
+    outcome_.divergence = end.divergence;
+    auto& all = outcome_.interventions;
+    all.resize(end.interventions.size());
+    // Each brake's warning: the first chime after the brake before it let
+    // go, up to the frame it began in; chimes while it braked were for it.
+    std::optional<std::size_t> afterFrame;
+    auto chime = warnings_.begin();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        InterventionOutcome& one = all[i];
+        one.explained = end.interventions[i];
+        if (!one.brake()) continue;
+        chime = std::find_if(chime, warnings_.end(), [&](const FramePoint& w) {
+            return !afterFrame || w.frame > *afterFrame;
+        });
+        if (chime != warnings_.end() && chime->frame <= one.explained.start.frame)
+            one.warning = *chime;
+        afterFrame = one.explained.end.frame;
+    }
     judge();
 }
 
@@ -222,10 +255,13 @@ void OutcomeRecorder::judge() {
             }
             case Expectation::Kind::Never:
             case Expectation::Kind::Happens: {
-                const auto counts = [&](const Intervention& brake) {
-                    return e.event == Expectation::Event::Brake ||
-                           (e.event == Expectation::Event::EmergencyBrake && brake.level == 2) ||
-                           (e.event == Expectation::Event::ServiceBrake && brake.fullService);
+                // A full-service brake raised to emergency was a full-service brake first.
+                const auto counts = [&](const InterventionOutcome& brake) {
+                    return brake.brake() &&
+                           (e.event == Expectation::Event::Brake ||
+                            (e.event == Expectation::Event::EmergencyBrake &&
+                             brake.explained.level == 2) ||
+                            (e.event == Expectation::Event::ServiceBrake && brake.firstLevel == 1));
                 };
                 const auto first =
                     std::find_if(o.interventions.begin(), o.interventions.end(), counts);
@@ -246,9 +282,9 @@ void OutcomeRecorder::judge() {
                                                    : e.event == Expectation::Event::EmergencyBrake
                                                        ? "emergency brake"
                                                        : "full-service brake");
-                    if (!o.interventions.empty())
-                        r.detail += " (the protection braked otherwise: the " +
-                                    brakeText(o.interventions.front()) + ")";
+                    if (const InterventionOutcome* brake = o.firstBrake())
+                        r.detail +=
+                            " (the protection braked otherwise: the " + brakeText(*brake) + ")";
                 }
                 r.met = e.kind == Expectation::Kind::Never ? !happened : happened;
                 break;
@@ -256,13 +292,17 @@ void OutcomeRecorder::judge() {
             case Expectation::Kind::WarningLead: {
                 r.met = true;
                 double shortest = -1.0;
-                for (const Intervention& brake : o.interventions) {
+                int brakes = 0;
+                for (const InterventionOutcome& brake : o.interventions) {
+                    if (!brake.brake()) continue;
+                    ++brakes;
                     if (!brake.warning) {
                         r.met = false;
                         r.detail = "the " + brakeText(brake) + " came with no warning before it";
                         break;
                     }
-                    const double lead = secondsOf(brake.start) - secondsOf(*brake.warning);
+                    const double lead =
+                        secondsOf(brake.explained.start) - secondsOf(*brake.warning);
                     if (lead < e.seconds) {
                         r.met = false;
                         r.detail = "the " + brakeText(brake) + " came " + seconds(lead) +
@@ -272,10 +312,10 @@ void OutcomeRecorder::judge() {
                     if (shortest < 0.0 || lead < shortest) shortest = lead;
                 }
                 if (r.met)
-                    r.detail = shortest < 0.0 ? "no protection brake"
-                                              : "warned " + seconds(shortest) +
-                                                    (o.interventions.size() > 1 ? " or more" : "") +
-                                                    " before the brake";
+                    r.detail = shortest < 0.0
+                                   ? "no protection brake"
+                                   : "warned " + seconds(shortest) +
+                                         (brakes > 1 ? " or more" : "") + " before the brake";
                 break;
             }
             case Expectation::Kind::SpeedBelow:

@@ -10,27 +10,28 @@
 #include <vector>
 
 #include "tools/velt-drive/drive.h"
+#include "tools/velt-drive/explainer.h"
+#include "tools/velt-drive/explanation.h"
 #include "tools/velt-drive/report.h"
 #include "tools/velt-drive/scenario.h"
 
 namespace velt::drive {
 
-// One stretch of frames in which the protection braked. A check that
-// releases and brakes again within a second (a speed check at its limit
-// does, frame after frame) is one intervention, applied many times.
-struct Intervention {
-    FramePoint start;
-    FramePoint end;                       // its last frame
-    int applications = 1;                 // times the brake was applied in the stretch
-    int level = 0;                        // the highest in the stretch: 1 full service, 2 emergency
-    bool fullService = false;             // at some frame of the stretch
+// An intervention as velt-drive's own core explained it (a row of the
+// summary's interventions table: its check, level, cause and scenario line),
+// with what the expectations and a sweep judge it by, read from the same
+// explanation and from the cab's warning chimes.
+struct InterventionOutcome {
+    Intervention explained;
+    int firstLevel = 0;                   // as it began: 0 a power cut, 1 full service, 2 emergency
     std::optional<FramePoint> emergency;  // its first frame at emergency
-    std::string cause;                    // what demanded it, where the drive can tell; else empty
-    std::optional<FramePoint> warning;    // the first warning since the protection last braked
+    std::optional<FramePoint> warning;  // the first warning chime since the protection last braked
+
+    [[nodiscard]] bool brake() const { return explained.level > 0; }
 };
 
-// Where the train stopped against a place it is meant to stop at: the stop
-// target of a CPP or SPB beacon, or a station's stopping point.
+// Where the train stopped against a place it is meant to stop at: the target
+// of a CPP or SPB stop pattern the core armed, or a station's stopping point.
 struct TargetResult {
     std::string name;  // "CPP target", "station Ashby"
     int line = 0;      // the scenario line that placed it: the same target in every drive
@@ -54,25 +55,37 @@ struct DriveOutcome {
     std::vector<FramePoint> stops;
     std::vector<TargetResult> targets;
     std::optional<FramePoint> firstWarning;
-    std::vector<Intervention> interventions;
+    // Empty in a black-box drive: interventions come from velt-drive's own core.
+    std::vector<InterventionOutcome> interventions;
     // One per scenario expectation, in the scenario's order.
     std::vector<ExpectationResult> expectations;
     std::vector<Finding> findings;  // what the drive noticed about the scenario
     FramePoint last;
     std::string endReason;
     std::size_t frames = 0;
+    // Not empty when the plug-in's outputs differed from velt-drive's own
+    // core: nothing else in the outcome can be trusted then.
+    std::string divergence;
 
     [[nodiscard]] bool met() const;
     [[nodiscard]] int failedExpectations() const;
     // Where the train stands at the end, or first came to a stand.
     [[nodiscard]] std::optional<FramePoint> firstStop() const;
+    // The first intervention that braked, or null.
+    [[nodiscard]] const InterventionOutcome* firstBrake() const;
 };
+
+// Whether an expectation is judged by the protection's interventions, which
+// only velt-drive's own core can tell (not in a black-box drive).
+bool needsInterventions(const Expectation& expectation);
 
 // Takes the drive as it runs and fills the outcome, expectations judged at
 // the end. Cheap enough per frame for a sweep of thousands of drives.
 class OutcomeRecorder : public DriveConsumer {
 public:
-    explicit OutcomeRecorder(const Scenario& scenario);
+    // The stop targets are the CPP and SPB stop patterns the explainer tells
+    // the core armed; without one (a black-box drive), the stations only.
+    explicit OutcomeRecorder(const Scenario& scenario, const Explainer* explainer = nullptr);
 
     void begin(int emergencyNotch) override;
     void event(const HostEvent& event) override;
@@ -89,16 +102,19 @@ private:
         std::optional<FramePoint> at;  // the first frame with the front at or past it
     };
 
+    void newTargets();
     void judge();
     [[nodiscard]] const std::optional<FramePoint>& crossing(double positionM) const;
 
     const Scenario& scenario_;
+    const Explainer* explainer_;
+    std::size_t patternsSeen_ = 0;
     DriveOutcome outcome_;
-    int emergencyNotch_ = 0;
-    int lastLevel_ = 0;
     double lastSpeed_ = 0.0;
     bool jumped_ = false;
-    std::optional<FramePoint> warningSinceBrake_;
+    // Every warning chime's first frame, to find each brake's warning once
+    // the explanation has told where the brakes began and ended.
+    std::vector<FramePoint> warnings_;
     std::vector<Crossing> crossings_;  // sorted by position
     std::size_t nextCrossing_ = 0;
     std::vector<std::size_t> waiting_;  // targets in play, not yet stopped at

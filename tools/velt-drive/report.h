@@ -8,17 +8,10 @@
 #include <vector>
 
 #include "tools/velt-drive/drive.h"
+#include "tools/velt-drive/explanation.h"
 #include "tools/velt-drive/scenario.h"
 
 namespace velt::drive {
-
-// Where and when something happened: the frame and the train's state in it.
-struct FramePoint {
-    std::size_t frame = 0;
-    std::int64_t elapsedMs = 0;
-    double positionM = 0.0;
-    double speedKmh = 0.0;
-};
 
 struct ReportLine {
     FramePoint at;
@@ -50,10 +43,10 @@ struct Report {
     bool serviceBrake = false;
 };
 
-// How hard the protection brakes in a frame: 0 not at all, 1 full service,
-// 2 emergency. It brakes while the bell rings or the brake it returns is not
-// the driver's.
-int protectionLevel(const FrameRecord& frame, int emergencyNotch);
+// An intervention as the summary's interventions table shows it, after its
+// number: start time, place and speed, end time and place, check, level,
+// the scenario line behind it, and what ended it.
+std::vector<std::string> interventionCells(const Intervention& intervention);
 
 // The chimes that warn of a brake to come: the pattern and the SPB warning.
 inline bool isWarningChime(int soundIndex) { return soundIndex == 6 || soundIndex == 7; }

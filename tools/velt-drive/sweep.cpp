@@ -13,6 +13,7 @@
 #include <csignal>
 #endif
 
+#include "tools/velt-drive/core_twin.h"
 #include "tools/velt-drive/drive.h"
 #include "tools/velt-drive/number_format.h"
 #include "tools/velt-drive/plugin_library.h"
@@ -303,12 +304,17 @@ private:
     bool ok_ = true;
 };
 
+// One drive, with velt-drive's own core beside the plug-in unless it is a
+// black box: the interventions and their causes come from its explanation.
 DriveOutcome driveOnce(const Scenario& base, const std::vector<Vary>& varies,
-                       const std::vector<double>& values, const PluginApi& api) {
+                       const std::vector<double>& values, const PluginLibrary& plugin,
+                       bool blackBox) {
     const Scenario scenario = variant(base, varies, values);
-    OutcomeRecorder recorder(scenario);
-    PluginSession session(api);
-    runDrive(scenario, session, {&recorder});
+    CoreTwin twin(scenario, plugin.path());
+    OutcomeRecorder recorder(scenario, blackBox ? nullptr : &twin.explainer());
+    PluginSession blackBoxSession(plugin.api());
+    PluginSession twinSession(plugin.api(), twin);
+    runDrive(scenario, blackBox ? blackBoxSession : twinSession, {&recorder});
     return recorder.outcome();
 }
 
@@ -323,7 +329,9 @@ void runEach(const Scenario& base, const std::vector<Vary>& varies, const std::s
         {
             PluginLibrary plugin;
             if (!plugin.open(pluginPath)) throw SweepError(plugin.error());
-            drives[i].outcome = driveOnce(base, varies, drives[i].values, plugin.api());
+            // The library starts afresh, and so must its twin.
+            CoreTwin::startAsLoaded();
+            drives[i].outcome = driveOnce(base, varies, drives[i].values, plugin, options.blackBox);
             code = reinterpret_cast<platform::AnyFunction>(plugin.api().elapse);
         }
         if (platform::stillLoaded(code))
@@ -356,10 +364,11 @@ bool writeAll(int fd, const std::string& bytes) {
 // Forked before the parent calls anything but GetPluginVersion, each
 // process starts from the plug-in exactly as loaded.
 [[noreturn]] void driveInChild(const Scenario& base, const std::vector<Vary>& varies,
-                               const std::vector<double>& values, const PluginApi& api, int fd) {
+                               const std::vector<double>& values, const PluginLibrary& plugin,
+                               bool blackBox, int fd) {
     int code = kChildDone;
     try {
-        if (!writeAll(fd, encodeOutcome(driveOnce(base, varies, values, api))))
+        if (!writeAll(fd, encodeOutcome(driveOnce(base, varies, values, plugin, blackBox))))
             code = kChildCannotWrite;
     } catch (...) {
         code = kChildFailed;
@@ -433,7 +442,7 @@ void runInProcesses(const Scenario& base, const std::vector<Vary>& varies,
             if (pid == 0) {
                 close(fds[0]);
                 for (const Running& r : running) close(r.fd);
-                driveInChild(base, varies, drives[next].values, plugin.api(), fds[1]);
+                driveInChild(base, varies, drives[next].values, plugin, options.blackBox, fds[1]);
             }
             close(fds[1]);
             running.push_back({pid, fds[0], next++, {}});
@@ -545,6 +554,10 @@ std::vector<SweepDrive> runSweep(const Scenario& base, const std::vector<Vary>& 
 #else
     runInProcesses(base, varies, pluginPath, options, drives);
 #endif
+    // A library that is not this velt: what the drive says is not about it.
+    for (SweepDrive& drive : drives)
+        if (drive.failure.empty() && !drive.outcome.divergence.empty())
+            drive.failure = drive.outcome.divergence;
     return drives;
 }
 
@@ -562,13 +575,21 @@ std::string encodeOutcome(const DriveOutcome& o) {
     }
     out.maybe(o.firstWarning);
     out.number(o.interventions.size());
-    for (const Intervention& i : o.interventions) {
-        out.point(i.start);
-        out.point(i.end);
-        out.number(static_cast<std::uint64_t>(i.applications));
-        out.number(static_cast<std::uint64_t>(i.level) | (i.fullService ? 4U : 0U));
+    for (const InterventionOutcome& i : o.interventions) {
+        const Intervention& e = i.explained;
+        out.point(e.start);
+        out.point(e.end);
+        out.number(e.ended ? 1 : 0);
+        out.number(static_cast<std::uint64_t>(e.check));
+        out.number(static_cast<std::uint64_t>(e.level));
+        out.text(e.cause);
+        out.text(e.causeRef.file);
+        out.number(static_cast<std::uint64_t>(e.causeRef.line));
+        out.real(e.causeRef.positionM);
+        out.text(e.causeRef.what);
+        out.text(e.endedBy);
+        out.number(static_cast<std::uint64_t>(i.firstLevel));
         out.maybe(i.emergency);
-        out.text(i.cause);
         out.maybe(i.warning);
     }
     out.number(o.expectations.size());
@@ -585,6 +606,7 @@ std::string encodeOutcome(const DriveOutcome& o) {
     out.point(o.last);
     out.text(o.endReason);
     out.number(o.frames);
+    out.text(o.divergence);
     return out.take();
 }
 
@@ -604,15 +626,24 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
     }
     o.firstWarning = in.maybe();
     o.interventions.resize(in.count(kPointBytes));
-    for (Intervention& i : o.interventions) {
-        i.start = in.point();
-        i.end = in.point();
-        i.applications = static_cast<int>(in.number());
-        const std::uint64_t level = in.number();
-        i.level = static_cast<int>(level & 3U);
-        i.fullService = (level & 4U) != 0;
+    for (InterventionOutcome& i : o.interventions) {
+        Intervention& e = i.explained;
+        e.start = in.point();
+        e.end = in.point();
+        e.ended = in.number() != 0;
+        const std::uint64_t check = in.number();
+        e.check = check <= static_cast<std::uint64_t>(Check::ConfirmAtSpeed)
+                      ? static_cast<Check>(check)
+                      : Check::None;
+        e.level = static_cast<int>(in.number() & 3U);
+        e.cause = in.text();
+        e.causeRef.file = in.text();
+        e.causeRef.line = static_cast<int>(in.number());
+        e.causeRef.positionM = in.real();
+        e.causeRef.what = in.text();
+        e.endedBy = in.text();
+        i.firstLevel = static_cast<int>(in.number() & 3U);
         i.emergency = in.maybe();
-        i.cause = in.text();
         i.warning = in.maybe();
     }
     o.expectations.resize(in.count(16));
@@ -629,6 +660,7 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
     o.last = in.point();
     o.endReason = in.text();
     o.frames = static_cast<std::size_t>(in.number());
+    o.divergence = in.text();
     return in.ok();
 }
 

@@ -78,6 +78,9 @@ struct SweepDrive {
 
 struct SweepOptions {
     int jobs = 1;  // drives at a time; the Windows build runs one at a time
+    // The plug-in alone, without velt-drive's own core: no interventions
+    // and no pattern targets in the outcomes.
+    bool blackBox = false;
     // Called after each drive with the number done so far.
     std::function<void(std::size_t done, std::size_t total)> progress;
 };

@@ -5,6 +5,7 @@
 
 #include "tools/velt-drive/checks.h"
 #include "tools/velt-drive/number_format.h"
+#include "tools/velt-drive/report.h"
 
 namespace velt::drive {
 
@@ -50,26 +51,46 @@ std::string targetCell(const TargetResult* target) {
     return "no stop";
 }
 
-std::string warningCell(const DriveOutcome& o) {
-    if (o.interventions.empty()) return "-";
-    const Intervention& first = o.interventions.front();
-    if (!first.warning) return "none";
-    return fixed1(static_cast<double>(first.start.elapsedMs - first.warning->elapsedMs) / 1000.0);
+// Seconds from the first brake's warning chime to the brake.
+std::optional<double> warningLead(const DriveOutcome& o) {
+    const InterventionOutcome* brake = o.firstBrake();
+    if (brake == nullptr || !brake->warning) return std::nullopt;
+    return static_cast<double>(brake->explained.start.elapsedMs - brake->warning->elapsedMs) /
+           1000.0;
 }
 
-// How a brake began, and where it turned to emergency if it did later.
-std::string brakeText(const Intervention& brake, int decimals) {
-    const bool fromStart = brake.emergency && brake.emergency->frame == brake.start.frame;
+std::string warningCell(const DriveOutcome& o) {
+    if (o.firstBrake() == nullptr) return "-";
+    const auto lead = warningLead(o);
+    return lead ? fixed1(*lead) : "none";
+}
+
+// How an intervention began, and where it turned to emergency if it did later.
+std::string levelText(const InterventionOutcome& one, int decimals) {
+    const Intervention& e = one.explained;
+    if (!one.brake()) return "power cut at " + formatFixed(e.start.positionM, decimals);
     std::string text =
-        levelWord(fromStart ? 2 : 1) + " at " + formatFixed(brake.start.positionM, decimals);
-    if (brake.emergency && !fromStart)
-        text += ", emergency at " + formatFixed(brake.emergency->positionM, decimals);
+        levelWord(one.firstLevel) + " at " + formatFixed(e.start.positionM, decimals);
+    if (one.firstLevel < 2 && one.emergency)
+        text += ", emergency at " + formatFixed(one.emergency->positionM, decimals);
     return text;
 }
 
-std::string brakeCell(const DriveOutcome& o) {
-    if (o.interventions.empty()) return "-";
-    return brakeText(o.interventions.front(), 1);
+// "line 17": the scenario line behind an intervention; the file is the sweep's.
+std::string causeLine(const Intervention& e) {
+    return e.causeRef.known() ? "line " + std::to_string(e.causeRef.line) : "-";
+}
+
+// An intervention as the summary's table has it, with what its check found:
+// "#1 93.400 s 636.0 m 25.0 km/h to 98.300 s 669.1 m, CPP stop pattern,
+// emergency, s.drive:5 (stop curve ...), ended by standstill".
+std::string interventionText(std::size_t number, const InterventionOutcome& one) {
+    const std::vector<std::string> c = interventionCells(one.explained);
+    std::string text = "#" + std::to_string(number) + " " + c[0] + " " + c[1] + " " + c[2] +
+                       " to " + c[3] + " " + c[4] + ", " + c[5] + ", " + levelText(one, 1) + ", " +
+                       c[7];
+    if (!one.explained.cause.empty()) text += " (" + one.explained.cause + ")";
+    return text + ", ended by " + c[8];
 }
 
 std::string expectationCell(const SweepResult& result, const SweepDrive& drive) {
@@ -141,8 +162,10 @@ std::string formatSweepTable(const SweepResult& result) {
     for (const TargetColumn& t : targets)
         header.push_back(t.name + " (line " + std::to_string(t.line) + ") m");
     header.emplace_back("warned s before");
-    header.emplace_back("first brake at m");
-    header.emplace_back("brakes");
+    header.emplace_back("first intervention");
+    header.emplace_back("at m");
+    header.emplace_back("cause");
+    header.emplace_back("interventions");
     header.emplace_back("expectations");
     rows.push_back(header);
     for (const SweepDrive& drive : result.drives) {
@@ -160,11 +183,20 @@ std::string formatSweepTable(const SweepResult& result) {
         row.push_back(stop ? fixed1(stop->positionM) : "no stop");
         for (const TargetColumn& t : targets) row.push_back(targetCell(targetOf(drive, t.line)));
         row.push_back(warningCell(o));
-        row.push_back(brakeCell(o));
+        if (o.interventions.empty()) {
+            row.insert(row.end(), {"-", "-", "-"});
+        } else {
+            const InterventionOutcome& first = o.interventions.front();
+            row.push_back(std::string(checkName(first.explained.check)) + ", " +
+                          (first.brake() ? levelWord(first.explained.level) : "power cut"));
+            row.push_back(fixed1(first.explained.start.positionM));
+            row.push_back(causeLine(first.explained));
+        }
         row.push_back(std::to_string(o.interventions.size()));
         row.push_back(expectationCell(result, drive));
         rows.push_back(row);
     }
+    const std::size_t firstIntervention = header.size() - 5;
     std::vector<std::size_t> widths(header.size(), 0);
     for (const auto& row : rows)
         for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
@@ -175,7 +207,8 @@ std::string formatSweepTable(const SweepResult& result) {
             const std::string& cell = row[c];
             const std::string fill(widths[c] - cell.size(), ' ');
             // Names and words to the left, numbers to the right.
-            const bool left = c == 0 || c + 1 == row.size() || &row == &rows.front();
+            const bool left = c == 0 || c + 1 == row.size() || &row == &rows.front() ||
+                              c == firstIntervention || c == firstIntervention + 2;
             line += (c == 0 ? "" : "  ") + (left ? cell + fill : fill + cell);
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
@@ -223,8 +256,8 @@ std::string formatSweepCsv(const SweepResult& result) {
     }
     out +=
         ",first_warning_s,first_warning_m,first_brake_s,first_brake_m,first_brake,warning_lead_s,"
-        "brakes,interventions,expectations_failed,expectations,end_s,end_m,end_kmh,end,"
-        "failure\n";
+        "first_check,first_cause_line,first_cause,interventions_count,interventions,"
+        "expectations_failed,expectations,end_s,end_m,end_kmh,end,failure\n";
     for (std::size_t d = 0; d < result.drives.size(); ++d) {
         const SweepDrive& drive = result.drives[d];
         const DriveOutcome& o = drive.outcome;
@@ -246,28 +279,23 @@ std::string formatSweepCsv(const SweepResult& result) {
         const auto& warning = o.firstWarning;
         f.push_back(ran && warning ? pointSeconds(*warning) : "");
         f.push_back(ran && warning ? formatFixed(warning->positionM, 3) : "");
+        const InterventionOutcome* brake = ran ? o.firstBrake() : nullptr;
+        f.push_back(brake != nullptr ? pointSeconds(brake->explained.start) : "");
+        f.push_back(brake != nullptr ? formatFixed(brake->explained.start.positionM, 3) : "");
+        f.push_back(brake != nullptr ? levelText(*brake, 3) : "");
+        const auto lead = warningLead(o);
+        f.push_back(ran && lead ? formatFixed(*lead, 3) : "");
         const Intervention* first =
-            ran && !o.interventions.empty() ? o.interventions.data() : nullptr;
-        f.push_back(first != nullptr ? pointSeconds(first->start) : "");
-        f.push_back(first != nullptr ? formatFixed(first->start.positionM, 3) : "");
-        f.push_back(first != nullptr ? brakeText(*first, 3) : "");
-        f.push_back(first != nullptr && first->warning
-                        ? formatFixed(static_cast<double>(first->start.elapsedMs -
-                                                          first->warning->elapsedMs) /
-                                          1000.0,
-                                      3)
+            ran && !o.interventions.empty() ? &o.interventions.front().explained : nullptr;
+        f.push_back(first != nullptr ? checkWord(first->check) : "");
+        f.push_back(first != nullptr && first->causeRef.known()
+                        ? std::to_string(first->causeRef.line)
                         : "");
+        f.push_back(first != nullptr ? first->cause : "");
         f.push_back(ran ? std::to_string(o.interventions.size()) : "");
-        // Each brake: "from s-to s level from m-to m [cause]".
         std::string rows;
-        for (const Intervention& i : o.interventions) {
-            rows += (rows.empty() ? "" : "; ") + pointSeconds(i.start) + "-" + pointSeconds(i.end) +
-                    " s " + formatFixed(i.start.positionM, 1) + "-" +
-                    formatFixed(i.end.positionM, 1) + " m " + brakeText(i, 1);
-            if (i.applications > 1)
-                rows += ", applied " + std::to_string(i.applications) + " times";
-            if (!i.cause.empty()) rows += " " + i.cause;
-        }
+        for (std::size_t i = 0; i < o.interventions.size(); ++i)
+            rows += (i == 0 ? "" : " | ") + interventionText(i + 1, o.interventions[i]);
         f.push_back(rows);
         f.push_back(ran ? std::to_string(o.failedExpectations()) : "");
         std::string verdicts;
