@@ -158,7 +158,8 @@ TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
     DriveOutcome back;
     ASSERT_TRUE(decodeOutcome(bytes, back));
     EXPECT_EQ(encodeOutcome(back), bytes);
-    EXPECT_EQ(back.interventions[0].emergency->positionM, o.interventions[0].emergency->positionM);
+    EXPECT_EQ(back.interventions[0].emergency()->positionM,
+              o.interventions[0].emergency()->positionM);
     EXPECT_EQ(back.interventions[0].explained.check, Check::CppStop);
     EXPECT_EQ(back.interventions[0].explained.causeRef.line, 5);
     EXPECT_EQ(back.targets[1].stop->positionM, o.targets[1].stop->positionM);
@@ -171,14 +172,12 @@ TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
 }
 
 // A drive replayed frame by frame, 100 ms apart, without the plug-in: where
-// the train is, whether a warning chime plays, and what the explanation says
-// began (an intervention's first Brake event) or turned to emergency.
+// the train is and whether a warning chime plays; the interventions are
+// given as the explanation would tell them at the end.
 struct Step {
     double positionM;
     double speedKmh;
     bool warning = false;
-    int brakes = -1;  // a Brake event of this intervention
-    int level = 1;    // ... at this level
 };
 
 DriveOutcome replay(const std::string& scenarioText, const std::vector<Step>& steps,
@@ -188,23 +187,12 @@ DriveOutcome replay(const std::string& scenarioText, const std::vector<Step>& st
     recorder.begin(9);
     FrameRecord frame;
     frame.sound.fill(kSoundStopped);
-    CoreFrame core;
-    frame.core = &core;
     for (std::size_t k = 0; k < steps.size(); ++k) {
-        const Step& step = steps[k];
         frame.number = k;
         frame.elapsedMs = static_cast<std::int64_t>(k) * 100;
-        frame.positionM = step.positionM;
-        frame.speedKmh = step.speedKmh;
-        frame.sound[static_cast<std::size_t>(soundSlot(6))] = step.warning ? 1 : 2;
-        core.events.clear();
-        if (step.brakes >= 0) {
-            core.events.emplace_back();
-            core.events.back().at = {k, frame.elapsedMs, step.positionM, step.speedKmh};
-            core.events.back().kind = EventKind::Brake;
-            core.events.back().level = step.level;
-            core.events.back().intervention = step.brakes;
-        }
+        frame.positionM = steps[k].positionM;
+        frame.speedKmh = steps[k].speedKmh;
+        frame.sound[static_cast<std::size_t>(soundSlot(6))] = steps[k].warning ? 1 : 2;
         recorder.frame(frame);
     }
     DriveEnd end;
@@ -215,38 +203,48 @@ DriveOutcome replay(const std::string& scenarioText, const std::vector<Step>& st
     return recorder.outcome();
 }
 
+// An intervention from frame `from` to `to`, 100 ms apart, as explained.
+Intervention span(std::size_t from, std::size_t to, int level, Check check,
+                  std::optional<std::size_t> emergencyFrom = std::nullopt) {
+    Intervention i;
+    i.start = {from, static_cast<std::int64_t>(from) * 100, 100.0, 40.0};
+    i.end = {to, static_cast<std::int64_t>(to) * 100, 100.0, 40.0};
+    i.ended = true;
+    i.level = i.startLevel = level;
+    i.check = check;
+    if (emergencyFrom) {
+        i.level = 2;
+        i.raisedToEmergency = true;
+        i.emergencyAt = {*emergencyFrom, 0, 100.0, 40.0};
+    }
+    return i;
+}
+
 TEST(Interventions, EachBrakeHasTheFirstWarningSinceTheBrakeBeforeItLetGo) {
-    std::vector<Step> steps(40, Step{100.0, 40.0});
-    steps[1].warning = true;
-    steps[3] = {100.0, 40.0, false, 0, 1};   // full service, 0.2 s after the warning
-    steps[5].warning = true;                 // while it brakes: for this brake
-    steps[10] = {100.0, 40.0, false, 0, 2};  // raised to emergency
-    steps[15] = {100.0, 40.0, false, 1, 0};  // a power cut, never warned of
-    steps[20].warning = true;                // after the release: for the next
-    steps[30] = {100.0, 40.0, false, 2, 1};
-    const auto span = [](std::size_t from, std::size_t to, int level, Check check) {
-        Intervention i;
-        i.start = {from, static_cast<std::int64_t>(from) * 100, 100.0, 40.0};
-        i.end = {to, static_cast<std::int64_t>(to) * 100, 100.0, 40.0};
-        i.ended = true;
-        i.level = level;
-        i.check = check;
-        return i;
-    };
+    std::vector<Step> steps(60, Step{100.0, 40.0});
+    steps[1].warning = true;   // 0.2 s before the first brake
+    steps[5].warning = true;   // while it brakes: for that brake
+    steps[20].warning = true;  // after its release: for the next brake
     const DriveOutcome o = replay(
         "expect warning at least 1 s before brake\nexpect no emergency-brake\n"
         "expect service-brake\n",
         steps,
-        {span(3, 12, 2, Check::Signal), span(15, 16, 0, Check::OverspeedCut),
-         span(30, 39, 1, Check::Ccp)});
-    ASSERT_EQ(o.interventions.size(), 3u);
+        {span(3, 12, 1, Check::Signal, 10), span(15, 16, 0, Check::OverspeedCut),
+         span(30, 39, 1, Check::Ccp),
+         span(48, 50, 1, Check::Ccp),    // 0.9 s after the CCP let go: the same one again
+         span(52, 53, 1, Check::Clf)});  // another check: an intervention of its own
+    ASSERT_EQ(o.interventions.size(), 4u);
     const InterventionOutcome& first = o.interventions[0];
-    EXPECT_EQ(first.firstLevel, 1);
-    EXPECT_EQ(first.emergency->frame, 10u);
+    EXPECT_EQ(first.emergency()->frame, 10u);
     EXPECT_EQ(first.warning->frame, 1u);
     EXPECT_FALSE(o.interventions[1].brake());
     EXPECT_FALSE(o.interventions[1].warning.has_value()) << "a power cut is no brake";
-    EXPECT_EQ(o.interventions[2].warning->frame, 20u);
+    const InterventionOutcome& ccp = o.interventions[2];
+    EXPECT_EQ(ccp.warning->frame, 20u);
+    EXPECT_EQ(ccp.applications, 2);
+    EXPECT_EQ(ccp.explained.end.frame, 50u);
+    EXPECT_EQ(o.interventions[3].applications, 1);
+    EXPECT_FALSE(o.interventions[3].warning.has_value());
     EXPECT_EQ(o.firstWarning->frame, 1u);
     EXPECT_EQ(o.expectations[0].detail,
               "the full-service brake at 100.0 m (0.3 s) by the signal speed check came 0.2 s "
@@ -255,7 +253,7 @@ TEST(Interventions, EachBrakeHasTheFirstWarningSinceTheBrakeBeforeItLetGo) {
     EXPECT_EQ(o.expectations[1].detail,
               "the full-service brake at 100.0 m (0.3 s) by the signal speed check");
     EXPECT_EQ(o.expectations[2].detail,
-              "2 times, first the full-service brake at 100.0 m (0.3 s) by the signal speed "
+              "3 times, first the full-service brake at 100.0 m (0.3 s) by the signal speed "
               "check");
 }
 

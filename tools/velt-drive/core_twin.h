@@ -26,7 +26,8 @@ namespace velt::drive {
 class CoreTwin {
 public:
     // `pluginPath` only names the library in the message of a difference.
-    CoreTwin(const Scenario& scenario, std::string pluginPath);
+    CoreTwin(const Scenario& scenario, std::string pluginPath,
+             Explainer::Scope scope = Explainer::Scope::Everything);
 
     // The host calls, in the order the library got them.
     void load();

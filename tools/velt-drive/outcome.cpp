@@ -13,6 +13,11 @@ namespace {
 // the train stopped for something else.
 constexpr double kStationReachM = 500.0;
 
+// A check that brakes again this soon after it let go (a speed check at its
+// limit does, frame after frame) is told as one intervention applied many
+// times: a drive's result stays small however often the protection brakes.
+constexpr std::int64_t kReappliedWithinMs = 1000;
+
 std::string metres(double value) { return formatFixed(value, 1) + " m"; }
 std::string kmh(double value) { return formatFixed(value, 1) + " km/h"; }
 std::string seconds(double value) { return formatFixed(value, 1) + " s"; }
@@ -21,8 +26,8 @@ double secondsOf(const FramePoint& at) { return static_cast<double>(at.elapsedMs
 // "the emergency brake at 669.1 m (98.3 s) by the CPP stop pattern"
 std::string brakeText(const InterventionOutcome& brake) {
     const FramePoint& start = brake.explained.start;
-    return std::string(brake.firstLevel == 2 ? "emergency brake" : "full-service brake") + " at " +
-           metres(start.positionM) + " (" + seconds(secondsOf(start)) + ") by the " +
+    return std::string(brake.explained.startLevel == 2 ? "emergency brake" : "full-service brake") +
+           " at " + metres(start.positionM) + " (" + seconds(secondsOf(start)) + ") by the " +
            checkName(brake.explained.check);
 }
 
@@ -38,6 +43,12 @@ std::string endText(const FramePoint& last) {
 }
 
 }  // namespace
+
+std::optional<FramePoint> InterventionOutcome::emergency() const {
+    if (explained.startLevel == 2) return explained.start;
+    if (explained.raisedToEmergency) return explained.emergencyAt;
+    return std::nullopt;
+}
 
 bool needsInterventions(const Expectation& expectation) {
     using Kind = Expectation::Kind;
@@ -126,22 +137,6 @@ void OutcomeRecorder::frame(const FrameRecord& frame) {
         if (!outcome_.firstWarning) outcome_.firstWarning = at;
         if (warnings_.empty() || warnings_.back().frame != at.frame) warnings_.push_back(at);
     }
-    // How each intervention began and where it turned to emergency, as the
-    // explanation tells it; the rest of each comes with the drive's end.
-    if (frame.core != nullptr) {
-        auto& all = outcome_.interventions;
-        for (const ExplainedEvent& e : frame.core->events) {
-            if (e.intervention < 0) continue;
-            const auto index = static_cast<std::size_t>(e.intervention);
-            if (index >= all.size()) {
-                all.resize(index + 1);
-                all[index].firstLevel = e.level;
-            }
-            if (e.kind == EventKind::Brake && e.level == 2 && !all[index].emergency)
-                all[index].emergency = e.at;
-        }
-    }
-
     newTargets();
     while (nextCrossing_ < crossings_.size() &&
            frame.positionM >= crossings_[nextCrossing_].positionM)
@@ -193,7 +188,37 @@ void OutcomeRecorder::end(const DriveEnd& end) {
             one.warning = *chime;
         afterFrame = one.explained.end.frame;
     }
+    foldReapplications();
     judge();
+}
+
+void OutcomeRecorder::foldReapplications() {
+    auto& all = outcome_.interventions;
+    std::vector<InterventionOutcome> kept;
+    std::optional<std::size_t> lastBrake;  // in kept
+    for (InterventionOutcome& one : all) {
+        if (one.brake() && lastBrake) {
+            InterventionOutcome& before = kept[*lastBrake];
+            Intervention& b = before.explained;
+            const Intervention& e = one.explained;
+            if (b.ended && b.check == e.check &&
+                e.start.elapsedMs - b.end.elapsedMs <= kReappliedWithinMs) {
+                ++before.applications;
+                b.end = e.end;
+                b.ended = e.ended;
+                b.endedBy = e.endedBy;
+                b.level = std::max(b.level, e.level);
+                if (!before.emergency() && one.emergency()) {
+                    b.raisedToEmergency = true;
+                    b.emergencyAt = *one.emergency();
+                }
+                continue;
+            }
+        }
+        if (one.brake()) lastBrake = kept.size();
+        kept.push_back(std::move(one));
+    }
+    all = std::move(kept);
 }
 
 const std::optional<FramePoint>& OutcomeRecorder::crossing(double positionM) const {
@@ -257,11 +282,11 @@ void OutcomeRecorder::judge() {
             case Expectation::Kind::Happens: {
                 // A full-service brake raised to emergency was a full-service brake first.
                 const auto counts = [&](const InterventionOutcome& brake) {
-                    return brake.brake() &&
-                           (e.event == Expectation::Event::Brake ||
-                            (e.event == Expectation::Event::EmergencyBrake &&
-                             brake.explained.level == 2) ||
-                            (e.event == Expectation::Event::ServiceBrake && brake.firstLevel == 1));
+                    return brake.brake() && (e.event == Expectation::Event::Brake ||
+                                             (e.event == Expectation::Event::EmergencyBrake &&
+                                              brake.explained.level == 2) ||
+                                             (e.event == Expectation::Event::ServiceBrake &&
+                                              brake.explained.startLevel == 1));
                 };
                 const auto first =
                     std::find_if(o.interventions.begin(), o.interventions.end(), counts);

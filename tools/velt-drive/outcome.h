@@ -18,16 +18,21 @@
 namespace velt::drive {
 
 // An intervention as velt-drive's own core explained it (a row of the
-// summary's interventions table: its check, level, cause and scenario line),
-// with what the expectations and a sweep judge it by, read from the same
+// summary's interventions table: its check, level, cause and scenario line,
+// or several such rows of one check re-applied in quick succession), with
+// what the expectations and a sweep judge it by, read from the same
 // explanation and from the cab's warning chimes.
 struct InterventionOutcome {
     Intervention explained;
-    int firstLevel = 0;                   // as it began: 0 a power cut, 1 full service, 2 emergency
-    std::optional<FramePoint> emergency;  // its first frame at emergency
-    std::optional<FramePoint> warning;  // the first warning chime since the protection last braked
+    // The first warning chime since the protection last braked.
+    std::optional<FramePoint> warning;
+    // Times the same check braked, each within a second of letting go; the
+    // explanation's rows folded into this one run from start to end.
+    int applications = 1;
 
     [[nodiscard]] bool brake() const { return explained.level > 0; }
+    // Its first frame at emergency, if it braked at emergency.
+    [[nodiscard]] std::optional<FramePoint> emergency() const;
 };
 
 // Where the train stopped against a place it is meant to stop at: the target
@@ -103,6 +108,7 @@ private:
     };
 
     void newTargets();
+    void foldReapplications();
     void judge();
     [[nodiscard]] const std::optional<FramePoint>& crossing(double positionM) const;
 

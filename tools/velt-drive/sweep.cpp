@@ -310,7 +310,8 @@ DriveOutcome driveOnce(const Scenario& base, const std::vector<Vary>& varies,
                        const std::vector<double>& values, const PluginLibrary& plugin,
                        bool blackBox) {
     const Scenario scenario = variant(base, varies, values);
-    CoreTwin twin(scenario, plugin.path());
+    // Only the interventions: the sweep tells nothing else of the explanation.
+    CoreTwin twin(scenario, plugin.path(), Explainer::Scope::Interventions);
     OutcomeRecorder recorder(scenario, blackBox ? nullptr : &twin.explainer());
     PluginSession blackBoxSession(plugin.api());
     PluginSession twinSession(plugin.api(), twin);
@@ -588,8 +589,10 @@ std::string encodeOutcome(const DriveOutcome& o) {
         out.real(e.causeRef.positionM);
         out.text(e.causeRef.what);
         out.text(e.endedBy);
-        out.number(static_cast<std::uint64_t>(i.firstLevel));
-        out.maybe(i.emergency);
+        out.number(static_cast<std::uint64_t>(e.startLevel));
+        out.number(e.raisedToEmergency ? 1 : 0);
+        out.point(e.emergencyAt);
+        out.number(static_cast<std::uint64_t>(i.applications));
         out.maybe(i.warning);
     }
     out.number(o.expectations.size());
@@ -642,8 +645,10 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
         e.causeRef.positionM = in.real();
         e.causeRef.what = in.text();
         e.endedBy = in.text();
-        i.firstLevel = static_cast<int>(in.number() & 3U);
-        i.emergency = in.maybe();
+        e.startLevel = static_cast<int>(in.number() & 3U);
+        e.raisedToEmergency = in.number() != 0;
+        e.emergencyAt = in.point();
+        i.applications = static_cast<int>(in.number());
         i.warning = in.maybe();
     }
     o.expectations.resize(in.count(16));

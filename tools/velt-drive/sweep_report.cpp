@@ -69,10 +69,9 @@ std::string warningCell(const DriveOutcome& o) {
 std::string levelText(const InterventionOutcome& one, int decimals) {
     const Intervention& e = one.explained;
     if (!one.brake()) return "power cut at " + formatFixed(e.start.positionM, decimals);
-    std::string text =
-        levelWord(one.firstLevel) + " at " + formatFixed(e.start.positionM, decimals);
-    if (one.firstLevel < 2 && one.emergency)
-        text += ", emergency at " + formatFixed(one.emergency->positionM, decimals);
+    std::string text = levelWord(e.startLevel) + " at " + formatFixed(e.start.positionM, decimals);
+    if (e.startLevel < 2 && e.raisedToEmergency)
+        text += ", emergency at " + formatFixed(e.emergencyAt.positionM, decimals);
     return text;
 }
 
@@ -90,6 +89,7 @@ std::string interventionText(std::size_t number, const InterventionOutcome& one)
                        " to " + c[3] + " " + c[4] + ", " + c[5] + ", " + levelText(one, 1) + ", " +
                        c[7];
     if (!one.explained.cause.empty()) text += " (" + one.explained.cause + ")";
+    if (one.applications > 1) text += ", applied " + std::to_string(one.applications) + " times";
     return text + ", ended by " + c[8];
 }
 
