@@ -317,6 +317,13 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
     const std::vector<Vary> varies = parseVaries({"start-speed,hold@6=10:110:10"}, s);
     std::vector<SweepDrive> drives;
     drives.push_back(madeUp({10}, 687.4, true));
+    // Warned 5 s before a CPP brake that turned to emergency, applied three times.
+    InterventionOutcome cpp{span(600, 650, 1, Check::CppStop, 620), FramePoint{550, 55000}, 3};
+    cpp.explained.start.positionM = 650.0;
+    cpp.explained.emergencyAt.positionM = 660.0;
+    cpp.explained.causeRef = {"s.drive", 5, 100.0, "CPP beacon"};
+    cpp.explained.cause = "stop curve 40.0 m reached the remaining 39.9 m";
+    drives.back().outcome.interventions.push_back(cpp);
     drives.push_back(madeUp({20}, 703.0, false));
     drives.push_back(madeUp({30}, std::nullopt, false));
     drives.push_back(
@@ -329,9 +336,10 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
     for (const char c : formatSweepTable(result))
         if (c != ' ' || table.empty() || table.back() != ' ') table += c;
     for (const char* row :
-         {"\n 10 687.4 12.6 short - - - - 0 met\n",
-          "\nFAIL 20 703.0 3.0 past - - - - 0 1 of 1 failed\n",
-          "\nFAIL 30 no stop ran past at 31 - - - - 0 1 of 1 failed\n", "\nFAIL 40 did not run\n"})
+         {"\n 10 687.4 12.6 short 5.0 CPP stop pattern: full service at 650.0, emergency at 660.0 "
+          "line 5 1 met\n",
+          "\nFAIL 20 703.0 3.0 past - - - 0 1 of 1 failed\n",
+          "\nFAIL 30 no stop ran past at 31 - - - 0 1 of 1 failed\n", "\nFAIL 40 did not run\n"})
         EXPECT_NE(table.find(row), std::string::npos) << row << " in\n" << table;
 
     const std::string failures = formatSweepFailures(result);
@@ -363,6 +371,17 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
     EXPECT_EQ(rows[2][static_cast<std::size_t>(verdicts)],
               "FAILED: stop before 700 m: the drive's values, with a comma");
     EXPECT_EQ(rows[4].back(), "the drive's process was ended by signal 6");
+    const auto column = [&](const char* name) {
+        return static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) -
+                                        rows[0].begin());
+    };
+    EXPECT_EQ(rows[1][column("first_check")], "cpp-stop");
+    EXPECT_EQ(rows[1][column("first_cause_line")], "5");
+    EXPECT_EQ(rows[1][column("warning_lead_s")], "5.000");
+    EXPECT_EQ(rows[1][column("interventions")],
+              "#1 60.000 s 650.0 m 40.0 km/h to 65.000 s 100.0 m, CPP stop pattern, full service "
+              "at 650.0, emergency at 660.0, s.drive:5 (stop curve 40.0 m reached the remaining "
+              "39.9 m), applied 3 times, ended by ");
 }
 
 TEST(SweepPlot, PutsEachDriveOfAGridInItsColumnAndRow) {

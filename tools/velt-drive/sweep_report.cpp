@@ -162,8 +162,7 @@ std::string formatSweepTable(const SweepResult& result) {
     for (const TargetColumn& t : targets)
         header.push_back(t.name + " (line " + std::to_string(t.line) + ") m");
     header.emplace_back("warned s before");
-    header.emplace_back("first intervention");
-    header.emplace_back("at m");
+    header.emplace_back("first intervention, at m");
     header.emplace_back("cause");
     header.emplace_back("interventions");
     header.emplace_back("expectations");
@@ -184,19 +183,18 @@ std::string formatSweepTable(const SweepResult& result) {
         for (const TargetColumn& t : targets) row.push_back(targetCell(targetOf(drive, t.line)));
         row.push_back(warningCell(o));
         if (o.interventions.empty()) {
-            row.insert(row.end(), {"-", "-", "-"});
+            row.insert(row.end(), {"-", "-"});
         } else {
             const InterventionOutcome& first = o.interventions.front();
-            row.push_back(std::string(checkName(first.explained.check)) + ", " +
-                          (first.brake() ? levelWord(first.explained.level) : "power cut"));
-            row.push_back(fixed1(first.explained.start.positionM));
+            row.push_back(std::string(checkName(first.explained.check)) + ": " +
+                          levelText(first, 1));
             row.push_back(causeLine(first.explained));
         }
         row.push_back(std::to_string(o.interventions.size()));
         row.push_back(expectationCell(result, drive));
         rows.push_back(row);
     }
-    const std::size_t firstIntervention = header.size() - 5;
+    const std::size_t firstIntervention = header.size() - 4;
     std::vector<std::size_t> widths(header.size(), 0);
     for (const auto& row : rows)
         for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
@@ -208,7 +206,7 @@ std::string formatSweepTable(const SweepResult& result) {
             const std::string fill(widths[c] - cell.size(), ' ');
             // Names and words to the left, numbers to the right.
             const bool left = c == 0 || c + 1 == row.size() || &row == &rows.front() ||
-                              c == firstIntervention || c == firstIntervention + 2;
+                              c == firstIntervention || c == firstIntervention + 1;
             line += (c == 0 ? "" : "  ") + (left ? cell + fill : fill + cell);
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
