@@ -155,6 +155,11 @@ const Told kHiddenState[] = {
      "legacy request of state 1 cancelled by the confirm key (it was made by case.drive:3"},
     {"AlarmMissed", "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nend at 10 s\n",
      "legacy state 1 (alarm) takes effect 3 s after its request by case.drive:3"},
+    // "when stopped" waits for a frame that told the plug-in speed 0: a
+    // key pressed while it still saw the train crawl would brake instead.
+    {"AlarmConfirmedAtTheStand",
+     "start speed 50 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nkey 0 when stopped\nend at 60 s\n",
+     "confirm key: legacy state 1 (alarm) acknowledged, back to state 0"},
     {"SectionBoundaryCancelsARequest", section(0, 2, 30) + "beacon section at 30 m optional 0\nend at 10 s\n",
      "legacy request of state 3 cancelled by the section boundary"},
     {"SpeedCheckClosedInTime",

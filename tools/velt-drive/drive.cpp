@@ -491,7 +491,10 @@ private:
             case Trigger::Kind::Position: return model_.positionM() >= trigger.value;
             case Trigger::Kind::SpeedAbove: return absSpeed() > trigger.value;
             case Trigger::Kind::SpeedBelow: return absSpeed() < trigger.value;
-            case Trigger::Kind::Stopped: return absSpeed() == 0.0;
+            // A driver acts on a stand the cab has shown: the plug-in must
+            // have been told speed 0 too, or a key pressed now reaches it
+            // while it still sees the train rolling.
+            case Trigger::Kind::Stopped: return absSpeed() == 0.0 && reportedSpeed_ == 0.0F;
             case Trigger::Kind::AtStation: return atStation(trigger.station);
             case Trigger::Kind::After: return elapsed >= lastActionMs_ + trigger.ms;
         }

@@ -22,6 +22,10 @@ using legacy::RequestKind;
 // Speeds are compared with thresholds: as many decimals as it takes (up to
 // three), so that 0.483 km/h is not shown as the 0.5 km/h it is below.
 std::string kmh(double value) { return formatPlain(value) + " km/h"; }
+// A speed that velt compares with exactly 0: a crawl must not read "0 km/h".
+std::string kmhNonZero(double value) {
+    return value != 0.0 && std::fabs(value) < 0.0005 ? "less than 0.001 km/h" : kmh(value);
+}
 std::string metres(double value) { return formatFixed(value, 1) + " m"; }
 std::string seconds(std::int64_t ms) {
     return formatPlain(static_cast<double>(ms) / 1000.0) + " s";
@@ -710,7 +714,7 @@ void Explainer::keys(const HostCall& call, const CVelt& b, const CVelt& a,
         confirmedAtSpeed_ = true;
         say(EventKind::Legacy,
             "confirm key pressed in legacy state 1 (alarm) while the train moves (" +
-                kmh(cache.speedKmh) +
+                kmhNonZero(cache.speedKmh) +
                 " in the last frame): velt demands the emergency brake for it, and the state "
                 "stays 1",
             source_, Check::ConfirmAtSpeed);
