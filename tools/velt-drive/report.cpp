@@ -6,6 +6,7 @@
 #include "tools/velt-drive/beacons.h"
 
 #include "tools/velt-drive/number_format.h"
+#include "tools/velt-drive/panel_codes.h"
 
 namespace velt::drive {
 
@@ -16,30 +17,8 @@ namespace {
 // value for 1000 ms).
 constexpr std::int64_t kSteadyMs = 1100;
 
-struct SoundInfo {
-    int index;
-    const char* name;
-    bool loop;
-};
-
-constexpr SoundInfo kSounds[] = {
-    {0, "bell", true},
-    {1, "bell release chime", false},
-    {2, "station-stop reminder", true},
-    {5, "supervision-change chime", false},
-    {6, "pattern warning chime", false},
-    {7, "SPB warning chime", false},
-    {10, "lamp switch sound", false},
-    {11, "confirm chime", false},
-    {15, "start/stop chime", false},
-    {20, "buzzer", true},
-    {21, "buzzer-off sound", false},
-    {22, "station chime B", false},
-    {23, "station chime A", false},
-    {25, "door chime A", false},
-    {26, "door chime B", false},
-    {30, "reverser sound", true},
-};
+using SoundInfo = CabSound;
+constexpr const auto& kSounds = kCabSounds;
 
 struct PanelInfo {
     int index;
@@ -56,38 +35,8 @@ constexpr PanelInfo kWatchedPanel[] = {
 };
 
 std::string codeMeaning(int index, int code) {
-    switch (index) {
-        case 20:
-            if (code == 1) return "legacy supervision, line category 0";
-            if (code == 2) return "legacy supervision";
-            if (code == 3) return "Velt supervision";
-            break;
-        case 21:
-            if (code == 1) return "overspeed cut";
-            if (code == 2) return "stop phase";
-            if (code == 27) return "CPP restriction";
-            if (code == 28) return "restriction";
-            break;
-        case 22:
-            if (code == 1) return "stop";
-            if (code == 28) return "restriction";
-            if (code == 29) return "stop phase or door link";
-            break;
-        case 23:
-            if (code == 2) return "legacy alarm";
-            if (code == 3) return "legacy alarm, braking";
-            if (code == 4) return "legacy check";
-            if (code == 5) return "legacy check, braking";
-            if (code == 6) return "legacy normal";
-            if (code == 7) return "legacy normal, braking";
-            if (code == 8 || code == 9) return "pattern warning";
-            if (code == 10) return "SPB pattern";
-            if (code == 11) return "SPB pattern, emergency";
-            if (code >= 14 && code <= 22) return "selector " + std::to_string(code - 14);
-            break;
-        default: break;
-    }
-    return "";
+    const PanelCode* entry = findPanelCode(index, code);
+    return entry != nullptr ? entry->label : "";
 }
 
 bool isLamp(int index) { return index == 10 || index == 11 || index == 12 || index == 45; }
