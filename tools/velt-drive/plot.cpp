@@ -192,9 +192,19 @@ private:
                          });
         for (const LabelRequest& request : requests_) {
             std::vector<Box> boxes;
-            for (const LabelSpot& candidate : request.spots) boxes.push_back(candidate.box);
+            for (const LabelSpot& candidate : request.spots) {
+                boxes.push_back(candidate.box);
+                // A beacon label runs along the lines; it must cross none.
+                if (request.priority == kBeaconLabel && crossesALine(candidate.box))
+                    boxes.back() = {-1.0, -1.0, -1.0, -1.0};
+            }
             if (const auto taken = placer_.place(boxes)) out_ += request.spots[*taken].svg;
         }
+    }
+
+    bool crossesALine(const Box& box) const {
+        return std::any_of(lineXs_.begin(), lineXs_.end(),
+                           [&](double lx) { return box.left <= lx + 1 && lx - 1 <= box.right; });
     }
 
     void header() {
@@ -322,6 +332,7 @@ private:
             const BeaconItem& beacon = scenario_.beacons[static_cast<std::size_t>(mark.item)];
             const double px = x(beacon.positionM);
             line(px, kTop, px, kBottom, "stroke=\"#7f8c8d\" stroke-dasharray=\"3,3\"");
+            lineXs_.push_back(px);
             beaconDrawn_ = true;
             beaconLabel(px, drive::beaconLabel(beacon));
         }
@@ -331,6 +342,7 @@ private:
             const double px = x(mark.at.positionM);
             const std::string colour = aspectColour(aspect);
             aspectsDrawn_.push_back(aspect);
+            lineXs_.push_back(px);
             line(px, kTop, px, kBottom,
                  "stroke=\"" + colour + "\" stroke-width=\"2\" opacity=\"0.8\"");
             const std::string label = "aspect " + std::to_string(aspect);
@@ -598,6 +610,7 @@ private:
     LabelPlacer placer_{{0.0, 0.0, kWidth - 4, kHeight}};
     std::vector<LabelRequest> requests_;
     std::vector<int> aspectsDrawn_;
+    std::vector<double> lineXs_;  // beacon and signal lines across the plot
     bool stopCurves_ = false;
     bool ccpCurves_ = false;
     bool emergencyDrawn_ = false;
