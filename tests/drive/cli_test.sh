@@ -128,10 +128,12 @@ if [ "$mode" = win32-match ] || [ "$mode" = win64-match ]; then
   fi
   for scenario in "$source_dir"/scenarios/*.drive "$source_dir"/scenarios/examples/*.drive; do
     name=$(basename "$(dirname "$scenario")")-$(basename "$scenario" .drive)
-    "$tool" -q --plugin "$plugin" --trace "$work/$name.native.csv" --plot "$work/$name.native.svg" "$scenario" > /dev/null
+    "$tool" -q --plugin "$plugin" --trace "$work/$name.native.csv" --plot "$work/$name.native.svg" \
+      --time-plot "$work/$name.native-time.svg" "$scenario" > /dev/null
     check "$name: native run" [ $? -eq 0 ]
     bash "$source_dir/scripts/run-wine.sh" "$win_dir" "./$exe" -q --plugin "$dll" \
-      --trace "$work/$name.$preset.csv" --plot "$work/$name.$preset.svg" "$scenario" > /dev/null 2> "$work/$name.$preset.err"
+      --trace "$work/$name.$preset.csv" --plot "$work/$name.$preset.svg" --time-plot "$work/$name.$preset-time.svg" \
+      "$scenario" > /dev/null 2> "$work/$name.$preset.err"
     check "$name: run under Wine" [ $? -eq 0 ]
     check "$name: traces byte-identical" cmp -s "$work/$name.native.csv" "$work/$name.$preset.csv"
   done

@@ -45,8 +45,8 @@ void ValueTrack::start(std::size_t frame, std::int64_t elapsedMs, std::int32_t t
     }
 }
 
-void ValueTrack::add(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs,
-                     std::int32_t value) {
+void ValueTrack::addChanged(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs,
+                            std::int32_t value) {
     if (!open_) {
         start(frame, elapsedMs, timeMs, value);
         return;

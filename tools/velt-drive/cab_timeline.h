@@ -35,7 +35,11 @@ class ValueTrack {
 public:
     explicit ValueTrack(bool mayBlink = true) : mayBlink_(mayBlink) {}
 
-    void add(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs, std::int32_t value);
+    // Most frames change nothing: a steady span that goes on costs one compare.
+    void add(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs, std::int32_t value) {
+        if (settled_ == 0 && value == current_.on) return;
+        addChanged(frame, elapsedMs, timeMs, value);
+    }
     void finish();  // closes the open span; call once after the last frame
 
     [[nodiscard]] const std::vector<ValueSpan>& spans() const { return spans_; }
@@ -53,6 +57,8 @@ private:
     };
     static constexpr std::size_t kRules = 4;
 
+    void addChanged(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs,
+                    std::int32_t value);
     void start(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs,
                std::int32_t value);
     void close();
