@@ -62,9 +62,9 @@ TEST(ValueTrack, ReadsSteadyValuesBlinksAndSequencesAsTheCabShowsThem) {
 // The value a track gives for frame k, as the page computes it.
 std::int32_t valueAt(const ValueTrack& track, const FrameRecord& frame) {
     const auto& spans = track.spans();
-    const auto after = std::upper_bound(
-        spans.begin(), spans.end(), frame.number,
-        [](std::size_t k, const ValueSpan& span) { return k < span.frame; });
+    const auto after =
+        std::upper_bound(spans.begin(), spans.end(), frame.number,
+                         [](std::size_t k, const ValueSpan& span) { return k < span.frame; });
     EXPECT_NE(after, spans.begin());
     return std::prev(after)->valueAt(frame.timeMs);
 }
@@ -94,9 +94,9 @@ TEST(CabTimeline, TellsEveryFrameOfEveryBundledScenarioBackExactly) {
             const auto anchor = std::prev(std::upper_bound(
                 clock.begin(), clock.end(), f.number,
                 [](std::size_t k, const CabTimeline::ClockAnchor& a) { return k < a.frame; }));
-            mismatches += anchor->timeMs + timeline.elapsedAt(f.number) -
-                              timeline.elapsedAt(anchor->frame) !=
-                          f.timeMs;
+            mismatches +=
+                anchor->timeMs + timeline.elapsedAt(f.number) - timeline.elapsedAt(anchor->frame) !=
+                f.timeMs;
         }
         EXPECT_EQ(mismatches, 0u);
         EXPECT_LT(timeline.panel(23).spans().size(), 40u) << "changes, not frames";

@@ -45,11 +45,11 @@ std::vector<TextBox> textBoxes(const std::string& svg) {
         const double shift = anchor == "middle" ? width / 2 : anchor == "end" ? width : 0.0;
         const bool rotated = attribute(attributes, "transform").find("rotate(-90") == 0;
         if (rotated)  // the baseline runs upward from (x, y); the glyphs lie left of it
-            boxes.push_back({text, x - 0.75 * size, y - width + shift, x + 0.2 * size, y + shift,
-                             true});
+            boxes.push_back(
+                {text, x - 0.75 * size, y - width + shift, x + 0.2 * size, y + shift, true});
         else
-            boxes.push_back({text, x - shift, y - 0.75 * size, x - shift + width, y + 0.2 * size,
-                             false});
+            boxes.push_back(
+                {text, x - shift, y - 0.75 * size, x - shift + width, y + 0.2 * size, false});
     }
     return boxes;
 }

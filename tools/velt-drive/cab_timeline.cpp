@@ -172,10 +172,9 @@ void CabTimeline::frame(const FrameRecord& frame) {
 
     for (std::size_t i = 0; i < panel_.size(); ++i) panel_[i].add(k, elapsed, t, frame.panel[i]);
     for (std::size_t i = 0; i < sound_.size(); ++i) sound_[i].add(k, elapsed, t, frame.sound[i]);
-    const std::int32_t handles[kHandles] = {frame.driverPower,  frame.driverBrake,
-                                            frame.driverReverser, frame.doorsClosed ? 1 : 0,
-                                            frame.out.brake,    frame.out.power,
-                                            frame.out.reverser, frame.out.constantSpeed};
+    const std::int32_t handles[kHandles] = {
+        frame.driverPower, frame.driverBrake, frame.driverReverser, frame.doorsClosed ? 1 : 0,
+        frame.out.brake,   frame.out.power,   frame.out.reverser,   frame.out.constantSpeed};
     for (std::size_t i = 0; i < kHandles; ++i) handles_[i].add(k, elapsed, t, handles[i]);
 
     const double speed = std::fabs(frame.speedKmh);
@@ -198,8 +197,7 @@ void CabTimeline::end(const DriveEnd& /*end*/) {
 // the end either. Where that keeps too many, the next round thins harder.
 void CabTimeline::thin() {
     const double msPerPixel =
-        static_cast<double>(std::max<std::int64_t>(lastElapsedMs_, 1000)) / kPlotPixels *
-        thinning_;
+        static_cast<double>(std::max<std::int64_t>(lastElapsedMs_, 1000)) / kPlotPixels * thinning_;
     const double kmhPerPixel = std::max(10.0, topKmh_) * 1.15 / kSpeedPixels * thinning_;
     std::size_t kept = 1;
     for (std::size_t i = 1; i < samples_.size(); ++i) {

@@ -59,8 +59,7 @@ private:
 
     void addChanged(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs,
                     std::int32_t value);
-    void start(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs,
-               std::int32_t value);
+    void start(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs, std::int32_t value);
     void close();
     void push(const ValueSpan& span);  // merged into the span before when it says the same
 

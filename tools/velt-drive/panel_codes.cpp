@@ -89,9 +89,7 @@ constexpr int kLimit = 21;
 constexpr int kTarget = 22;
 constexpr int kAux = 23;
 
-std::string category(std::int32_t lineType) {
-    return "line category " + std::to_string(lineType);
-}
+std::string category(std::int32_t lineType) { return "line category " + std::to_string(lineType); }
 
 void addMode(CodeTable& t) {
     t.add(kMode, kNothing, "off", "before the first frame of a run");
@@ -168,7 +166,8 @@ void addAux(CodeTable& t) {
             for (const bool braking : {false, true}) {
                 const std::int32_t code = legacyAux(state, lineType, braking);
                 if (code == kNothing) continue;
-                const std::string name = std::string(legacyName(state)) + (braking ? ", braking" : "");
+                const std::string name =
+                    std::string(legacyName(state)) + (braking ? ", braking" : "");
                 t.add(kAux, code, name,
                       name + (state == LegacyState::kNormal ? " (line category 1)" : ""));
             }

@@ -55,8 +55,8 @@ struct CabLamp {
     const char* name;
 };
 inline constexpr CabLamp kCabLamps[] = {
-    {10, "legacy normal"}, {11, "legacy check"},      {12, "legacy alarm"}, {13, "check or alarm"},
-    {40, "station stop"},  {45, "cab lamp"},          {50, "moving"},
+    {10, "legacy normal"}, {11, "legacy check"}, {12, "legacy alarm"}, {13, "check or alarm"},
+    {40, "station stop"},  {45, "cab lamp"},     {50, "moving"},
 };
 
 // The element a display panel index stands for: "mode", "limit", "target",

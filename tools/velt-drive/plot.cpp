@@ -47,8 +47,17 @@ std::string aspectColour(int aspect) {
 }
 
 // Which labels win a contested spot: what the author most needs to read.
-enum Priority { kFixed, kStopLabel, kTargetLabel, kStationLabel, kSignalLabel, kBeaconLabel,
-                kBrakeLabel, kWarningLabel, kChimeLabel };
+enum Priority {
+    kFixed,
+    kStopLabel,
+    kTargetLabel,
+    kStationLabel,
+    kSignalLabel,
+    kBeaconLabel,
+    kBrakeLabel,
+    kWarningLabel,
+    kChimeLabel
+};
 
 // One place a label may go: the room it takes and the SVG that draws it there.
 struct LabelSpot {
@@ -122,8 +131,8 @@ private:
     }
     static std::string lineSvg(double x1, double y1, double x2, double y2,
                                const std::string& attributes) {
-        return "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) +
-               "\" y2=\"" + num(y2) + "\" " + attributes + "/>\n";
+        return "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" +
+               num(y2) + "\" " + attributes + "/>\n";
     }
 
     // Text that is always drawn where it is: titles, axes, the legend.
@@ -161,17 +170,15 @@ private:
     // A label beside a point: right of it, left of it, then stacked upward
     // in rows with a leader line back to the point.
     static std::vector<LabelSpot> besidePoint(double px, double py, const std::string& content,
-                                              double size, bool bold,
-                                              const std::string& attributes,
+                                              double size, bool bold, const std::string& attributes,
                                               const std::string& leaderColour) {
         std::vector<LabelSpot> spots;
         spots.push_back(spot(px + 5, py - 6, content, size, bold, "start", attributes));
         spots.push_back(spot(px - 5, py - 6, content, size, bold, "end", attributes));
         for (int row = 1; row <= 10; ++row) {
             const double ly = py - 6 - (size + 3) * row;
-            spots.push_back(
-                spot(px + 5, ly, content, size, bold, "start", attributes,
-                     std::make_pair(px, py - 2), leaderColour));
+            spots.push_back(spot(px + 5, ly, content, size, bold, "start", attributes,
+                                 std::make_pair(px, py - 2), leaderColour));
             spots.push_back(spot(px - 5, ly, content, size, bold, "end", attributes,
                                  std::make_pair(px, py - 2), leaderColour));
         }
@@ -186,10 +193,9 @@ private:
     // first; one with no free spot left is not drawn rather than drawn over
     // another.
     void placeLabels() {
-        std::stable_sort(requests_.begin(), requests_.end(),
-                         [](const LabelRequest& a, const LabelRequest& b) {
-                             return a.priority < b.priority;
-                         });
+        std::stable_sort(
+            requests_.begin(), requests_.end(),
+            [](const LabelRequest& a, const LabelRequest& b) { return a.priority < b.priority; });
         for (const LabelRequest& request : requests_) {
             std::vector<Box> boxes;
             for (const LabelSpot& candidate : request.spots) {
@@ -247,9 +253,9 @@ private:
         text(kLeft + (kRight - kLeft) / 2, kBottom + 28, "position (m)",
              "text-anchor=\"middle\" fill=\"#333\"", 11, false, "middle");
         const double mid = kTop + (kBottom - kTop) / 2;
-        out_ += textSvg(18, mid, "speed (km/h)",
-                        "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " +
-                            num(mid) + ")\"");
+        out_ += textSvg(
+            18, mid, "speed (km/h)",
+            "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " + num(mid) + ")\"");
     }
 
     void stations() {
@@ -266,8 +272,8 @@ private:
             std::vector<LabelSpot> spots;
             for (int row = 0; row <= 8; ++row) {
                 const double ly = kBottom - 18 - 14.0 * row;
-                const auto leader = row == 0 ? std::nullopt
-                                           : std::optional(std::make_pair(px, kBottom - 14.0));
+                const auto leader =
+                    row == 0 ? std::nullopt : std::optional(std::make_pair(px, kBottom - 14.0));
                 spots.push_back(spot(px, ly, station.name, 11, true, "middle", attributes, leader));
                 spots.push_back(spot(px + 4, ly, station.name, 11, true, "start", attributes,
                                      std::make_pair(px, kBottom - 14.0)));
@@ -317,9 +323,10 @@ private:
                 if (column > 0)
                     candidate.svg += lineSvg(px, ly + 4, lx - side * 3, ly + 4,
                                              "stroke=\"#7f8c8d\" stroke-dasharray=\"1,2\"");
-                candidate.svg += textSvg(lx, ly, label,
-                                         "fill=\"#566573\" font-size=\"10\" transform=\"rotate(-90 " +
-                                             num(lx) + " " + num(ly) + ")\"");
+                candidate.svg +=
+                    textSvg(lx, ly, label,
+                            "fill=\"#566573\" font-size=\"10\" transform=\"rotate(-90 " + num(lx) +
+                                " " + num(ly) + ")\"");
                 spots.push_back(std::move(candidate));
             }
         }
@@ -353,8 +360,8 @@ private:
                 const auto from = row == 0 ? std::nullopt : std::optional(std::make_pair(px, kTop));
                 spots.push_back(spot(px + 3, ly, label, 11, true, "start",
                                      "fill=\"" + colour + "\"", from, colour));
-                spots.push_back(spot(px - 3, ly, label, 11, true, "end",
-                                     "fill=\"" + colour + "\"", from, colour));
+                spots.push_back(spot(px - 3, ly, label, 11, true, "end", "fill=\"" + colour + "\"",
+                                     from, colour));
             }
             request(kSignalLabel, std::move(spots));
         }
@@ -398,8 +405,8 @@ private:
                  "stroke=\"" + colour + "\" stroke-width=\"3\"");
             request(kTargetLabel,
                     besidePoint(tx, y(floor) - 6,
-                                std::string(target->name) + " " + num(target->positionM) + " m",
-                                10, false, "fill=\"" + colour + "\"", colour));
+                                std::string(target->name) + " " + num(target->positionM) + " m", 10,
+                                false, "fill=\"" + colour + "\"", colour));
         }
     }
 
@@ -484,7 +491,8 @@ private:
         }
         for (const Group& group : groups) {
             std::string label;
-            for (const std::string& part : group.labels) label += (label.empty() ? "" : ", ") + part;
+            for (const std::string& part : group.labels)
+                label += (label.empty() ? "" : ", ") + part;
             if (group.kind == Mark::Kind::Warning)
                 soundLabel(kWarningLabel, group.px, group.py - 8, label, "#b7950b",
                            "fill=\"#9a7d0a\" font-weight=\"bold\"");
@@ -521,9 +529,9 @@ private:
                  "text-anchor=\"end\" fill=\"#333\" font-size=\"10\"", 10, false, "end");
         }
         const double mid = (kStripTop + kStripBottom) / 2;
-        out_ += textSvg(18, mid, "notch",
-                        "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " +
-                            num(mid) + ")\"");
+        out_ += textSvg(
+            18, mid, "notch",
+            "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " + num(mid) + ")\"");
         text(kLeft, kStripTop - 3,
              "handles applied (solid) and the driver's (dashed): power green, brake red; emergency "
              "notch " +
@@ -596,9 +604,10 @@ private:
                      "\" stroke-width=\"2\"/>",
                  "signal aspect " + std::to_string(aspect));
         if (!scenario_.stations.empty())
-            item("<rect x=\"0\" y=\"-4\" width=\"18\" height=\"8\" fill=\"#34495e\" "
-                 "opacity=\"0.5\"/>",
-                 "station window");
+            item(
+                "<rect x=\"0\" y=\"-4\" width=\"18\" height=\"8\" fill=\"#34495e\" "
+                "opacity=\"0.5\"/>",
+                "station window");
     }
 
     const Scenario& scenario_;

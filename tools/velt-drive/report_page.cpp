@@ -109,8 +109,9 @@ std::string codeTablesHtml() {
     std::string out;
     for (int panel = kFirstDisplayPanel; panel < kFirstDisplayPanel + kDisplayPanels; ++panel) {
         out += "<h3>Panel " + std::to_string(panel) + ": " + displayElement(panel) + "</h3>";
-        out += "<table class=\"codes\"><thead><tr><th>code</th><th>tile</th><th>shown when</th>"
-               "<th>blinks</th></tr></thead><tbody>";
+        out +=
+            "<table class=\"codes\"><thead><tr><th>code</th><th>tile</th><th>shown when</th>"
+            "<th>blinks</th></tr></thead><tbody>";
         for (const PanelCode& code : panelCodes()) {
             if (code.panel != panel) continue;
             out += "<tr><td class=\"num\">" + std::to_string(code.code) + "</td><td>" +
@@ -119,8 +120,9 @@ std::string codeTablesHtml() {
         }
         out += "</tbody></table>";
     }
-    out += "<h3>Lamps</h3><table class=\"codes\"><thead><tr><th>panel</th><th>lamp</th>"
-           "<th>values</th></tr></thead><tbody>";
+    out +=
+        "<h3>Lamps</h3><table class=\"codes\"><thead><tr><th>panel</th><th>lamp</th>"
+        "<th>values</th></tr></thead><tbody>";
     for (const CabLamp& lamp : kCabLamps)
         out += "<tr><td class=\"num\">" + std::to_string(lamp.index) + "</td><td>" +
                escapeXml(lamp.name) + "</td><td>0 off, 1 on</td></tr>";
@@ -338,8 +340,8 @@ show(start ? +start[1] : 0);
 
 PageTable interventionsFromBrakes(const Report& report) {
     PageTable table;
-    table.columns = {"#",      "brake",       "from (s)", "at (m)",
-                     "km/h",   "until (s)",   "to (m)",   "warned before"};
+    table.columns = {"#",    "brake",     "from (s)", "at (m)",
+                     "km/h", "until (s)", "to (m)",   "warned before"};
     for (std::size_t i = 0; i < report.brakes.size(); ++i) {
         const BrakeSpan& span = report.brakes[i];
         std::string warned = "no warning";
@@ -348,8 +350,7 @@ PageTable interventionsFromBrakes(const Report& report) {
                 span.first.elapsedMs - mark.at.elapsedMs <= 30000)
                 warned = mark.label + ", " + seconds(span.first.elapsedMs - mark.at.elapsedMs) +
                          " s before at " + formatFixed(mark.at.positionM, 1) + " m";
-        table.rows.push_back({std::to_string(i + 1),
-                              span.emergency ? "emergency" : "full service",
+        table.rows.push_back({std::to_string(i + 1), span.emergency ? "emergency" : "full service",
                               seconds(span.first.elapsedMs), formatFixed(span.first.positionM, 1),
                               formatFixed(span.first.speedKmh, 1), seconds(span.last.elapsedMs),
                               formatFixed(span.last.positionM, 1), warned});
@@ -367,8 +368,8 @@ std::vector<std::string> causesFromBrakes(const Report& report) {
     return causes;
 }
 
-std::string renderReportPage(const CabTimeline& timeline, const Report& report,
-                             const DriveEnd& end, const PageContent& content) {
+std::string renderReportPage(const CabTimeline& timeline, const Report& report, const DriveEnd& end,
+                             const PageContent& content) {
     const std::string name = escapeXml(timeline.scenario().name);
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
@@ -380,27 +381,28 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report,
            escapeXml("Ended at " + seconds(end.last.elapsedMs) + " s, " +
                      formatFixed(end.last.positionM, 1) + " m: " + end.reason + ".") +
            "</p>\n";
-    out += "<div id=\"player\"><div class=\"controls\">"
-           "<button id=\"back\" title=\"one frame back (\u2190)\">\u25c0 frame</button>"
-           "<button id=\"play\" title=\"play or pause\">play</button>"
-           "<button id=\"forward\" title=\"one frame on (\u2192)\">frame \u25b6</button>"
-           "<input id=\"slider\" type=\"range\" min=\"0\" value=\"0\" step=\"1\" "
-           "aria-label=\"frame\">"
-           "<select id=\"rate\" title=\"playing speed\"><option value=\"1\">1\u00d7</option>"
-           "<option value=\"4\">4\u00d7</option><option value=\"16\">16\u00d7</option>"
-           "<option value=\"64\">64\u00d7</option></select></div>"
-           "<div id=\"now\"></div><div class=\"cab\"><div class=\"tiles\" id=\"tiles\"></div>"
-           "<div class=\"lamps\" id=\"lamps\"></div>"
-           "<table class=\"handles\"><tr><th></th><th>applied</th><th>driver's</th></tr>"
-           "<tr><th>brake</th><td id=\"handle-brake\"></td><td id=\"driver-brake\"></td></tr>"
-           "<tr><th>power</th><td id=\"handle-power\"></td><td id=\"driver-power\"></td></tr>"
-           "<tr><th>reverser</th><td id=\"handle-reverser\"></td>"
-           "<td id=\"driver-reverser\"></td></tr>"
-           "<tr><th>constant speed</th><td id=\"handle-constantSpeed\"></td><td></td></tr>"
-           "<tr><th>doors</th><td id=\"doors\" colspan=\"2\"></td></tr></table>"
-           "<div class=\"sounds\"><div>starting in this frame: <span class=\"start\" "
-           "id=\"sounds-start\"></span></div><div>sounding: <span id=\"sounds-on\"></span>"
-           "</div></div></div></div>\n";
+    out +=
+        "<div id=\"player\"><div class=\"controls\">"
+        "<button id=\"back\" title=\"one frame back (\u2190)\">\u25c0 frame</button>"
+        "<button id=\"play\" title=\"play or pause\">play</button>"
+        "<button id=\"forward\" title=\"one frame on (\u2192)\">frame \u25b6</button>"
+        "<input id=\"slider\" type=\"range\" min=\"0\" value=\"0\" step=\"1\" "
+        "aria-label=\"frame\">"
+        "<select id=\"rate\" title=\"playing speed\"><option value=\"1\">1\u00d7</option>"
+        "<option value=\"4\">4\u00d7</option><option value=\"16\">16\u00d7</option>"
+        "<option value=\"64\">64\u00d7</option></select></div>"
+        "<div id=\"now\"></div><div class=\"cab\"><div class=\"tiles\" id=\"tiles\"></div>"
+        "<div class=\"lamps\" id=\"lamps\"></div>"
+        "<table class=\"handles\"><tr><th></th><th>applied</th><th>driver's</th></tr>"
+        "<tr><th>brake</th><td id=\"handle-brake\"></td><td id=\"driver-brake\"></td></tr>"
+        "<tr><th>power</th><td id=\"handle-power\"></td><td id=\"driver-power\"></td></tr>"
+        "<tr><th>reverser</th><td id=\"handle-reverser\"></td>"
+        "<td id=\"driver-reverser\"></td></tr>"
+        "<tr><th>constant speed</th><td id=\"handle-constantSpeed\"></td><td></td></tr>"
+        "<tr><th>doors</th><td id=\"doors\" colspan=\"2\"></td></tr></table>"
+        "<div class=\"sounds\"><div>starting in this frame: <span class=\"start\" "
+        "id=\"sounds-start\"></span></div><div>sounding: <span id=\"sounds-on\"></span>"
+        "</div></div></div></div>\n";
     out += "<h2>Summary</h2>\n";
     if (!content.causes.empty()) {
         out += "<ul id=\"causes\">";
@@ -412,15 +414,17 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report,
     out += content.interventions.rows.empty()
                ? std::string("<p>The protection did not brake.</p>\n")
                : tableHtml(content.interventions, "interventions") + "\n";
-    out += "<h2>The cab against time</h2>\n<p>Click the view to move the player there.</p>"
-           "<div class=\"plot\" id=\"time-plot\">" +
-           content.timePlot + "</div>\n";
+    out +=
+        "<h2>The cab against time</h2>\n<p>Click the view to move the player there.</p>"
+        "<div class=\"plot\" id=\"time-plot\">" +
+        content.timePlot + "</div>\n";
     out += "<h2>Speed against position</h2>\n<div class=\"plot\" id=\"position-plot\">" +
            content.positionPlot + "</div>\n";
-    out += "<h2>Display codes to draw</h2>\n<p>Every code velt can show on the four display "
-           "elements, what it means and whether it blinks; each needs an image in the cab. "
-           "Blinking codes alternate with 0 (blank) unless said otherwise.</p>\n" +
-           codeTablesHtml() + "\n";
+    out +=
+        "<h2>Display codes to draw</h2>\n<p>Every code velt can show on the four display "
+        "elements, what it means and whether it blinks; each needs an image in the cab. "
+        "Blinking codes alternate with 0 (blank) unless said otherwise.</p>\n" +
+        codeTablesHtml() + "\n";
     out += "<script type=\"application/json\" id=\"drive-data\">" + dataJson(timeline, report) +
            "</script>\n<script>" + kScript + "</script>\n</body></html>\n";
     return out;

@@ -37,7 +37,7 @@ struct PageContent {
 PageTable interventionsFromBrakes(const Report& report);
 std::vector<std::string> causesFromBrakes(const Report& report);
 
-std::string renderReportPage(const CabTimeline& timeline, const Report& report,
-                             const DriveEnd& end, const PageContent& content);
+std::string renderReportPage(const CabTimeline& timeline, const Report& report, const DriveEnd& end,
+                             const PageContent& content);
 
 }  // namespace velt::drive

@@ -23,8 +23,7 @@ struct Box {
     double bottom = 0.0;
 
     [[nodiscard]] bool overlaps(const Box& other) const {
-        return left < other.right && other.left < right && top < other.bottom &&
-               other.top < bottom;
+        return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
     }
 };
 

@@ -79,7 +79,9 @@ public:
                  [](std::int32_t v) { return v == 0 ? "ringing" : ""; });
         laneY += step;
         lampLane(laneY, "reminder (sound 2)", timeline_.sound(2).spans(), "#5dade2",
-                 [](std::int32_t v) { return v == 0 ? "sounding" : v == -1200 ? "attenuated" : ""; });
+                 [](std::int32_t v) {
+                     return v == 0 ? "sounding" : v == -1200 ? "attenuated" : "";
+                 });
         laneY += step;
         doorLane(laneY);
         oneShots();
@@ -228,8 +230,8 @@ private:
             const double px = x(static_cast<double>(mark.at.elapsedMs));
             const bool signal = mark.kind == Mark::Kind::Signal;
             out_ += "<line x1=\"" + num(px) + "\" y1=\"" + num(kTop) + "\" x2=\"" + num(px) +
-                    "\" y2=\"" + num(kTop + 8) + "\" stroke=\"" +
-                    (signal ? "#c0392b" : "#7f8c8d") + "\" stroke-width=\"2\"/>\n";
+                    "\" y2=\"" + num(kTop + 8) + "\" stroke=\"" + (signal ? "#c0392b" : "#7f8c8d") +
+                    "\" stroke-width=\"2\"/>\n";
             std::vector<std::pair<double, double>> spots;
             for (int row = 0; row < 3; ++row) spots.push_back({px + 2, kTop - 4 - 12.0 * row});
             placedLabel(spots, mark.label, 9.5, "fill=\"#566573\"", std::make_pair(px, kTop));
@@ -282,27 +284,27 @@ private:
 
     void codeLane(double laneY, int panel) {
         laneName(laneY, std::string(displayElement(panel)) + " (" + std::to_string(panel) + ")");
-        eachSpan(timeline_.panel(panel).spans(), laneY, [&](const ValueSpan& span, double x0,
-                                                            double x1) {
-            const std::int32_t shown = span.on != 0 ? span.on : span.off;
-            if (shown == 0) return;
-            rect(x0, laneY, x1, laneY + kLaneHeight,
-                 "fill=\"" + codeColour(shown) + "\" stroke=\"white\"");
-            const PanelCode* entry = findPanelCode(panel, shown);
-            const std::string label = entry != nullptr ? entry->label : "";
-            std::string code = std::to_string(shown);
-            if (span.blinks()) {
-                hatch(x0, x1, laneY, span.halfPeriodMs);
-                const std::string how =
-                    (span.off != 0 ? std::to_string(span.off) + "/" + std::to_string(span.on) +
-                                         " alternate "
-                                   : code + " blinks ") +
-                    halfPeriodText(span.halfPeriodMs);
-                spanText(x0, x1, laneY, {how + ": " + label, how, code});
-            } else {
-                spanText(x0, x1, laneY, {code + ": " + label, code});
-            }
-        });
+        eachSpan(timeline_.panel(panel).spans(), laneY,
+                 [&](const ValueSpan& span, double x0, double x1) {
+                     const std::int32_t shown = span.on != 0 ? span.on : span.off;
+                     if (shown == 0) return;
+                     rect(x0, laneY, x1, laneY + kLaneHeight,
+                          "fill=\"" + codeColour(shown) + "\" stroke=\"white\"");
+                     const PanelCode* entry = findPanelCode(panel, shown);
+                     const std::string label = entry != nullptr ? entry->label : "";
+                     std::string code = std::to_string(shown);
+                     if (span.blinks()) {
+                         hatch(x0, x1, laneY, span.halfPeriodMs);
+                         const std::string how =
+                             (span.off != 0 ? std::to_string(span.off) + "/" +
+                                                  std::to_string(span.on) + " alternate "
+                                            : code + " blinks ") +
+                             halfPeriodText(span.halfPeriodMs);
+                         spanText(x0, x1, laneY, {how + ": " + label, how, code});
+                     } else {
+                         spanText(x0, x1, laneY, {code + ": " + label, code});
+                     }
+                 });
     }
 
     template <typename Describe>
@@ -391,8 +393,7 @@ private:
 
 }  // namespace
 
-std::string renderTimePlot(const CabTimeline& timeline, const Report& report,
-                           const DriveEnd& end) {
+std::string renderTimePlot(const CabTimeline& timeline, const Report& report, const DriveEnd& end) {
     return TimePlot(timeline, report, end).render();
 }
 
