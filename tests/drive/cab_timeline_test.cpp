@@ -70,7 +70,7 @@ std::int32_t valueAt(const ValueTrack& track, const FrameRecord& frame) {
 }
 
 TEST(CabTimeline, TellsEveryFrameOfEveryBundledScenarioBackExactly) {
-    for (const char* name : {"demo", "door-link", "station-stop", "overspeed-cut",
+    for (const char* name : {"demo", "examples/door-link", "station-stop", "overspeed-cut",
                              "ccp-restriction", "legacy-alarm-missed", "signal-check-line2"}) {
         SCOPED_TRACE(name);
         const Scenario scenario =

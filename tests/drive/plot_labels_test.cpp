@@ -97,7 +97,7 @@ void expectBothPlotsReadable(const Scenario& scenario, const std::string& name) 
 }
 
 TEST(PlotLabels, NeverOverlapInTheBundledScenarios) {
-    for (const char* name : {"demo", "door-link", "station-stop", "ccp-restriction",
+    for (const char* name : {"demo", "examples/door-link", "station-stop", "ccp-restriction",
                              "legacy-alarm-missed", "examples/station-stop-line2"})
         expectBothPlotsReadable(
             readScenario(std::string(VELT_SCENARIO_DIR) + "/" + name + ".drive"), name);

@@ -47,7 +47,7 @@ def check(what, got, expected):
 
 
 def run_scenario(name):
-    base = os.path.join(work, name)
+    base = os.path.join(work, os.path.basename(name))
     subprocess.run([tool, "-q", "--plugin", plugin, "--trace", base + ".csv", "--plot",
                     base + ".svg", "--time-plot", base + "-time.svg", "--report", base + ".html",
                     os.path.join(scenarios, name + ".drive")], check=True,
@@ -112,7 +112,7 @@ def frames_to_check(rows, interesting):
 
 page = open_browser()
 try:
-    for name in ("demo", "door-link", "station-stop"):
+    for name in ("demo", "examples/door-link", "station-stop"):
         html, rows = run_scenario(name)
         page.get("file://" + html)
         emergency = next((k for k, r in enumerate(rows)

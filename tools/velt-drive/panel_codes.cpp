@@ -37,7 +37,7 @@ public:
         entries_[{panel, code}].speeds.insert(speedKmh);
     }
 
-    std::vector<PanelCode> entries() const {
+    [[nodiscard]] std::vector<PanelCode> entries() const {
         std::vector<PanelCode> out;
         for (const auto& [key, entry] : entries_) {
             PanelCode code;
@@ -84,18 +84,19 @@ private:
     std::map<std::pair<int, std::int32_t>, Entry> entries_;
 };
 
-constexpr int kMode = 20;
-constexpr int kLimit = 21;
-constexpr int kTarget = 22;
-constexpr int kAux = 23;
+constexpr int kPanelMode = 20;
+constexpr int kPanelLimit = 21;
+constexpr int kPanelTarget = 22;
+constexpr int kPanelAux = 23;
 
 std::string category(std::int32_t lineType) { return "line category " + std::to_string(lineType); }
 
 void addMode(CodeTable& t) {
-    t.add(kMode, kNothing, "off", "before the first frame of a run");
-    t.add(kMode, kModeLegacyLine0, "legacy, category 0", "legacy supervision on line category 0");
-    t.add(kMode, kModeLegacyOther, "legacy", "legacy supervision on line categories 1 to 9");
-    t.add(kMode, kModeVelt, "Velt", "Velt supervision");
+    t.add(kPanelMode, kNothing, "off", "before the first frame of a run");
+    t.add(kPanelMode, kModeLegacyLine0, "legacy, category 0",
+          "legacy supervision on line category 0");
+    t.add(kPanelMode, kModeLegacyOther, "legacy", "legacy supervision on line categories 1 to 9");
+    t.add(kPanelMode, kModeVelt, "Velt", "Velt supervision");
 }
 
 // The signal aspects' codes: on the limit element, or on the target element
@@ -108,42 +109,42 @@ void addSignalCodes(CodeTable& t) {
             const std::string what = "aspect " + std::to_string(aspect) + " (" +
                                      std::to_string(kSignalLimitsKmh[aspect]) + " km/h) on " +
                                      category(row);
-            t.addSpeed(kLimit, code, kSignalLimitsKmh[aspect], what);
+            t.addSpeed(kPanelLimit, code, kSignalLimitsKmh[aspect], what);
             if (aspect <= 2)
-                t.addSpeed(kTarget, code, kSignalLimitsKmh[aspect],
+                t.addSpeed(kPanelTarget, code, kSignalLimitsKmh[aspect],
                            what + ", with a CPP stop pattern armed");
         }
     }
 }
 
 void addLimitAndTarget(CodeTable& t) {
-    t.add(kLimit, kNothing, "blank", "nothing to show (legacy supervision, door link)");
-    t.add(kTarget, kNothing, "blank", "nothing to show");
-    t.add(kLimit, kLimitOverspeedCut, "overspeed cut", "power cut above the line's top speed",
+    t.add(kPanelLimit, kNothing, "blank", "nothing to show (legacy supervision, door link)");
+    t.add(kPanelTarget, kNothing, "blank", "nothing to show");
+    t.add(kPanelLimit, kLimitOverspeedCut, "overspeed cut", "power cut above the line's top speed",
           kFastBlink);
-    t.add(kLimit, kLimitStopPhase, "stop phase", "CPP stop phase, no brake demanded");
-    t.add(kTarget, kTargetStop, "stop",
+    t.add(kPanelLimit, kLimitStopPhase, "stop phase", "CPP stop phase, no brake demanded");
+    t.add(kPanelTarget, kTargetStop, "stop",
           "aspect 0; door link from 500 ms after the doors opened until after they closed");
-    t.add(kTarget, kTargetDoorOrStopBraking, "doors / stop braking",
+    t.add(kPanelTarget, kTargetDoorOrStopBraking, "doors / stop braking",
           "door link: the first 500 ms after the doors opened; CPP stop phase while braking");
     addSignalCodes(t);
-    t.add(kLimit, kLimitCppOnLine0, "CPP restriction",
+    t.add(kPanelLimit, kLimitCppOnLine0, "CPP restriction",
           "line category 0: aspects 3 to 8 with a CPP pattern of signal 2 or less armed");
-    t.add(kLimit, kRestriction, "restriction", "line category 1: CCP or CLF restriction");
-    t.add(kTarget, kRestriction, "restriction",
+    t.add(kPanelLimit, kRestriction, "restriction", "line category 1: CCP or CLF restriction");
+    t.add(kPanelTarget, kRestriction, "restriction",
           "line category 0: CCP restriction (steady with a fixed route)");
     // CLF limits, as a beacon arms them (code x 5 km/h).
     for (std::int32_t clf = kClfLowestCode; clf <= kClfHighestCode; ++clf) {
         const std::int32_t speed = clf * kSpeedStepKmh;
         const std::string what = "line category 0: CLF limit " + std::to_string(speed) + " km/h";
-        t.addSpeed(kLimit, speedCode(speed), speed, what);
-        t.addSpeed(kTarget, speedCode(speed), speed, what + ", with a CPP stop pattern armed");
+        t.addSpeed(kPanelLimit, speedCode(speed), speed, what);
+        t.addSpeed(kPanelTarget, speedCode(speed), speed, what + ", with a CPP stop pattern armed");
     }
     // CCP restrictions are shown only below the aspect's speed.
     const std::int32_t fastest =
         *std::max_element(std::begin(kSignalLimitsKmh), std::end(kSignalLimitsKmh));
     for (std::int32_t speed = 0; speed < fastest; speed += kSpeedStepKmh)
-        t.addSpeed(kTarget, speedCode(speed), speed,
+        t.addSpeed(kPanelTarget, speedCode(speed), speed,
                    "line category 0: CCP restriction " + std::to_string(speed) + " km/h",
                    kSlowAlternation);
 }
@@ -159,7 +160,7 @@ const char* legacyName(LegacyState state) {
 }
 
 void addAux(CodeTable& t) {
-    t.add(kAux, kNothing, "blank", "nothing to show");
+    t.add(kPanelAux, kNothing, "blank", "nothing to show");
     for (const LegacyState state : {LegacyState::kNormal, LegacyState::kAlarm,
                                     LegacyState::kSilencedAlarm, LegacyState::kCheck}) {
         for (const std::int32_t lineType : {0, 1}) {
@@ -168,22 +169,22 @@ void addAux(CodeTable& t) {
                 if (code == kNothing) continue;
                 const std::string name =
                     std::string(legacyName(state)) + (braking ? ", braking" : "");
-                t.add(kAux, code, name,
+                t.add(kPanelAux, code, name,
                       name + (state == LegacyState::kNormal ? " (line category 1)" : ""));
             }
         }
     }
-    t.add(kAux, kAuxWarnLine0, "pattern warning",
+    t.add(kPanelAux, kAuxWarnLine0, "pattern warning",
           "line category 0: CPP or CCP approach warning (fast with a fixed route)", kNormalBlink);
-    t.add(kAux, kAuxWarnLine0, "pattern warning", "", kFastBlink);
-    t.add(kAux, kAuxWarnOther, "pattern warning",
+    t.add(kPanelAux, kAuxWarnLine0, "pattern warning", "", kFastBlink);
+    t.add(kPanelAux, kAuxWarnOther, "pattern warning",
           "line categories 1 to 9: approach warning; line category 2: SPB warning", kNormalBlink);
-    t.add(kAux, kAuxSpb, "SPB pattern", "line category 0: SPB pattern armed",
+    t.add(kPanelAux, kAuxSpb, "SPB pattern", "line category 0: SPB pattern armed",
           "blinks (1 s) while the SPB warns");
-    t.add(kAux, kAuxSpbKind1, "SPB pattern, kind 1", "line category 0: SPB pattern of kind 1 armed",
-          "blinks (1 s) while the SPB warns");
+    t.add(kPanelAux, kAuxSpbKind1, "SPB pattern, kind 1",
+          "line category 0: SPB pattern of kind 1 armed", "blinks (1 s) while the SPB warns");
     for (std::int32_t position = 0; position <= 8; ++position)
-        t.add(kAux, kAuxSelectorBase + position, "selector " + std::to_string(position),
+        t.add(kPanelAux, kAuxSelectorBase + position, "selector " + std::to_string(position),
               "line category 0: route selector at " + std::to_string(position),
               "fast blink (0.5 s) during the kind-blink indication");
 }
@@ -192,10 +193,10 @@ void addAux(CodeTable& t) {
 
 const char* displayElement(int panel) {
     switch (panel) {
-        case kMode: return "mode";
-        case kLimit: return "limit";
-        case kTarget: return "target";
-        case kAux: return "aux";
+        case kPanelMode: return "mode";
+        case kPanelLimit: return "limit";
+        case kPanelTarget: return "target";
+        case kPanelAux: return "aux";
         default: return "";
     }
 }

@@ -96,8 +96,8 @@ std::string tableHtml(const PageTable& table, const std::string& id) {
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         out += "<tr";
         if (r < table.frames.size())
-            out += " class=\"seek\" data-frame=\"" + std::to_string(table.frames[r]) +
-                   "\" title=\"show this moment in the player\"";
+            out += R"( class="seek" data-frame=")" + std::to_string(table.frames[r]) +
+                   R"(" title="show this moment in the player")";
         out += ">";
         for (const std::string& cell : table.rows[r]) out += "<td>" + escapeXml(cell) + "</td>";
         out += "</tr>";
@@ -425,7 +425,7 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
         "elements, what it means and whether it blinks; each needs an image in the cab. "
         "Blinking codes alternate with 0 (blank) unless said otherwise.</p>\n" +
         codeTablesHtml() + "\n";
-    out += "<script type=\"application/json\" id=\"drive-data\">" + dataJson(timeline, report) +
+    out += R"(<script type="application/json" id="drive-data">)" + dataJson(timeline, report) +
            "</script>\n<script>" + kScript + "</script>\n</body></html>\n";
     return out;
 }

@@ -1,5 +1,7 @@
 #include "tools/velt-drive/svg_text.h"
 
+#include <algorithm>
+
 #include "tools/velt-drive/number_format.h"
 
 namespace velt::drive {
@@ -51,9 +53,8 @@ bool LabelPlacer::isFree(const Box& box) const {
     if (box.left < area_.left || box.right > area_.right || box.top < area_.top ||
         box.bottom > area_.bottom)
         return false;
-    for (const Box& taken : taken_)
-        if (box.overlaps(taken)) return false;
-    return true;
+    return std::none_of(taken_.begin(), taken_.end(),
+                        [&](const Box& taken) { return box.overlaps(taken); });
 }
 
 std::optional<std::size_t> LabelPlacer::place(const std::vector<Box>& candidates) {

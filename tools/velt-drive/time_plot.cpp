@@ -66,9 +66,10 @@ public:
         speedArea();
         double laneY = kLanesTop;
         const double step = kLaneHeight + kLaneGap;
-        for (int panel = kFirstDisplayPanel; panel < kFirstDisplayPanel + kDisplayPanels;
-             ++panel, laneY += step)
+        for (int panel = kFirstDisplayPanel; panel < kFirstDisplayPanel + kDisplayPanels; ++panel) {
             codeLane(laneY, panel);
+            laneY += step;
+        }
         for (const CabLamp& lamp : kCabLamps) {
             lampLane(laneY, std::string(lamp.name) + " (" + std::to_string(lamp.index) + ")",
                      timeline_.panel(lamp.index).spans(), "#f4d03f",
@@ -92,11 +93,15 @@ public:
 private:
     static std::size_t laneCount() { return kDisplayPanels + std::size(kCabLamps) + 3; }
 
-    double x(double elapsedMs) const { return kLeft + elapsedMs / tEnd_ * (kRight - kLeft); }
-    double y(double speed) const { return kBottom - speed / yHigh_ * (kBottom - kTop); }
+    [[nodiscard]] double x(double elapsedMs) const {
+        return kLeft + elapsedMs / tEnd_ * (kRight - kLeft);
+    }
+    [[nodiscard]] double y(double speed) const {
+        return kBottom - speed / yHigh_ * (kBottom - kTop);
+    }
 
     // Where a span ends: where the next begins, or at the last frame.
-    double spanEnd(const std::vector<ValueSpan>& spans, std::size_t i) const {
+    [[nodiscard]] double spanEnd(const std::vector<ValueSpan>& spans, std::size_t i) const {
         return i + 1 < spans.size() ? static_cast<double>(spans[i + 1].elapsedMs) : tEnd_;
     }
 
@@ -139,23 +144,23 @@ private:
     }
 
     void header() {
-        out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(kWidth) +
+        out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + num(kWidth) +
                 "\" height=\"" + num(height_) + "\" viewBox=\"0 0 " + num(kWidth) + " " +
                 num(height_) + "\" data-x0=\"" + num(kLeft) + "\" data-x1=\"" + num(kRight) +
-                "\" data-t0-ms=\"0\" data-t1-ms=\"" + formatFixed(tEnd_, 0) +
+                R"(" data-t0-ms="0" data-t1-ms=")" + formatFixed(tEnd_, 0) +
                 "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"11\">\n";
         out_ += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n<defs>";
         for (const std::int32_t half : {250, 500, 1000})
             out_ += "<pattern id=\"blink" + std::to_string(half) +
-                    "\" patternUnits=\"userSpaceOnUse\" width=\"" + std::to_string(half / 50) +
+                    R"(" patternUnits="userSpaceOnUse" width=")" + std::to_string(half / 50) +
                     "\" height=\"20\" patternTransform=\"rotate(35)\"><rect width=\"" +
                     std::to_string(half / 100) +
-                    "\" height=\"20\" fill=\"white\" opacity=\"0.75\"/></pattern>";
-        out_ += "<clipPath id=\"speed-area\"><rect x=\"" + num(kLeft) + "\" y=\"" + num(kTop) +
+                    R"(" height="20" fill="white" opacity="0.75"/></pattern>)";
+        out_ += R"(<clipPath id="speed-area"><rect x=")" + num(kLeft) + "\" y=\"" + num(kTop) +
                 "\" width=\"" + num(kRight - kLeft) + "\" height=\"" + num(kBottom - kTop) +
                 "\"/></clipPath></defs>\n";
         text(kLeft, 24, timeline_.scenario().name + ": the cab against time",
-             "font-size=\"16\" font-weight=\"bold\"", 16, true);
+             R"(font-size="16" font-weight="bold")", 16, true);
         text(kLeft, 42,
              "ended at " + formatFixed(static_cast<double>(end_.last.elapsedMs) / 1000.0, 1) +
                  " s, " + num(end_.last.positionM) + " m: " + end_.reason +
@@ -166,7 +171,8 @@ private:
     void grid() {
         const double step = tickStep(tEnd_ / 1000.0);
         const double bottom = soundsTop_ + kSoundRows * 13;
-        for (double tick = 0.0; tick * 1000.0 <= tEnd_ + 1e-6; tick += step) {
+        for (int i = 0; static_cast<double>(i) * step * 1000.0 <= tEnd_ + 1e-6; ++i) {
+            const double tick = static_cast<double>(i) * step;
             const double px = x(tick * 1000.0);
             out_ += "<line x1=\"" + num(px) + "\" y1=\"" + num(kTop) + "\" x2=\"" + num(px) +
                     "\" y2=\"" + num(bottom) + "\" stroke=\"#eee\"/>\n";
@@ -175,13 +181,14 @@ private:
         text(kLeft + (kRight - kLeft) / 2, kBottom + 28, "time since the start (s)",
              "fill=\"#333\"", 11, false, "middle");
         const double speedStep = tickStep(yHigh_);
-        for (double tick = 0.0; tick <= yHigh_ + 1e-9; tick += speedStep) {
+        for (int i = 0; static_cast<double>(i) * speedStep <= yHigh_ + 1e-9; ++i) {
+            const double tick = static_cast<double>(i) * speedStep;
             out_ += "<line x1=\"" + num(kLeft) + "\" y1=\"" + num(y(tick)) + "\" x2=\"" +
                     num(kRight) + "\" y2=\"" + num(y(tick)) + "\" stroke=\"#eee\"/>\n";
             text(kLeft - 6, y(tick) + 4, formatFixed(tick, 0), "fill=\"#333\"", 11, false, "end");
         }
         text(kLeft - 40, kTop + 4, "km/h", "fill=\"#333\"", 11, false, "end");
-        rect(kLeft, kTop, kRight, kBottom, "fill=\"none\" stroke=\"#888\"");
+        rect(kLeft, kTop, kRight, kBottom, R"(fill="none" stroke="#888")");
     }
 
     void speedArea() {
@@ -190,16 +197,16 @@ private:
             const double x0 = x(static_cast<double>(span.first.elapsedMs));
             const double x1 = std::max(x(static_cast<double>(span.last.elapsedMs)), x0 + 2);
             const std::string colour = span.emergency ? "#e74c3c" : "#f39c12";
-            rect(x0, kTop, x1, kBottom, "fill=\"" + colour + "\" opacity=\"0.2\"");
+            rect(x0, kTop, x1, kBottom, "fill=\"" + colour + R"(" opacity="0.2")");
             const std::string name = span.emergency ? "emergency brake" : "full-service brake";
             placedLabel({{x0 + 3, kTop + 14}, {x0 + 3, kTop + 27}, {x0 + 3, kTop + 40}}, name, 11,
-                        "fill=\"" + colour + "\" font-weight=\"bold\"");
+                        "fill=\"" + colour + R"(" font-weight="bold")");
         }
         const auto& doors = timeline_.handle(CabTimeline::kDoorsClosed).spans();
         for (std::size_t i = 0; i < doors.size(); ++i) {
             if (doors[i].on != 0) continue;
             const double x0 = x(static_cast<double>(doors[i].elapsedMs));
-            rect(x0, kTop, x(spanEnd(doors, i)), kBottom, "fill=\"#5d6d7e\" opacity=\"0.12\"");
+            rect(x0, kTop, x(spanEnd(doors, i)), kBottom, R"(fill="#5d6d7e" opacity="0.12")");
         }
         // The speed line.
         std::string path =
@@ -219,9 +226,10 @@ private:
             std::string name = "stop " + num(stop.positionM) + " m";
             for (const Station& station : timeline_.scenario().stations)
                 if (std::fabs(stop.positionM - station.positionM) <= station.windowM)
-                    name = station.name + ", " + name;
+                    name.insert(0, station.name + ", ");
             std::vector<std::pair<double, double>> spots;
-            for (int row = 0; row < 6; ++row) spots.push_back({px + 6, kBottom - 12 - 13.0 * row});
+            spots.reserve(6);
+            for (int row = 0; row < 6; ++row) spots.emplace_back(px + 6, kBottom - 12 - 13.0 * row);
             placedLabel(spots, name, 11, "font-weight=\"bold\"", std::make_pair(px, kBottom - 8));
         }
         // What the host reported, as ticks along the top, labelled above.
@@ -233,14 +241,15 @@ private:
                     "\" y2=\"" + num(kTop + 8) + "\" stroke=\"" + (signal ? "#c0392b" : "#7f8c8d") +
                     "\" stroke-width=\"2\"/>\n";
             std::vector<std::pair<double, double>> spots;
-            for (int row = 0; row < 3; ++row) spots.push_back({px + 2, kTop - 4 - 12.0 * row});
+            spots.reserve(3);
+            for (int row = 0; row < 3; ++row) spots.emplace_back(px + 2, kTop - 4 - 12.0 * row);
             placedLabel(spots, mark.label, 9.5, "fill=\"#566573\"", std::make_pair(px, kTop));
         }
     }
 
     void laneName(double laneY, const std::string& name) {
         text(kLeft - 6, laneY + 14, name, "fill=\"#333\"", 11, false, "end");
-        rect(kLeft, laneY, kRight, laneY + kLaneHeight, "fill=\"#fbfcfc\" stroke=\"#ddd\"");
+        rect(kLeft, laneY, kRight, laneY + kLaneHeight, R"(fill="#fbfcfc" stroke="#ddd")");
     }
 
     // Spans narrower than a pixel are drawn together as one grey stretch:
@@ -271,7 +280,7 @@ private:
     void spanText(double x0, double x1, double laneY, const std::vector<std::string>& choices) {
         for (const std::string& choice : choices) {
             if (textWidth(choice, 10) > x1 - x0 - 4) continue;
-            text((x0 + x1) / 2, laneY + 14, choice, "font-size=\"10\" fill=\"#1c2833\"", 10, false,
+            text((x0 + x1) / 2, laneY + 14, choice, R"(font-size="10" fill="#1c2833")", 10, false,
                  "middle");
             return;
         }
@@ -289,7 +298,7 @@ private:
                      const std::int32_t shown = span.on != 0 ? span.on : span.off;
                      if (shown == 0) return;
                      rect(x0, laneY, x1, laneY + kLaneHeight,
-                          "fill=\"" + codeColour(shown) + "\" stroke=\"white\"");
+                          "fill=\"" + codeColour(shown) + R"(" stroke="white")");
                      const PanelCode* entry = findPanelCode(panel, shown);
                      const std::string label = entry != nullptr ? entry->label : "";
                      std::string code = std::to_string(shown);
@@ -333,7 +342,7 @@ private:
         const auto& doors = timeline_.handle(CabTimeline::kDoorsClosed).spans();
         eachSpan(doors, laneY, [&](const ValueSpan& span, double x0, double x1) {
             if (span.on != 0) return;
-            rect(x0, laneY + 2, x1, laneY + kLaneHeight - 2, "fill=\"#5d6d7e\" opacity=\"0.6\"");
+            rect(x0, laneY + 2, x1, laneY + kLaneHeight - 2, R"(fill="#5d6d7e" opacity="0.6")");
             const double seconds = (x1 - x0) / (kRight - kLeft) * tEnd_ / 1000.0;
             spanText(x0, x1, laneY, {"open " + formatFixed(seconds, 1) + " s", "open"});
         });
@@ -372,8 +381,9 @@ private:
         }
         for (const Group& group : groups) {
             std::vector<std::pair<double, double>> spots;
+            spots.reserve(static_cast<int>(kSoundRows));
             for (int row = 0; row < static_cast<int>(kSoundRows); ++row) {
-                spots.push_back({group.px + 3, rowY + 15 + 13.0 * row});
+                spots.emplace_back(group.px + 3, rowY + 15 + 13.0 * row);
             }
             placedLabel(spots, group.label, 10, "fill=\"#2471a3\"", std::make_pair(group.px, rowY));
         }
