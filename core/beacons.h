@@ -17,6 +17,14 @@ inline constexpr std::int32_t kPackBase = 10000;
 constexpr std::int32_t packedMetres(std::int32_t optional) { return optional % kPackBase; }
 constexpr std::int32_t packedValue(std::int32_t optional) { return optional / kPackBase; }
 
+// A beacon passed standing or running backwards is not the train's
+// approach: the beacons that act on an approach ignore it.
+constexpr bool passedMovingForward(float speedKmh) { return speedKmh > 0.0F; }
+
+// The SPB pattern belongs to line categories 0 and 2; elsewhere its beacon
+// means nothing.
+constexpr bool takesSpbBeacon(std::int32_t lineType) { return lineType == 0 || lineType == 2; }
+
 // Speed codes count in 5 km/h steps.
 inline constexpr std::int32_t kSpeedStepKmh = 5;
 

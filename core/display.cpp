@@ -29,12 +29,7 @@ constexpr std::int32_t multipliedByPhase(std::int32_t code, std::int32_t phase) 
 
 // The four codes being composed. The steps read the core only through a
 // const reference: the display writes nothing but its own four fields.
-struct Display {
-    std::int32_t mode;
-    std::int32_t limit;
-    std::int32_t target;
-    std::int32_t aux;
-};
+using Display = DisplayCodes;
 
 // In the CPP stop case the train runs to a stop target, so the code of the
 // restriction in force moves from the limit element to the target element.
@@ -203,13 +198,18 @@ void showLegacy(const CVelt& v, Display& d) {
 
 }  // namespace
 
-void CVelt::update(std::int32_t timeMs) {
+DisplayCodes CVelt::displayAt(std::int32_t timeMs) const {
     Display d{kNothing, kNothing, kNothing, kNothing};
     if (veltDefined == 1) {
         showVelt(*this, timeMs, d);
     } else {
         showLegacy(*this, d);
     }
+    return d;
+}
+
+void CVelt::update(std::int32_t timeMs) {
+    const DisplayCodes d = displayAt(timeMs);
     dispMode = d.mode;
     dispLimit = d.limit;
     dispTarget = d.target;

@@ -69,23 +69,17 @@ void CVelt::PassedCLF(std::int32_t optional) {
 }
 
 void CVelt::PassedSPB(std::int32_t optional) {
-    // A beacon passed standing or backwards is not the train's approach.
-    if (!(*pSpeed > 0.0F)) {
+    if (!passedMovingForward(*pSpeed) || !takesSpbBeacon(lineType)) {
         return;
     }
-    if (lineType == 0) {
-        spbActive = 1;
-        spbDistance = static_cast<float>(packedMetres(optional));
-        spbKind = packedValue(optional);
-    } else if (lineType == 2) {
-        spbActive = 1;
-        spbDistance = static_cast<float>(packedMetres(optional));
-        spbKind = 0;
-    }
+    spbActive = 1;
+    spbDistance = static_cast<float>(packedMetres(optional));
+    // Only line category 0 knows SPB kinds.
+    spbKind = lineType == 0 ? packedValue(optional) : 0;
 }
 
 void CVelt::SPP(std::int32_t optional) {
-    if (!(*pSpeed > 0.0F)) {
+    if (!passedMovingForward(*pSpeed)) {
         return;
     }
     if (optional == 1 && (lineType == 1 || lineType == 2)) {

@@ -66,42 +66,18 @@ void applyLegacyDelays(CVelt& v, std::int32_t now) {
     }
 }
 
-void applySpeedCheckTrip(CVelt& v, float speed) {
-    if (v.spsTripped == 1) {
-        v.brakeDemand = speed > kTripBrakeAboveKmh ? Demand::kEmergency : Demand::kNone;
+void applyBrakeRule(CVelt& v, BrakeRule rule) {
+    if (rule.decides) {
+        v.brakeDemand = rule.demand;
     }
 }
 
-// Sets the demand above `brakeAbove`, drops it below `releaseBelow`, and
-// between the two leaves whatever the frame began with.
-void brakeWithHold(CVelt& v, float speed, Demand level, float brakeAbove, float releaseBelow) {
-    if (speed > brakeAbove) {
-        v.brakeDemand = level;
-    } else if (speed < releaseBelow) {
-        v.brakeDemand = Demand::kNone;
-    }
-}
-
-void applyStateBrake(CVelt& v, float speed) {
+void lightStateLamp(CVelt& v) {
     switch (v.ats1State) {
-        case LegacyState::kNormal:
-            if (v.lineType == kLineType1) {
-                brakeWithHold(v, speed, Demand::kService, kNormalLine1BrakeAboveKmh,
-                              kNormalLine1ReleaseBelowKmh);
-            } else {
-                v.brakeDemand = Demand::kNone;
-            }
-            v.ats1LampNormal = 1;
-            break;
+        case LegacyState::kNormal: v.ats1LampNormal = 1; break;
         case LegacyState::kAlarm:
-        case LegacyState::kSilencedAlarm:
-            brakeWithHold(v, speed, Demand::kEmergency, kAlarmBrakeAboveKmh, kAlarmReleaseBelowKmh);
-            v.ats1LampAlarm = 1;
-            break;
-        case LegacyState::kCheck:
-            v.brakeDemand = speed > kCheckBrakeAboveKmh ? Demand::kService : Demand::kNone;
-            v.ats1LampCheck = 1;
-            break;
+        case LegacyState::kSilencedAlarm: v.ats1LampAlarm = 1; break;
+        case LegacyState::kCheck: v.ats1LampCheck = 1; break;
     }
 }
 
@@ -119,18 +95,14 @@ void CVelt::ats1_receive(std::int32_t signal) {
 
 void CVelt::ats1_beacon(std::int32_t signal) {
     const float speed = *pSpeed;
-    if (!(speed > 0.0F)) {
-        return;  // passed while standing or running backwards
+    if (!passedMovingForward(speed)) {
+        return;
     }
-    if (signal == 0) {
-        applyRequest(*this, kRequestAlarm);
-    } else if (signal == 2 && lineType != 1 && lineType != 2 && speed > kBeaconCheckAboveKmh) {
-        applyRequest(*this, kRequestCheck);
-    }
+    applyRequest(*this, requestForBeacon(signal, lineType, speed));
 }
 
 void CVelt::ats1_checksps() {
-    if (!(*pSpeed > 0.0F)) {
+    if (!passedMovingForward(*pSpeed)) {
         return;
     }
     const std::int32_t now = *pTime;
@@ -166,8 +138,9 @@ void CVelt::ats1_refresh(const FrameValues& f) {
     ats1LampCheck = 0;
     ats1LampAlarm = 0;
     applyLegacyDelays(*this, f.time);
-    applySpeedCheckTrip(*this, f.speed);
-    applyStateBrake(*this, f.speed);
+    applyBrakeRule(*this, speedCheckTripBrake(spsTripped == 1, f.speed));
+    applyBrakeRule(*this, stateBrake(ats1State, lineType, f.speed));
+    lightStateLamp(*this);
 }
 
 }  // namespace velt

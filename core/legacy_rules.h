@@ -36,6 +36,57 @@ inline constexpr float kCheckBrakeAboveKmh = 45.0F;
 // The line category where aspects 3 to 7 leave the legacy side alone.
 inline constexpr std::int32_t kLineType1 = 1;
 
+// ---- The brake rules of the legacy frame. A rule either decides the demand
+// at a speed, or leaves the demand the frame began with: between a rule's
+// brake and release speeds the brake holds as it is.
+
+struct BrakeRule {
+    bool decides;
+    Demand demand;  // read only when the rule decides
+};
+
+inline constexpr BrakeRule kKeepsDemand{false, Demand::kNone};
+
+constexpr BrakeRule brakeAboveReleaseBelow(float speed, Demand level, float brakeAboveKmh,
+                                           float releaseBelowKmh) {
+    if (speed > brakeAboveKmh) {
+        return {true, level};
+    }
+    if (speed < releaseBelowKmh) {
+        return {true, Demand::kNone};
+    }
+    return kKeepsDemand;
+}
+
+// A speed-check section passed too fast brakes the train whenever it runs
+// forward, until the run is restarted.
+constexpr BrakeRule speedCheckTripBrake(bool tripped, float speed) {
+    if (!tripped) {
+        return kKeepsDemand;
+    }
+    return {true, speed > kTripBrakeAboveKmh ? Demand::kEmergency : Demand::kNone};
+}
+
+// The rule of the state in force. The frame applies it after the trip, so
+// wherever it decides it overrides the trip.
+constexpr BrakeRule stateBrake(LegacyState state, std::int32_t lineType, float speed) {
+    switch (state) {
+        case LegacyState::kAlarm:
+        case LegacyState::kSilencedAlarm:
+            return brakeAboveReleaseBelow(speed, Demand::kEmergency, kAlarmBrakeAboveKmh,
+                                          kAlarmReleaseBelowKmh);
+        case LegacyState::kCheck:
+            return {true, speed > kCheckBrakeAboveKmh ? Demand::kService : Demand::kNone};
+        case LegacyState::kNormal: break;
+    }
+    // The normal state supervises a speed on line category 1 only.
+    if (lineType == kLineType1) {
+        return brakeAboveReleaseBelow(speed, Demand::kService, kNormalLine1BrakeAboveKmh,
+                                      kNormalLine1ReleaseBelowKmh);
+    }
+    return {true, Demand::kNone};
+}
+
 // ---- The request a signal report makes.
 
 enum class RequestKind {
@@ -92,6 +143,20 @@ inline constexpr RequestRow kSignalRequests[] = {
     forAspect(7, LineRule::kLine1, kNoRequest),
     forAspect(7, LineRule::kAny, kCancelRequest),
 };
+
+// The request of a type-10 beacon passed moving forward: a stop (signal 0)
+// requests the alarm on every line category; a restriction (signal 2)
+// passed above 68 km/h requests a speed check, except on line categories 1
+// and 2.
+constexpr Request requestForBeacon(std::int32_t signal, std::int32_t lineType, float speed) {
+    if (signal == 0) {
+        return kRequestAlarm;
+    }
+    if (signal == 2 && lineType != kLineType1 && lineType != 2 && speed > kBeaconCheckAboveKmh) {
+        return kRequestCheck;
+    }
+    return kNoRequest;
+}
 
 // Aspects the table does not list, those the route does not use, are taken
 // as a stop.

@@ -26,6 +26,14 @@ struct FrameValues {
     double warnMargin;    // metres run in five seconds at absSpeed
 };
 
+// The four codes of the cab's protection display (panel 20 to 23).
+struct DisplayCodes {
+    std::int32_t mode;
+    std::int32_t limit;
+    std::int32_t target;
+    std::int32_t aux;
+};
+
 class CVelt {
 public:
     // ---- State record. The declaration order is part of the design: it is
@@ -122,6 +130,11 @@ public:
     // ---- State and frame cycle (frame.cpp)
     void initialize();
     void execute();
+
+    // The display this state shows at a time (display.cpp): what the frame
+    // writes at its own time. A blinking code is one that differs between
+    // times; asking at other times tells it from a steady one.
+    [[nodiscard]] DisplayCodes displayAt(std::int32_t timeMs) const;
 
     // ---- Beacon and signal intake (intake.cpp)
     void velt_define(std::int32_t optional);

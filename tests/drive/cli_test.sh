@@ -4,6 +4,7 @@
 #   cli_test.sh file-safety TOOL PLUGIN WORKDIR
 #   cli_test.sh win32-match TOOL PLUGIN WORKDIR SOURCE_DIR
 #   cli_test.sh win64-match TOOL PLUGIN WORKDIR SOURCE_DIR
+#   cli_test.sh twin-check  TOOL PLUGIN WORKDIR FLIPPING_PLUGIN
 set -u
 mode=$1 tool=$2 plugin=$3 work=$4
 rm -rf "$work" && mkdir -p "$work"
@@ -116,6 +117,33 @@ if [ "$mode" = file-safety ]; then
   exit $fail
 fi
 
+if [ "$mode" = twin-check ]; then
+  # A library that is not this velt (velt for 100 frames, then panel[22] off
+  # by one): exit code 1, the frame and the output named, nothing written.
+  flipping=$5
+  printf 'start speed 30 km/h\nbeacon route at 5 m optional 0\nbeacon section at 10 m optional 1\nsignal 5 at 10 m\nend at 10 s\n' > "$work/s.drive"
+  echo old > "$work/t.csv"
+  (cd "$work" && "$tool" --plugin "$flipping" --trace t.csv --plot p.svg --events e.csv s.drive > out.txt 2> err.txt)
+  rc=$?
+  check "a foreign library: exit code 1 (got $rc)" [ "$rc" -eq 1 ]
+  check "a foreign library: the frame and the output named" \
+    grep -qF "velt-drive: frame 100 (1.666 s): panel[22] is 1 from the plug-in $flipping but 0 from velt-drive's own core" "$work/err.txt"
+  check "a foreign library: the old trace kept, nothing else written" \
+    [ "$(cat "$work/t.csv")" = old -a ! -e "$work/p.svg" -a ! -e "$work/e.csv" -a -z "$(ls "$work" | grep tmp)" ]
+  (cd "$work" && "$tool" --black-box --plugin "$flipping" --trace t.csv --plot p.svg s.drive > out.txt 2> err.txt)
+  check "--black-box drives it: exit code 0" [ $? -eq 0 ]
+  check "--black-box: the summary says so" grep -qF "Black box (--black-box)" "$work/out.txt"
+  check "--black-box: no core columns in the trace" [ "$(head -1 "$work/t.csv" | grep -c events)" -eq 0 ]
+  (cd "$work" && "$tool" --black-box --plugin "$flipping" --events e.csv s.drive > out.txt 2> err.txt)
+  check "--black-box with --events: exit code 2" [ $? -eq 2 ]
+  check "--black-box with --events: says why" grep -qF "a black-box drive (--black-box) has no events" "$work/err.txt"
+  (cd "$work" && "$tool" --plugin "$plugin" --trace t.csv --plot p.svg --events e.csv s.drive > out.txt 2> err.txt)
+  check "this velt: exit code 0" [ $? -eq 0 ]
+  check "this velt: the summary says it was checked" grep -qF "Explained by velt-drive's own core" "$work/out.txt"
+  check "this velt: the events CSV" grep -q '^time_ms,elapsed_s,position_m,speed_kmh,kind,check,level,intervention,cause' "$work/e.csv"
+  exit $fail
+fi
+
 if [ "$mode" = win32-match ] || [ "$mode" = win64-match ]; then
   # velt-drive.exe with velt.dll, or velt-drive64.exe with velt64.dll, each
   # in the Wine prefix of its own build tree.
@@ -126,16 +154,21 @@ if [ "$mode" = win32-match ] || [ "$mode" = win64-match ]; then
     echo "skipped: $win_dir/$exe or $dll not built (cmake --preset $preset && cmake --build --preset $preset)"
     exit 77
   fi
+  # The summary without the lines that name the output files.
+  summary() { grep -v -e '^Trace: ' -e '^Plot: ' -e '^Time view: ' -e '^Events: ' "$1"; }
   for scenario in "$source_dir"/scenarios/*.drive "$source_dir"/scenarios/examples/*.drive; do
     name=$(basename "$(dirname "$scenario")")-$(basename "$scenario" .drive)
-    "$tool" -q --plugin "$plugin" --trace "$work/$name.native.csv" --plot "$work/$name.native.svg" \
-      --time-plot "$work/$name.native-time.svg" "$scenario" > /dev/null
+    "$tool" --plugin "$plugin" --trace "$work/$name.native.csv" --plot "$work/$name.native.svg" \
+      --time-plot "$work/$name.native-time.svg" --events "$work/$name.native-events.csv" \
+      "$scenario" > "$work/$name.native.txt"
     check "$name: native run" [ $? -eq 0 ]
-    bash "$source_dir/scripts/run-wine.sh" "$win_dir" "./$exe" -q --plugin "$dll" \
+    bash "$source_dir/scripts/run-wine.sh" "$win_dir" "./$exe" --plugin "$dll" \
       --trace "$work/$name.$preset.csv" --plot "$work/$name.$preset.svg" --time-plot "$work/$name.$preset-time.svg" \
-      "$scenario" > /dev/null 2> "$work/$name.$preset.err"
+      --events "$work/$name.$preset-events.csv" "$scenario" > "$work/$name.$preset.txt" 2> "$work/$name.$preset.err"
     check "$name: run under Wine" [ $? -eq 0 ]
     check "$name: traces byte-identical" cmp -s "$work/$name.native.csv" "$work/$name.$preset.csv"
+    check "$name: events byte-identical" cmp -s "$work/$name.native-events.csv" "$work/$name.$preset-events.csv"
+    check "$name: summaries byte-identical" cmp -s <(summary "$work/$name.native.txt") <(summary "$work/$name.$preset.txt")
   done
   exit $fail
 fi

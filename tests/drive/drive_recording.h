@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/velt-drive/core_twin.h"
 #include "tools/velt-drive/drive.h"
 #include "tools/velt-drive/plugin_library.h"
 #include "tools/velt-drive/report.h"
@@ -18,27 +19,39 @@ struct RecordedDrive : DriveConsumer {
     std::vector<FrameRecord> frames;
     std::vector<HostEvent> events;
     std::vector<Finding> findings;
+    std::vector<ExplainedEvent> explained;  // what velt-drive's own core said, in order
     DriveEnd end;
     Report report;
 
     void event(const HostEvent& event) override { events.push_back(event); }
     void finding(const Finding& finding) override { findings.push_back(finding); }
-    void frame(const FrameRecord& frame) override { frames.push_back(frame); }
+    void frame(const FrameRecord& frame) override {
+        if (frame.core != nullptr)
+            explained.insert(explained.end(), frame.core->events.begin(), frame.core->events.end());
+        frames.push_back(frame);
+        frames.back().core = nullptr;  // valid only while the frame is handed round
+    }
 };
 
 // The native plug-in, loaded once for all tests.
-inline const PluginApi& nativePlugin() {
+inline const PluginLibrary& nativeLibrary() {
     static PluginLibrary plugin;
     if (plugin.api().elapse == nullptr) {
         EXPECT_TRUE(plugin.open(VELT_PLUGIN_PATH)) << plugin.error();
     }
-    return plugin.api();
+    return plugin;
 }
+inline const PluginApi& nativePlugin() { return nativeLibrary().api(); }
 
-// Runs the scenario against the native plug-in and keeps all of it.
-inline void recordDrive(const Scenario& scenario, RecordedDrive& drive) {
+// Runs the scenario against the native plug-in, with velt-drive's own core
+// beside it as a normal run has it, and keeps all of it. Every drive of the
+// library in this process goes through a twin, so that the twin's state,
+// the process's one core, stays the library's.
+inline void recordDrive(const Scenario& scenario, RecordedDrive& drive,
+                        const PluginLibrary& library = nativeLibrary()) {
     Analysis analysis(scenario);
-    PluginSession session(nativePlugin());
+    CoreTwin twin(scenario, library.path());
+    PluginSession session(library.api(), twin);
     drive.end = runDrive(scenario, session, {&drive, &analysis});
     drive.report = analysis.report();
 }

@@ -46,9 +46,9 @@ def check(what, got, expected):
         failures.append(f"{what}: the page shows {got!r}, the trace has {expected!r}")
 
 
-def run_scenario(name):
-    base = os.path.join(work, os.path.basename(name))
-    subprocess.run([tool, "-q", "--plugin", plugin, "--trace", base + ".csv", "--plot",
+def run_scenario(name, *options):
+    base = os.path.join(work, os.path.basename(name) + "".join(options))
+    subprocess.run([tool, "-q", *options, "--plugin", plugin, "--trace", base + ".csv", "--plot",
                     base + ".svg", "--time-plot", base + "-time.svg", "--report", base + ".html",
                     os.path.join(scenarios, name + ".drive")], check=True,
                    stdout=subprocess.DEVNULL)
@@ -110,8 +110,51 @@ def frames_to_check(rows, interesting):
     return sorted(chosen)
 
 
+def check_causes(page, name, rows):
+    """The interventions table holds the summary's rows, and each cause's
+    link shows its frame in the player."""
+    summary = page.find_element(By.ID, "summary").text.splitlines()
+    table = page.execute_script(
+        "return [...document.querySelectorAll('#interventions tbody tr')].map("
+        "r => [...r.cells].map(c => c.textContent));")
+    printed = []
+    if "Interventions:" in summary:
+        for line in summary[summary.index("Interventions:") + 2:]:
+            if not line.split() or not line.split()[0].isdigit():
+                break
+            printed.append(line)
+    check(f"{name}: interventions in the table", len(table), len(printed))
+    for row, line in zip(table, printed):
+        check(f"{name}: intervention {row[0]} as the summary prints it",
+              " ".join(line.split()), " ".join(" ".join(row).split()))
+    links = page.find_elements(By.CSS_SELECTOR, "#causes a")
+    if table and not links:
+        failures.append(f"{name}: interventions without causes")
+    for link in links[:2]:
+        # The link names its moment ("90.233 s, 664.6 m"); the player must show it.
+        when, where = link.text.split(", ")
+        link.click()
+        now = page.find_element(By.ID, "now").text
+        check(f"{name}: the player after the cause link at {link.text}",
+              when in now and where in now, True)
+        compare(page, name + " at a cause", rows, int(page.execute_script(
+            "return document.getElementById('slider').value")))
+    print(f"ok: {name}: {len(table)} interventions as the summary has them, "
+          f"{min(len(links), 2)} cause links followed")
+
+
 page = open_browser()
 try:
+    # A black-box drive: the player still works, and the page says why it
+    # has no causes.
+    html, rows = run_scenario("demo", "--black-box")
+    page.get("file://" + html)
+    check("black box: the page says it has no causes",
+          bool(page.find_elements(By.ID, "no-causes")), True)
+    check("black box: no interventions table",
+          bool(page.find_elements(By.ID, "interventions")), False)
+    move_slider(page, len(rows) // 2)
+    compare(page, "black box", rows, len(rows) // 2)
     for name in ("demo", "examples/door-link", "station-stop"):
         html, rows = run_scenario(name)
         page.get("file://" + html)
@@ -132,6 +175,7 @@ try:
         page.find_element(By.ID, "back").click()
         compare(page, name + " after stepping back", rows, 101)
         print(f"ok: {name}: {len(checked) + 3} frames compared with the trace")
+        check_causes(page, name, rows)
         if name == "demo":
             if emergency is None:
                 failures.append("demo: no emergency brake in the trace")

@@ -135,7 +135,7 @@ class Entries(unittest.TestCase):
                 "core/a.cpp: `x = y;` #1 remove\n"
                 "core/a.cpp: `f();`@2 #1 remove `f();`: f does nothing\n"
             )
-            entries, errors = mutate.read_entries(path, "equivalent")
+            entries, errors = mutate.read_entries(path)
         self.assertEqual([e.key for e in entries],
                          ["core/a.cpp: `x = y + 1;` #1 `+` -> `-`", "core/a.cpp: `f();`@2 #1 remove `f();`"])
         self.assertEqual(entries[0].reason, "y is always 0")
@@ -202,15 +202,13 @@ class Building(unittest.TestCase):
 class Report(unittest.TestCase):
     def test_fails_on_unlisted_survivors_stale_entries_and_listed_mutants_now_killed(self):
         m = mutate.Mutant("core/a.cpp", 0, 1, "<", "<=", "operator", 3, 7, "core/a.cpp: `a < b;` #1 `<` -> `<=`")
-        listed = {"equivalent": mutate.Entry("eq.txt:4", "core/a.cpp", m.key, "never read", "equivalent"),
-                  "awaiting": mutate.Entry("aw.txt:2", "core/a.cpp", m.key, "test X", "awaiting a test")}
-        stale = mutate.Entry("eq.txt:9", "core/a.cpp", "core/a.cpp: `gone;` #1 remove `gone;`", "old", "equivalent")
+        listed = {"equivalent": mutate.Entry("eq.txt:4", "core/a.cpp", m.key, "never read")}
+        stale = mutate.Entry("eq.txt:9", "core/a.cpp", "core/a.cpp: `gone;` #1 remove `gone;`", "old")
         cases = [  # status, list entry, stale entries, shown as, fails, finding
             ("killed", None, [], "killed", False, None),
             ("survived", None, [], "survived", True, "core/a.cpp:3:7: error: mutant survived"),
             ("survived", "equivalent", [], "equivalent", False, None),
-            ("survived", "awaiting", [], "awaiting a test", False, None),
-            ("killed", "awaiting", [], "killed", True, "aw.txt:2: error: listed as awaiting a test, but"),
+            ("killed", "equivalent", [], "killed", True, "eq.txt:4: error: listed as equivalent, but"),
             ("timeout", "equivalent", [], "timeout", True, "eq.txt:4: error: listed as equivalent, but"),
             ("killed", None, [stale], "killed", True, "eq.txt:9: error: stale entry"),
         ]

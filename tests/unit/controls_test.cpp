@@ -237,6 +237,10 @@ TEST_F(Controls, TogglesTheLampWithOneSoundPerFrame) {
     EXPECT_EQ(sound[kSoundLamp], 1);
     next();
     EXPECT_EQ(sound[kSoundLamp], 2);
+
+    keyDown(kLamp);
+    next();
+    EXPECT_EQ(lamp(), 0) << "and off again";
 }
 
 TEST_F(Controls, LoopsTheBuzzerWhileItsKeyIsHeldAndChimesOnRelease) {
@@ -285,7 +289,7 @@ TEST_F(Reminder, IsAttenuatedByTheDriversBrakeAndNotRestoredByReleasingIt) {
     brake(0);
     next(40.0F);
     EXPECT_EQ(reminder(), 0) << "notch 0 is no acknowledgement";
-    brake(2);
+    brake(1);
     next(30.0F);
     EXPECT_EQ(reminder(), -1200);
     brake(0);
@@ -441,6 +445,41 @@ TEST_F(KindBlink, IsNotRestartedByASecondDoorOpening) {
     EXPECT_FALSE(blinks(kBase + 3000));
 }
 
+TEST_F(KindBlink, OutlastsAnotherOpeningUnlessItArmsANewDelay) {
+    standInSection();
+    beacon(kKindBlink, 5000);
+    doorOpen();
+    ASSERT_TRUE(blinks(kBase + 1000));
+    doorOpen();
+    EXPECT_TRUE(blinks(kBase + 2000)) << "nothing armed: the blink goes on";
+    beacon(kKindBlink, 1);  // over before the next frame
+    doorOpen();
+    EXPECT_FALSE(blinks(kBase + 3000)) << "a new delay replaces the blink";
+}
+
+TEST_F(KindBlink, ABeaconBeforeTheFrameThatStartsItIsTakenAsItsOwn) {
+    standInSection();
+    beacon(kKindBlink, 5000);
+    doorOpen();
+    beacon(kKindBlink, 5000);
+    ASSERT_TRUE(blinks(kBase + 1000));
+    frame(kBase + 1500, 5.0F);
+    doorOpen();
+    EXPECT_FALSE(blinks(kBase + 2000));
+}
+
+TEST_F(KindBlink, ADelayThatRanOutLeavesNothingForTheNextOpening) {
+    standInSection();
+    beacon(kKindBlink, 1000);
+    doorOpen();
+    frame(kBase + 2000, 0.0F);  // the first frame comes too late: no blink
+    doorOpen();
+    for (const std::int32_t t : {kBase + 2000, kBase + 1500}) {  // the same time, then back
+        frame(t, 0.0F);
+        EXPECT_EQ(aux(), 17) << "at " << t;
+    }
+}
+
 TEST_F(KindBlink, DelayIsConsumedByAnOpeningOutsideASection) {
     standInSection();
     beacon(kSection, 0);
@@ -464,19 +503,20 @@ TEST_F(KindBlink, DelayArmedBeforeInitializeIsConsumedByTheFirstOpeningAfterIt) 
 }
 
 TEST_F(KindBlink, StartsOnlyInAFrameBeforeTheOpeningTimePlusTheDelay) {
-    // The opening takes the last frame's time: kBase. The frame at +1000 is
-    // in the fast phase's off half, so a blinking selector shows 0 there.
+    // The opening takes the last frame's time: kBase. Frames at +0 and +1000
+    // are in the fast phase's off half, so a blinking selector shows 0 there.
     struct Case {
         std::int32_t delayMs;
+        std::int32_t frameAt;
         std::int32_t aux;
     };
-    for (const Case c : {Case{1001, 0}, Case{1000, 17}}) {
+    for (const Case c : {Case{1001, 1000, 0}, Case{1000, 1000, 17}, Case{1, 0, 0}}) {
         SCOPED_TRACE(testing::Message() << "delay " << c.delayMs);
         reload();
         standInSection();
         beacon(kKindBlink, c.delayMs);
         doorOpen();
-        frame(kBase + 1000, 0.0F);
+        frame(kBase + c.frameAt, 0.0F);
         EXPECT_EQ(aux(), c.aux);
     }
 }

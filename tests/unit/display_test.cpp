@@ -120,7 +120,8 @@ INSTANTIATE_TEST_SUITE_P(LineCategories3To9, SignalDisplay,
                          testing::Values(SignalCase{3, 0, {0, 1}}, SignalCase{3, 1, {0, 0}},
                                          SignalCase{3, 2, {0, 0}}, SignalCase{3, 8, {0, 0}},
                                          SignalCase{9, 0, {0, 1}}, SignalCase{9, 4, {0, 0}},
-                                         SignalCase{-2, 0, {0, 1}}, SignalCase{-2, 3, {0, 0}}));
+                                         SignalCase{-2, 0, {0, 1}}, SignalCase{-2, 3, {0, 0}},
+                                         SignalCase{-1, 1, {0, 0}}));
 // An aspect the tables do not know is shown as the stop the supervision
 // brakes it as, on line category 2 as well, where an index above 2 would
 // otherwise show nothing.
@@ -229,6 +230,28 @@ TEST_F(Display, ShowsTheSignalWhenACcpSpeedEqualsItsSpeed) {
     ccp(100, 5000);
     frame(kBase + 100, 0.0F);
     EXPECT_EQ(shown(), (Shown{0, 28}));
+}
+
+// Every aspect keeps its code against a restriction of its own speed; one
+// speed step lower, the restriction is shown (28 on line category 1).
+TEST_F(Display, ShowsTheSignalOfEveryAspectAgainstACcpSpeedEqualToIt) {
+    struct Case {
+        std::int32_t aspect;
+        std::int32_t speedKmh;
+        std::int32_t code;
+    };
+    for (const Case c : {Case{1, 25, 5}, Case{2, 45, 9}, Case{3, 75, 14}, Case{4, 105, 14},
+                         Case{5, 120, 14}, Case{7, 130, 14}, Case{8, 160, 14}}) {
+        for (const std::int32_t lower : {0, 5}) {
+            SCOPED_TRACE(testing::Message() << "aspect " << c.aspect << ", " << lower << " below");
+            reload();
+            enterVelt(1);
+            signal(c.aspect);
+            ccp(c.speedKmh - lower, 5000);
+            standAtBase();
+            EXPECT_EQ(shown(), (Shown{lower == 0 ? c.code : 28, 0}));
+        }
+    }
 }
 
 TEST_F(Display, ComparesTheCcpSpeedWithTheClfLimitOnceTheClfHasWon) {

@@ -35,6 +35,8 @@ TEST_F(BeaconDecoding, CcpOptionalPacksSpeedCodeAndDistance) {
     beacon(kCcp, INT_MAX);
     EXPECT_EQ(core().ccpSpeed, 214748 * 5);
     EXPECT_EQ(core().ccpDistance, 3647.0F);
+    beacon(kCcp, 1);  // the smallest value that arms: 0 km/h in 1 m
+    EXPECT_EQ(core().ccpDistance, 1.0F);
 }
 
 TEST_F(BeaconDecoding, SpbKindDependsOnTheLineCategoryAtThePassing) {
@@ -112,7 +114,7 @@ TEST_F(StationStopBeacon, StartsTheReminderOnLineCategoriesOneAndTwo) {
 
 TEST_F(StationStopBeacon, StartsAttenuatedWhileTheBrakeIsApplied) {
     beacon(kRoute, 100);
-    brake(2);
+    brake(1);
     frame(1000, 30.0F);
     beacon(kSpp, 1);
     frame(1100, 30.0F);
@@ -147,6 +149,10 @@ TEST_F(StationStopBeacon, IgnoredStandingOrRunningBackwards) {
     frame(1200, -3.0F);
     EXPECT_EQ(sound[kSoundStationStop], -10000);
     EXPECT_NE(sound[kSoundStationChimeA], 1);
+    frame(1300, 0.5F);
+    beacon(kSpp, 1);
+    frame(1400, 0.5F);
+    EXPECT_EQ(sound[kSoundStationStop], 0) << "taken at any forward speed";
 }
 
 using SignalReport = PluginTest;

@@ -160,6 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                        kAlarmLamps},
         DelayedRequest{"CppBeaconWithSignal0RaisesTheAlarmOnLine1", 1, 10.0F, cppBeaconSignal(0),
                        3000, kAlarmLamps},
+        DelayedRequest{"CppBeaconWithSignal0PassedCreepingRaisesTheAlarm", 0, 0.5F,
+                       cppBeaconSignal(0), 3000, kAlarmLamps},
         DelayedRequest{"CppBeaconWithSignal2Above68RequestsTheCheckOnLine0", 0, above(68.0F),
                        cppBeaconSignal(2), 800, kCheckLamps},
         DelayedRequest{"CppBeaconWithSignal2Above68RequestsTheCheckOnLine3", 3, above(68.0F),
@@ -458,6 +460,15 @@ INSTANTIATE_TEST_SUITE_P(
         TripCase{"NormalOnLine1ServiceJustAbove68", 1, State::kNormal, above(68.0F), kFullService},
         TripCase{"NormalOnLine1ReleasesJustBelow67", 1, State::kNormal, below(67.0F), kNoBrake}),
     CaseName());
+
+TEST_F(LegacySpeedCheck, AWindowOpenedAtMinus499msIsOpenUntil1ms) {
+    lineCategory(1);  // the normal state there holds a trip at 67 km/h
+    frame(-499, 67.0F);
+    beacon(kSpeedCheck, 0);
+    frame(-400, 67.0F);
+    beacon(kSpeedCheck, 0);
+    EXPECT_EQ(frame(-300, 67.0F).brake, kEmergency);
+}
 
 TEST_F(LegacySpeedCheck, ATripStaysUntilTheRunIsRestarted) {
     tripSpeedCheck(10.0F);  // no effect in the normal state

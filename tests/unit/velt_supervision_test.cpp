@@ -2,6 +2,7 @@
 // bell, the warning chimes and the power cut, check by check.
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 #include "plugin_harness.h"
 
@@ -52,6 +53,8 @@ TEST_F(CppStopPattern, PastTheTargetBrakesWhileRollingForwardOnly) {
     beacon(kCpp, 0, 0);  // distance 0 counts as past the target
     EXPECT_EQ(frame(1000, 0.0F).brake, 0);
     EXPECT_EQ(frame(1100, 1.0F).brake, kEmergency);
+    EXPECT_NE(sound[kSoundWarn], kPlayOnce);  // no approach chime: it is past
+    EXPECT_EQ(aux(), 14);                     // and the route selector stays shown
     EXPECT_EQ(frame(1200, 0.0F).brake, 0);
     EXPECT_EQ(frame(1300, -2.0F).brake, 0);  // backing away from the signal
     EXPECT_EQ(frame(1400, 0.5F).brake, kEmergency);
@@ -129,14 +132,51 @@ TEST_F(CppStopPattern, IdleCaseDropsTheDemandAndARequestedStopPhase) {
     EXPECT_EQ(core().cppActive, 1);
 }
 
-TEST_F(CppStopPattern, AnySignalReportDisarmsIt) {
+TEST_F(CppStopPattern, AnySignalReportDisarmsItAndTheOtherCppCases) {
+    struct Case {
+        std::int32_t lineType;
+        std::int32_t aspect;
+        std::int32_t metres;
+        std::int32_t beaconSignal;
+        float kmh;
+    };
+    // The stop case, the 49 km/h case past its target, the 72 km/h check.
+    for (const Case c :
+         {Case{0, 1, 10, 0, 20.0F}, Case{2, 5, 0, 2, 60.0F}, Case{0, 3, 5000, 2, 75.0F}}) {
+        reload();
+        enterVelt(c.lineType);
+        signal(c.aspect);
+        frame(1000, c.kmh);
+        beacon(kCpp, c.metres, c.beaconSignal);
+        EXPECT_GT(frame(1100, c.kmh).brake, 0) << c.lineType;
+        signal(c.aspect);  // the same aspect again
+        EXPECT_EQ(frame(1200, c.kmh).brake, 0) << c.lineType;
+    }
+}
+
+TEST_F(CppStopPattern, ABeaconThatNoLongerFitsTheAspectReleasesTheBrake) {
     enterVelt(0);
     signal(1);
     frame(1000, 20.0F);
     beacon(kCpp, 10, 0);
     EXPECT_EQ(frame(1100, 20.0F).brake, kEmergency);
-    signal(1);  // the same aspect again
+    beacon(kCpp, 10, 1);  // signal 1 under aspect 1 is no stop case
     EXPECT_EQ(frame(1200, 20.0F).brake, 0);
+}
+
+TEST_F(CppStopPattern, StopPhaseKeepsTheBrakeOfItsFirstFrameThenOnlyLimitsTheSpeed) {
+    enterVelt(0);
+    signal(1);
+    frame(1000, 30.0F);
+    beacon(kCpp, 10010, 0);  // 10 m, stop phase requested
+    EXPECT_EQ(frame(1100, 30.0F).brake, kEmergency);
+    EXPECT_EQ(frame(1200, 0.0F).brake, kEmergency);  // enters the stop phase
+    EXPECT_EQ(frame(1300, 0.0F).brake, 0);
+    // Creeping on at 8 km/h, within reach of the stop curve and then past the
+    // target: no approach warning, no brake.
+    EXPECT_EQ(frame(1400, 8.0F).brake, 0);
+    EXPECT_NE(sound[kSoundWarn], kPlayOnce);
+    EXPECT_EQ(frame(6000, 8.0F).brake, 0);
 }
 
 TEST_F(CppStopPattern, CurveAtExactlyTheDistanceBrakes) {
@@ -178,6 +218,27 @@ TEST_F(Cpp49Variant, PastTheTargetLimitsToFortyNineWithReleaseBelowFortyTwo) {
     EXPECT_EQ(frame(1100, above(49.0F)).brake, kFullService);
     EXPECT_EQ(frame(1200, 42.0F).brake, kFullService);
     EXPECT_EQ(frame(1300, below(42.0F)).brake, 0);
+}
+
+TEST_F(Cpp49Variant, WarnsOnlyAboveFortyNine) {
+    for (const float kmh : {49.0F, above(49.0F)}) {
+        reload();
+        enterVelt(2);
+        signal(5);
+        frame(1000, kmh);
+        beacon(kCpp, 30, 2);
+        frame(1000, kmh);
+        EXPECT_EQ(sound[kSoundWarn] == kPlayOnce, kmh > 49.0F) << kmh;
+    }
+}
+
+TEST_F(Cpp49Variant, PastItsTargetLeavesTheChimeToACcpWarningOfTheSameFrame) {
+    enterVelt(2);
+    signal(5);
+    beacon(kCpp, 0, 2);
+    beacon(kCcp, packed(4, 200));  // 20 km/h: at 60 km/h it warns from 238 m
+    EXPECT_EQ(frame(1000, 60.0F).brake, kFullService);
+    EXPECT_EQ(sound[kSoundWarn], kPlayOnce);
 }
 
 TEST_F(Cpp49Variant, AppliesOnLineCategoryTwoOnly) {
@@ -317,9 +378,13 @@ TEST_F(SpbPattern, DoorsOpenBelowFiveDisarmAndTheDemandDropsOneFrameLater) {
     beacon(kSpb, 20010);  // kind 2, 10 m; doors count as open from load
     EXPECT_EQ(frame(1100, 30.0F).brake, kFullService);
     EXPECT_EQ(core().spbActive, 1);  // 30 km/h is no stop
+    EXPECT_EQ(frame(1150, 5.0F).brake, kFullService);
+    EXPECT_EQ(core().spbActive, 1);  // nor is 5 km/h
     EXPECT_EQ(frame(1200, 4.0F).brake, kFullService);
     EXPECT_EQ(core().spbActive, 0);
     EXPECT_EQ(frame(1300, 4.0F).brake, 0);
+    doorClose();
+    EXPECT_EQ(frame(1400, 30.0F).brake, 0) << "the stop is made: running on is free";
 }
 
 TEST_F(SpbPattern, PastTheTargetHoldsUntilStandstillAndDropsTheFrameAfter) {
@@ -343,6 +408,9 @@ TEST_F(SpbPattern, BeaconPassedStandingOrBackwardsIsIgnored) {
     frame(1100, -5.0F);
     beacon(kSpb, 100);
     EXPECT_EQ(core().spbActive, 0);
+    frame(1200, 0.5F);
+    beacon(kSpb, 100);
+    EXPECT_EQ(core().spbActive, 1) << "taken at any forward speed";
 }
 
 // ------------------------------------------------------------------- CLF
@@ -373,6 +441,17 @@ TEST_F(ClfLimit, ReArmingWhileOverTheLimitKeepsTheDemandUntilReleased) {
     EXPECT_EQ(frame(1300, 46.0F).brake, 0);
 }
 
+TEST_F(ClfLimit, AReleasedBrakeLeavesItArmedSoTheSameBeaconDoesNotChime) {
+    enterVelt(2);
+    signal(5);
+    beacon(kClf, 12);
+    EXPECT_EQ(frame(1000, 70.0F).brake, kFullService);
+    EXPECT_EQ(frame(1100, 50.0F).brake, 0);
+    beacon(kClf, 12);
+    frame(1200, 50.0F);
+    EXPECT_NE(sound[kSoundChange], kPlayOnce);
+}
+
 TEST_F(ClfLimit, OutOfRangeValuesSwitchItOff) {
     enterVelt(3);
     signal(5);
@@ -386,6 +465,78 @@ TEST_F(ClfLimit, OutOfRangeValuesSwitchItOff) {
     EXPECT_EQ(core().clfState, ClfState::kOff);
     beacon(kClf, 31);
     EXPECT_EQ(core().clfSpeed, 155);
+}
+
+// ------------------------------------------------------ curve boundaries
+
+// Each curve exactly at a whole distance, or a few centimetres short of it.
+// The deciding frame comes at the same host time as the beacon, so the
+// distance the beacon gave stays whole; a first frame, where given, sets the
+// demand to be held or released.
+struct CurveBoundary {
+    const char* what;
+    std::int32_t lineType;
+    std::int32_t beaconType;
+    std::int32_t optional;
+    std::int32_t beaconSignal;
+    float brakeFirstKmh;  // 0: no demand before the frame that decides
+    float kmh;
+    std::int32_t brake;
+};
+
+void PrintTo(const CurveBoundary& c, std::ostream* os) { *os << c.what; }
+
+class CurveBoundaries : public VeltTest, public ::testing::WithParamInterface<CurveBoundary> {};
+
+TEST_P(CurveBoundaries, DecideAtTheCurveNotACentimetreAway) {
+    const CurveBoundary& c = GetParam();
+    enterVelt(c.lineType);
+    signal(5);  // no signal check below 120 km/h
+    doorClose();
+    frame(1000, 60.0F);
+    beacon(c.beaconType, c.optional, c.beaconSignal);
+    if (c.brakeFirstKmh > 0.0F) {
+        ASSERT_GT(frame(1000, c.brakeFirstKmh).brake, 0);
+    }
+    EXPECT_EQ(frame(1000, c.kmh).brake, c.brake);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Curves, CurveBoundaries,
+    ::testing::Values(
+        // The 49 curve (v^2 - 49^2) / 19.5: 4.974 m stops short of 5 m, and at
+        // 55 km/h it is exactly 32 m, which brakes.
+        CurveBoundary{"Cpp49CurveShort", 2, kCpp, 5, 2, 0.0F, 49.98F, 0},
+        CurveBoundary{"Cpp49CurveEqualBrakes", 2, kCpp, 32, 2, 0.0F, 55.0F, kFullService},
+        // The 42 curve: exactly 576 m at 114 km/h holds the brake; 39.958 m at
+        // 40 m releases it.
+        CurveBoundary{"Cpp42CurveEqualHolds", 2, kCpp, 576, 2, 120.0F, 114.0F, kFullService},
+        CurveBoundary{"Cpp42CurveReleases", 2, kCpp, 40, 2, 60.0F, 50.43F, 0},
+        // The stop curve v^2 / 19.5 is exactly 78 m at 39 km/h.
+        CurveBoundary{"SpbStopCurveEqualBrakes", 0, kSpb, 78, 0, 0.0F, 39.0F, kFullService},
+        // The SPB release curve (v^2 + 49) / 19.5: exactly 10 m at the float
+        // 12.083046 km/h holds the brake; 9.972 m releases it.
+        CurveBoundary{"SpbReleaseCurveEqualHolds", 0, kSpb, 10, 0, 60.0F, 12.083046F, kFullService},
+        CurveBoundary{"SpbReleaseCurveReleases", 0, kSpb, 10, 0, 60.0F, 12.06F, 0},
+        // The CCP release curve runs to 3 km/h under its speed: for 20 km/h it
+        // is exactly 48 m at 35 km/h, which holds; 39.28 m at 40 m releases.
+        CurveBoundary{"CcpReleaseCurveEqualHolds", 3, kCcp, packed(4, 48), 0, 60.0F, 35.0F,
+                      kFullService},
+        CurveBoundary{"CcpReleaseCurveReleases", 3, kCcp, packed(4, 40), 0, 60.0F, 32.48F, 0}),
+    [](const ::testing::TestParamInfo<CurveBoundary>& p) { return p.param.what; });
+
+TEST_F(CcpPattern, WarnsWhenItsUpperCurvePlusFiveSecondsEqualsTheDistance) {
+    // 54 km/h towards 20 km/h: the upper curve (54^2 - 24^2) / 19.5 is 120 m
+    // and five seconds run 75 m, both exact.
+    for (const std::int32_t metres : {195, 196}) {
+        reload();
+        enterVelt(3);
+        signal(5);
+        frame(1000, 54.0F);
+        beacon(kCcp, packed(4, metres));
+        frame(1000, 54.0F);
+        EXPECT_EQ(sound[kSoundWarn] == kPlayOnce, metres == 195) << metres << " m";
+    }
 }
 
 // ---------------------------------------------------------- signal check
@@ -430,6 +581,16 @@ INSTANTIATE_TEST_SUITE_P(
         SignalCase{0, 8, -1}, SignalCase{5, 3, 79}, SignalCase{9, 4, 109}, SignalCase{9, 8, -1},
         SignalCase{0, 9, 0}, SignalCase{2, -1, 0}, SignalCase{1, 2147483647, 0}));
 
+using SignalCheckDemand = VeltTest;
+
+TEST_F(SignalCheckDemand, EndsWhenTheAspectChangesToOneWithoutACheck) {
+    enterVelt(0);
+    signal(3);
+    EXPECT_EQ(frame(1000, 80.0F).brake, kFullService);
+    signal(5);
+    EXPECT_EQ(frame(1100, 80.0F).brake, 0);
+}
+
 using LineType0Override = VeltTest;
 
 TEST_F(LineType0Override, CppWithSignalTwoChecksSeventyTwoUnderAspectsThreeAndFive) {
@@ -449,6 +610,13 @@ TEST_F(LineType0Override, WithoutTheCppAspectThreeChecksSeventyNine) {
     EXPECT_EQ(frame(1000, 75.0F).brake, 0);
     beacon(kCpp, 5000, 2);
     EXPECT_EQ(frame(1000, 75.0F).brake, kFullService);
+}
+
+TEST_F(LineType0Override, LeavesTheCheckOfAStopCaseAspectAlone) {
+    enterVelt(0);
+    signal(1);
+    beacon(kCpp, 5000, 0);
+    EXPECT_EQ(frame(1000, 40.0F).brake, kFullService);  // aspect 1 checks 29 km/h
 }
 
 using OverspeedCut = VeltTest;

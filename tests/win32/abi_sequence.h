@@ -135,7 +135,8 @@ private:
     void rampTo(float targetKmh, float stepKmh, std::int32_t stepMs = 100) {
         while (speed_ != targetKmh) {
             float next = speed_ < targetKmh ? speed_ + stepKmh : speed_ - stepKmh;
-            if ((speed_ < targetKmh && next > targetKmh) || (speed_ > targetKmh && next < targetKmh)) {
+            if ((speed_ < targetKmh && next > targetKmh) ||
+                (speed_ > targetKmh && next < targetKmh)) {
                 next = targetKmh;
             }
             frame(stepMs, next);
@@ -362,9 +363,10 @@ private:
     // Beacon types without a handler (distance +inf among them) and handle
     // values no vehicle has: stored, never checked.
     void ignoredInputs() {
-        const std::int32_t types[] = {-5, -1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17, 18, 19, 23, 25, 99,
-                                      std::numeric_limits<std::int32_t>::min(),
-                                      std::numeric_limits<std::int32_t>::max()};
+        constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+        constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+        const std::int32_t types[] = {-5, -1, 0,  2,  3,  4,  5,  6,  7,    8,   9,
+                                      14, 16, 17, 18, 19, 23, 25, 99, kMin, kMax};
         for (const std::int32_t type : types) {
             beacon(type, 20500, 3, std::numeric_limits<float>::infinity());
             frame(100, speed_);

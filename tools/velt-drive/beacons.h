@@ -1,5 +1,6 @@
-// What a beacon's numbers mean to velt, decoded in one place for the
-// parser, the summary, the plot and the checks.
+// What a beacon's numbers mean to velt, for the parser, the summary, the
+// plot and the checks. The values are decoded by the core's own functions
+// (core/beacons.h), so the packing of `optional` has one home.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/beacons.h"
 #include "tools/velt-drive/scenario.h"
 
 namespace velt::drive {
@@ -30,32 +32,6 @@ std::optional<std::int32_t> beaconTypeForWord(std::string_view word);
 
 // Short name of a beacon type ("CPP", "route"), or "" for a type velt ignores.
 std::string beaconTypeName(std::int32_t type);
-
-// Many beacons pack two fields into `optional`: a distance in metres below
-// 10000 and a second value above it, both truncated toward zero as velt
-// divides.
-struct PackedOptional {
-    std::int32_t metres;  // optional mod 10000
-    std::int32_t upper;   // optional / 10000
-};
-PackedOptional unpackOptional(std::int32_t optional);
-
-// The line category a route code selects: its hundreds digit.
-std::int32_t lineCategoryOfRoute(std::int32_t code);
-
-// The CLF values that arm the limit; any other value switches it off.
-inline constexpr std::int32_t kClfLowest = 3;
-inline constexpr std::int32_t kClfHighest = 31;
-
-// Where a pattern beacon's braking curve ends and at what speed: the CPP
-// and SPB stop targets and the CCP restriction.
-struct PatternTarget {
-    double positionM = 0.0;
-    double speedKmh = 0.0;  // 0 for a stop; the restricted speed for CCP
-    bool stop = false;      // a stop target the train is meant to halt at
-    const char* name = "";  // "CPP target", "SPB target", "CCP target"
-};
-std::optional<PatternTarget> patternTarget(const BeaconItem& beacon);
 
 // One line about the beacon for the plot: "CCP 45 km/h in 800 m".
 std::string beaconLabel(const BeaconItem& beacon);

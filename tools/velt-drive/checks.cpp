@@ -117,15 +117,15 @@ private:
                                         "speed / 5 x 10000 + metres arms one)");
                 break;
             case kBeaconClf:
-                if (opt < kClfLowest || opt > kClfHighest)
+                if (!armsClf(opt))
                     say(beacon.pos, "CLF value " + std::to_string(opt) + " is outside " +
-                                        std::to_string(kClfLowest) + " to " +
-                                        std::to_string(kClfHighest) +
+                                        std::to_string(kClfLowestCode) + " to " +
+                                        std::to_string(kClfHighestCode) +
                                         ": velt switches the CLF limit off here (3 to 31 arm a "
                                         "limit of 15 to 155 km/h)");
                 break;
             case kBeaconRoute: {
-                const std::int32_t category = lineCategoryOfRoute(opt);
+                const std::int32_t category = lineTypeOfRoute(opt);
                 if (category < 0 || category > 2)
                     say(beacon.pos,
                         "route code " + std::to_string(opt) + " selects line category " +

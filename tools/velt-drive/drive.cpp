@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "tools/velt-drive/beacons.h"
+#include "tools/velt-drive/core_twin.h"
 #include "tools/velt-drive/number_format.h"
 #include "tools/velt-drive/vehicle_model.h"
 
@@ -57,6 +58,7 @@ public:
           const std::vector<DriveConsumer*>& consumers)
         : scenario_(scenario),
           plugin_(plugin),
+          twin_(plugin.twin()),
           consumers_(consumers),
           model_(scenario.vehicle, scenario.start.positionM, scenario.start.speedKmh,
                  scenario.start.reverser),
@@ -101,6 +103,12 @@ public:
         brake_ = start.brake;
         reverser_ = start.reverser;
         doorsClosed_ = start.doorsClosed;
+        note(HostEvent::Kind::Driver, 0,
+             std::string("start: reverser ") +
+                 (reverser_ > 0 ? "forward" : (reverser_ < 0 ? "backward" : "neutral")) +
+                 ", power " + std::to_string(power_) + ", brake " + std::to_string(brake_) +
+                 ", doors " + (doorsClosed_ ? "closed" : "open"),
+             -1);
         plugin_.setReverser(reverser_);
         plugin_.setPower(power_);
         plugin_.setBrake(brake_);
@@ -116,21 +124,16 @@ public:
         // The first frame only reports the start state: its interval is
         // measured from whatever time the plug-in last saw, so nothing that
         // counts distance down is armed before it.
-        note(HostEvent::Kind::Driver, 0,
-             std::string("start: reverser ") +
-                 (reverser_ > 0 ? "forward" : (reverser_ < 0 ? "backward" : "neutral")) +
-                 ", power " + std::to_string(power_) + ", brake " + std::to_string(brake_) +
-                 ", doors " + (doorsClosed_ ? "closed" : "open"),
-             -1);
         HandleCommand out = frame(0, 0);
         std::size_t k = 1;
-        for (;; ++k) {
+        for (; !diverged(); ++k) {
             const std::int64_t elapsed = elapsedAt(k);
             const double speedBefore = model_.speedKmh();
             model_.step(out, static_cast<int>(elapsed - elapsedAt(k - 1)));
             stoppedThisStep_ = speedBefore != 0.0 && model_.speedKmh() == 0.0;
             eventsBefore(k, elapsed);
             out = frame(k, elapsed);
+            if (diverged()) break;
 
             const double speed = model_.speedKmh();
             if (speed != 0.0) standingSinceMs_ = -1;
@@ -156,10 +159,21 @@ public:
                 }
             }
         }
-        plugin_.dispose();
+        if (diverged()) {
+            end_.reason = "the plug-in's outputs differ from velt-drive's own core";
+        } else {
+            plugin_.dispose();
+        }
         end_.frames = k + 1;
         end_.actionsDone = nextAction_;
         end_.last = record_;
+        if (twin_ != nullptr) {
+            twin_->finish(record_);
+            end_.explained = true;
+            end_.divergence = twin_->divergence();
+            end_.interventions = twin_->explainer().interventions();
+            end_.patterns = twin_->explainer().patterns();
+        }
         for (DriveConsumer* consumer : consumers_) consumer->end(end_);
         return end_;
     }
@@ -185,6 +199,10 @@ private:
     [[nodiscard]] int lineOf(const Placed& placed) const {
         return placed.isSignal ? scenario_.signals[placed.index].pos.line
                                : scenario_.beacons[placed.index].pos.line;
+    }
+
+    [[nodiscard]] bool diverged() const {
+        return twin_ != nullptr && !twin_->divergence().empty();
     }
 
     [[nodiscard]] std::size_t firstPlacedFrom(double positionM) const {
@@ -225,14 +243,25 @@ private:
             record.panel[i] = panel_[static_cast<std::size_t>(kPanelIndices[i])];
         for (std::size_t i = 0; i < kSoundIndices.size(); ++i)
             record.sound[i] = sound_[static_cast<std::size_t>(kSoundIndices[i])];
+        if (twin_ != nullptr) record.core = &twin_->explainFrame(record);
         for (DriveConsumer* consumer : consumers_) consumer->frame(record);
         lastOut_ = out;
         return out;
     }
 
+    // Tells what the host is about to report. Every event is noted before
+    // the calls it makes, so that velt-drive's own core knows which line of
+    // the scenario they come from.
     void note(HostEvent::Kind kind, std::size_t frame, std::string text, int item) {
-        const HostEvent event{kind, frame, std::move(text), item};
+        const HostEvent event{kind, frame, std::move(text), item, model_.positionM()};
+        if (twin_ != nullptr) twin_->from(&event);
         for (DriveConsumer* consumer : consumers_) consumer->event(event);
+    }
+
+    // The calls that follow come from no line of the scenario: the hold
+    // moving the handles, a quick key let go.
+    void unannounced() {
+        if (twin_ != nullptr) twin_->from(nullptr);
     }
 
     void warn(SourcePos pos, const std::string& text) {
@@ -258,8 +287,8 @@ private:
             // The hold never stops the train itself: a stand means the
             // protection or the track stopped it, and a driver would not
             // drive on from there.
-            endHold(false, false);
             note(HostEvent::Kind::Release, k, "driver: hold ended, the train stopped", holdAction_);
+            endHold(false, false);
         }
         while (nextAction_ < scenario_.driver.size()) {
             const DriverAction& action = scenario_.driver[nextAction_];
@@ -369,10 +398,10 @@ private:
 
     void sendSignal(std::size_t k, std::size_t i) {
         const SignalItem& item = scenario_.signals[i];
-        plugin_.setSignal(item.aspect);
-        aspectReported_ = true;
         note(HostEvent::Kind::Signal, k, "signal aspect " + std::to_string(item.aspect),
              static_cast<int>(i));
+        plugin_.setSignal(item.aspect);
+        aspectReported_ = true;
     }
 
     void sendBeacon(std::size_t k, const Placed& placed) {
@@ -383,12 +412,12 @@ private:
         data.signal = item.signal;
         data.optional = item.optional;
         data.distance = placed.beaconDistance;
-        plugin_.setBeaconData(data);
         const std::string name = beaconTypeName(item.type);
         std::string text =
             "beacon " + std::to_string(item.type) + (name.empty() ? "" : " (" + name + ")") +
             " signal " + std::to_string(item.signal) + " optional " + std::to_string(item.optional);
         note(HostEvent::Kind::Beacon, k, text, static_cast<int>(placed.index));
+        plugin_.setBeaconData(data);
     }
 
     // What velt makes of a beacon depends on the line category and section
@@ -397,7 +426,7 @@ private:
         const BeaconItem& item = scenario_.beacons[index];
         std::string text;
         const bool standing = !(reportedSpeed_ > 0.0F);
-        if (item.type == kBeaconRoute) lineCategory_ = lineCategoryOfRoute(item.optional);
+        if (item.type == kBeaconRoute) lineCategory_ = lineTypeOfRoute(item.optional);
         if (item.type == kBeaconSection) {
             const bool begins = item.optional > 0 && !inSection_;
             inSection_ = item.optional > 0;
@@ -572,6 +601,7 @@ private:
     }
 
     void holdStep() {
+        unannounced();
         const double target = scenario_.driver[static_cast<std::size_t>(holdAction_)].speedKmh;
         const double speed = absSpeed();
         if ((holdMode_ == HoldMode::Power && speed >= target) ||
@@ -610,23 +640,27 @@ private:
             if (!due) continue;
             pending.live = false;
             const DriverAction& action = scenario_.driver[pending.action];
-            std::string text;
+            const auto released = [&](const std::string& text) {
+                note(HostEvent::Kind::Release, k, text, static_cast<int>(pending.action));
+            };
             if (action.kind == DriverAction::Kind::Power) {
+                released("driver: power 0 (end of '" + action.text + "')");
                 setPower(0);
-                text = "driver: power 0 (end of '" + action.text + "')";
             } else if (action.kind == DriverAction::Kind::Brake) {
+                released("driver: brake 0 (end of '" + action.text + "')");
                 setBrake(0);
-                text = "driver: brake 0 (end of '" + action.text + "')";
             } else if (action.kind == DriverAction::Kind::Hold) {
+                released("driver: power 0, brake 0 (end of '" + action.text + "')");
                 endHold(false, false);
-                text = "driver: power 0, brake 0 (end of '" + action.text + "')";
             } else if (action.kind == DriverAction::Kind::Key) {
-                plugin_.keyUp(action.value);
                 // Quick presses are not worth a line of their own.
-                if (pending.release.ms == 0) continue;
-                text = "driver: key " + std::to_string(action.value) + " released";
+                if (pending.release.ms == 0) {
+                    unannounced();
+                } else {
+                    released("driver: key " + std::to_string(action.value) + " released");
+                }
+                plugin_.keyUp(action.value);
             }
-            note(HostEvent::Kind::Release, k, text, static_cast<int>(pending.action));
         }
         releases_.erase(std::remove_if(releases_.begin(), releases_.end(),
                                        [](const PendingRelease& pending) { return !pending.live; }),
@@ -635,11 +669,12 @@ private:
 
     const Scenario& scenario_;
     PluginSession& plugin_;
+    CoreTwin* twin_;  // velt-drive's own core beside the plug-in; null for a black box
     const std::vector<DriveConsumer*>& consumers_;
     VehicleModel model_;
     std::int64_t clockBaseMs_;  // time of day at elapsed 0; a jump moves it
     std::array<std::int32_t, kPanelSize> panel_{};
-    std::array<std::int32_t, 256> sound_{};
+    std::array<std::int32_t, kHostSoundSize> sound_{};
     std::vector<Placed> placed_;
     std::size_t nextPlaced_ = 0;             // the first placed item not yet passed
     std::vector<std::size_t> timedSignals_;  // signals by time, not yet reported

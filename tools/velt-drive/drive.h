@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/plugin_abi.h"
+#include "tools/velt-drive/explanation.h"
 #include "tools/velt-drive/plugin_session.h"
 #include "tools/velt-drive/scenario.h"
 
@@ -24,6 +25,9 @@ inline constexpr std::array<int, 16> kSoundIndices = {0,  1,  2,  5,  6,  7,  10
 
 // A host starts with every sound stopped and every indicator at 0.
 inline constexpr std::int32_t kSoundStopped = -10000;
+
+// The sound array a host lends: more than the 31 entries velt writes.
+inline constexpr int kHostSoundSize = 256;
 
 int panelSlot(int index);  // position of a panel index in kPanelIndices, -1 if absent
 int soundSlot(int index);
@@ -41,6 +45,9 @@ struct FrameRecord {
     HandleCommand out{};  // what Elapse returned
     std::array<std::int32_t, kPanelIndices.size()> panel{};
     std::array<std::int32_t, kSoundIndices.size()> sound{};
+    // What velt-drive's own core says about this frame; null in a black-box
+    // drive. Valid while the consumers are handed the frame.
+    const CoreFrame* core = nullptr;
 
     std::int32_t panelAt(int panelIndex) const {
         return panel[static_cast<std::size_t>(panelSlot(panelIndex))];
@@ -56,7 +63,8 @@ struct HostEvent {
     Kind kind = Kind::Driver;
     std::size_t frame = 0;
     std::string text;
-    int item = -1;  // index into the scenario's beacons, signals or driver actions
+    int item = -1;          // index into the scenario's beacons, signals or driver actions
+    double positionM = 0.0;  // where the train's front was
 };
 
 struct DriveEnd {
@@ -64,6 +72,15 @@ struct DriveEnd {
     std::size_t frames = 0;       // frames run
     std::size_t actionsDone = 0;  // driver actions whose turn came
     FrameRecord last;
+    // Whether velt-drive's own core ran beside the plug-in (not --black-box);
+    // only then are there interventions and patterns.
+    bool explained = false;
+    // Not empty when the plug-in's outputs differed from velt-drive's own
+    // core: the frame and the first differing output, in words. The drive
+    // stopped at that frame.
+    std::string divergence;
+    std::vector<Intervention> interventions;
+    std::vector<PatternSpan> patterns;
 };
 
 // Takes the drive as it happens. Calls come in this order: begin, then for

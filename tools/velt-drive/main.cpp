@@ -16,7 +16,9 @@
 
 #include "tools/velt-drive/cab_timeline.h"
 #include "tools/velt-drive/checks.h"
+#include "tools/velt-drive/core_twin.h"
 #include "tools/velt-drive/drive.h"
+#include "tools/velt-drive/events_csv.h"
 #include "tools/velt-drive/number_format.h"
 #include "tools/velt-drive/output_file.h"
 #include "tools/velt-drive/plot.h"
@@ -34,7 +36,8 @@ using namespace velt::drive;
 // Bad input of any kind: scenario, plug-in, options or output files; and
 // warnings under --strict.
 constexpr int kBadInput = 2;
-// The run itself failed: an output could not be written.
+// The run itself failed: an output could not be written, or the plug-in's
+// outputs differed from velt-drive's own core.
 constexpr int kRunFailed = 1;
 
 std::string defaultPluginPath() {
@@ -125,11 +128,13 @@ bool openPlugin(PluginLibrary& plugin, const std::string& path) {
 
 // velt-drive check FILE...: the findings of each scenario, from the file
 // and from a drive that writes nothing.
-int check(const std::vector<std::string>& files, const std::string& pluginPath, bool strict) {
+int check(const std::vector<std::string>& files, const std::string& pluginPath, bool strict,
+          bool blackBox) {
     PluginLibrary plugin;
     if (!openPlugin(plugin, pluginPath)) return kBadInput;
     int findings = 0;
     int errors = 0;
+    bool diverged = false;
     for (const std::string& file : files) {
         Scenario scenario;
         try {
@@ -141,14 +146,22 @@ int check(const std::vector<std::string>& files, const std::string& pluginPath, 
         }
         FindingPrinter printer(file, strict);
         for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
-        PluginSession session(plugin.api());
-        runDrive(scenario, session, {&printer});
+        CoreTwin twin(scenario, plugin.path());
+        PluginSession blackBoxSession(plugin.api());
+        PluginSession twinSession(plugin.api(), twin);
+        const DriveEnd end =
+            runDrive(scenario, blackBox ? blackBoxSession : twinSession, {&printer});
         findings += printer.count();
+        if (!end.divergence.empty()) {
+            std::cerr << "velt-drive: " << file << ": " << end.divergence << "\n";
+            diverged = true;
+        }
     }
     std::cerr << "velt-drive check: " << files.size()
               << (files.size() == 1 ? " scenario, " : " scenarios, ") << findings
               << (findings == 1 ? " finding" : " findings")
               << (errors > 0 ? ", " + std::to_string(errors) + " unreadable" : "") << "\n";
+    if (diverged) return kRunFailed;
     return errors > 0 || (strict && findings > 0) ? kBadInput : 0;
 }
 
@@ -159,8 +172,10 @@ struct RunOptions {
     std::string plotPath;
     std::string timePlotPath;
     std::string reportPath;
+    std::string eventsPath;
     bool quiet = false;
     bool strict = false;
+    bool blackBox = false;
 };
 
 int run(const RunOptions& options) {
@@ -183,9 +198,18 @@ int run(const RunOptions& options) {
     OutputFile& timePlotFile =
         outputs.add("--time-plot", options.timePlotPath, scenario.name + "-time.svg", false);
     // The page is written only when asked for.
-    OutputFile* reportFile =
-        options.reportPath.empty() ? nullptr
-                                   : &outputs.add("--report", options.reportPath, "", false);
+    OutputFile* reportFile = options.reportPath.empty()
+                                 ? nullptr
+                                 : &outputs.add("--report", options.reportPath, "", false);
+    OutputFile* eventsFile = nullptr;
+    if (!options.eventsPath.empty()) {
+        if (options.blackBox)
+            return fail(
+                "--events: a black-box drive (--black-box) has no events to write; they come "
+                "from velt-drive's own core, which --black-box leaves out");
+        eventsFile =
+            &outputs.add("--events", options.eventsPath, scenario.name + "-events.csv", true);
+    }
     std::string error;
     if (!outputs.validate(error)) return fail(error);
 
@@ -193,18 +217,30 @@ int run(const RunOptions& options) {
     if (!openPlugin(plugin, options.pluginPath)) return kBadInput;
     if (!outputs.open(error)) return fail(error);
 
-    TraceWriter trace(traceFile.stream());
+    TraceWriter trace(traceFile.stream(), !options.blackBox);
     Analysis analysis(scenario);
     PlotRecorder plot(scenario);
     CabTimeline timeline(scenario);
     Progress progress(scenario);
-    PluginSession session(plugin.api());
+    std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &timeline, &printer, &progress};
+    EventsWriter events(eventsFile != nullptr ? eventsFile->stream() : nullptr);
+    if (eventsFile != nullptr) consumers.push_back(&events);
+    CoreTwin twin(scenario, plugin.path());
+    PluginSession blackBoxSession(plugin.api());
+    PluginSession twinSession(plugin.api(), twin);
     const DriveEnd end =
-        runDrive(scenario, session, {&trace, &analysis, &plot, &timeline, &printer, &progress});
+        runDrive(scenario, options.blackBox ? blackBoxSession : twinSession, consumers);
 
-    if (trace.failed()) {
+    if (!end.divergence.empty()) {
         outputs.abandon();
-        std::cerr << "velt-drive: --trace " << traceFile.path()
+        std::cerr << "velt-drive: " << end.divergence << "\n";
+        return kRunFailed;
+    }
+    for (const auto& [file, failed] :
+         {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()}}) {
+        if (file == nullptr || !failed) continue;
+        outputs.abandon();
+        std::cerr << "velt-drive: " << file->option() << " " << file->path()
                   << ": cannot write the file (is the disk full?)\n";
         return kRunFailed;
     }
@@ -215,10 +251,10 @@ int run(const RunOptions& options) {
     const Report& report = analysis.report();
     const std::string summary = formatSummary(scenario, end, report);
     std::vector<std::pair<OutputFile*, std::string>> documents = {
-        {&plotFile, plot.render(report, end)}, {&timePlotFile, renderTimePlot(timeline, report, end)}};
+        {&plotFile, plot.render(report, end)},
+        {&timePlotFile, renderTimePlot(timeline, report, end)}};
     if (reportFile != nullptr) {
-        const PageContent page{summary, causesFromBrakes(report), interventionsFromBrakes(report),
-                               documents[0].second, documents[1].second};
+        const PageContent page{summary, documents[0].second, documents[1].second};
         documents.emplace_back(reportFile, renderReportPage(timeline, report, end, page));
     }
     for (const auto& [file, text] : documents) {
@@ -237,6 +273,8 @@ int run(const RunOptions& options) {
     std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
     if (!options.quiet) words << summary;
     if (!traceFile.toStandardOutput()) words << "Trace:     " << traceFile.path() << "\n";
+    if (eventsFile != nullptr && !eventsFile->toStandardOutput())
+        words << "Events:    " << eventsFile->path() << "\n";
     words << "Plot:      " << plotFile.path() << "\n";
     words << "Time view: " << timePlotFile.path() << "\n";
     if (reportFile != nullptr) words << "Report:    " << reportFile->path() << "\n";
@@ -255,8 +293,11 @@ int runCommandLine(int argc, char** argv) {
 #endif
     CLI::App app{
         "Runs a scripted drive against the velt plug-in, the way a host calls it, and reports "
-        "where the "
-        "train stopped and what the cab showed."};
+        "where the train stopped, what the cab showed, and why the protection did what it did. "
+        "velt-drive runs its own copy of velt's core beside the plug-in and stops (exit code 1) "
+        "at the first frame in which the plug-in's outputs differ from it: by default the "
+        "plug-in must be the velt this tool was built with. --black-box drives any plug-in of "
+        "this host interface without that copy (no causes, no check)."};
     app.name("velt-drive");
     // Scenario paths may start with "/" also on Windows (under Wine).
     app.allow_windows_style_options(false);
@@ -265,7 +306,9 @@ int runCommandLine(int argc, char** argv) {
     bool version = false;
     app.add_option("scenario", options.scenarioPath,
                    "Scenario file (format: docs/scenario-format.md)");
-    app.add_option("--plugin", options.pluginPath, "Plug-in library to load")
+    app.add_option("--plugin", options.pluginPath,
+                   "Plug-in library to load; without --black-box, the velt this tool was built "
+                   "with")
         ->capture_default_str();
     app.add_option(
         "--trace", options.tracePath,
@@ -278,6 +321,11 @@ int runCommandLine(int argc, char** argv) {
     app.add_option("--report", options.reportPath,
                    "Report page (one HTML file): summary, interventions, both plots and a cab "
                    "panel player");
+    app.add_option("--events", options.eventsPath,
+                   "CSV of every event with its cause, one row each (- for standard output)");
+    app.add_flag("--black-box", options.blackBox,
+                 "Drive any plug-in of this host interface without velt-drive's own core: no "
+                 "causes, no check of the outputs");
     app.add_flag("-q,--quiet", options.quiet, "Print only the output file names, not the summary");
     app.add_flag("--strict", options.strict,
                  "Treat warnings about the scenario as errors (exit code 2)");
@@ -291,6 +339,9 @@ int runCommandLine(int argc, char** argv) {
     checkCommand->add_flag("--strict", checkStrict, "Treat warnings as errors (exit code 2)");
     checkCommand->add_option("--plugin", options.pluginPath,
                              "Plug-in library to drive the scenarios with");
+    bool checkBlackBox = false;
+    checkCommand->add_flag("--black-box", checkBlackBox,
+                           "Drive without velt-drive's own core (any plug-in of this interface)");
 
     try {
         app.parse(argc, argv);
@@ -303,7 +354,8 @@ int runCommandLine(int argc, char** argv) {
     }
 
     if (checkCommand->parsed())
-        return check(checkFiles, options.pluginPath, checkStrict || options.strict);
+        return check(checkFiles, options.pluginPath, checkStrict || options.strict,
+                     checkBlackBox || options.blackBox);
     if (version) {
         PluginLibrary plugin;
         if (!openPlugin(plugin, options.pluginPath)) return kBadInput;

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <optional>
 
+#include "core/supervision.h"
 #include "tools/velt-drive/beacons.h"
 #include "tools/velt-drive/number_format.h"
 #include "tools/velt-drive/plot.h"
@@ -10,9 +11,6 @@
 namespace velt::drive {
 
 namespace {
-
-// Braking distance coefficient of the pattern curves: v^2 = 19.5 x d.
-constexpr double kCurveFactor = 19.5;
 
 constexpr double kWidth = 1100.0;
 constexpr double kHeight = 720.0;
@@ -80,12 +78,10 @@ public:
         double low = recorded.lowM_;
         double high = recorded.highM_;
         const double top = std::max(10.0, recorded.topKmh_);
-        // Show what the passed pattern beacons aimed at, and the stations near by.
-        for (const Mark& mark : report.marks) {
-            if (mark.kind != Mark::Kind::Beacon) continue;
-            const BeaconItem& beacon = scenario.beacons[static_cast<std::size_t>(mark.item)];
-            if (const auto target = patternTarget(beacon)) high = std::max(high, target->positionM);
-        }
+        // Show what the patterns velt armed aimed at, and the stations near by.
+        for (const PatternSpan& pattern : end.patterns)
+            if (!pattern.ended || pattern.endedAtM >= pattern.targetM)
+                high = std::max(high, pattern.targetM);
         const double span = std::max(high - low, 100.0);
         for (const Station& station : scenario.stations)
             if (station.positionM > low - span * 0.2 && station.positionM < high + span * 0.2)
@@ -378,35 +374,38 @@ private:
         out_ += path + "\"/>\n";
     }
 
+    // The braking curve of each pattern velt's own core held, from where it
+    // was armed to its target, or to where it ended before; a CCP restriction
+    // goes on past its target until it is lifted.
     void curves() {
-        for (const Mark& mark : report_.marks) {
-            if (mark.kind != Mark::Kind::Beacon) continue;
-            const BeaconItem& beacon = scenario_.beacons[static_cast<std::size_t>(mark.item)];
-            const auto target = patternTarget(beacon);
-            if (!target || (beacon.type == kBeaconCpp && !target->stop)) continue;
-            // The CCP curve ends at the speed above which velt brakes.
-            const double floor = beacon.type == kBeaconCcp ? target->speedKmh + 4 : 0.0;
+        for (const PatternSpan& pattern : end_.patterns) {
+            const bool restriction = pattern.check != Check::CppStop && pattern.check != Check::Spb;
+            const double floor = pattern.brakesAboveKmh;
+            const double until = pattern.ended ? pattern.endedAtM : xHigh_;
+            const double to = std::min(pattern.targetM, until);
             std::vector<std::pair<double, double>> points;
-            const double from = beacon.positionM;
+            const double from = pattern.armedAtM;
             const int samples = 120;
-            for (int i = 0; i <= samples; ++i) {
-                const double position =
-                    from + (target->positionM - from) * static_cast<double>(i) / samples;
-                const double remaining = std::max(0.0, target->positionM - position);
-                points.push_back({position, std::sqrt(floor * floor + kCurveFactor * remaining)});
+            for (int i = 0; i <= samples && to > from; ++i) {
+                const double position = from + (to - from) * static_cast<double>(i) / samples;
+                const double remaining = std::max(0.0, pattern.targetM - position);
+                points.push_back({position, std::sqrt(floor * floor + kCurveDivisor * remaining)});
             }
-            if (beacon.type == 12) points.push_back({xHigh_, floor});
-            const std::string colour = beacon.type == 12 ? "#16a085" : "#8e44ad";
-            (beacon.type == 12 ? ccpCurves_ : stopCurves_) = true;
+            if (pattern.check == Check::Ccp && until > pattern.targetM)
+                points.push_back({until, floor});
+            const std::string colour = restriction ? "#16a085" : "#8e44ad";
+            (restriction ? ccpCurves_ : stopCurves_) = true;
             curvePath(points, colour);
-            // The target itself.
-            const double tx = x(target->positionM);
+            if (until < pattern.targetM) continue;  // ended before its target
+            const double tx = x(pattern.targetM);
             line(tx, y(floor) - 10, tx, y(floor) + (floor > 0 ? 10 : 0),
                  "stroke=\"" + colour + "\" stroke-width=\"3\"");
-            request(kTargetLabel,
-                    besidePoint(tx, y(floor) - 6,
-                                std::string(target->name) + " " + num(target->positionM) + " m", 10,
-                                false, "fill=\"" + colour + "\"", colour));
+            const char* name = pattern.check == Check::Ccp   ? "CCP target"
+                               : pattern.check == Check::Spb ? "SPB target"
+                                                             : "CPP target";
+            request(kTargetLabel, besidePoint(tx, y(floor) - 6,
+                                              std::string(name) + " " + num(pattern.targetM) + " m",
+                                              10, false, "fill=\"" + colour + "\"", colour));
         }
     }
 
@@ -574,7 +573,7 @@ private:
             item(
                 "<line x1=\"0\" y1=\"0\" x2=\"18\" y2=\"0\" stroke=\"#16a085\" "
                 "stroke-width=\"1.5\" stroke-dasharray=\"6,4\"/>",
-                "CCP curve");
+                "restriction curve (CCP, CPP 49 km/h)");
         if (emergencyDrawn_)
             item(
                 "<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"#e74c3c\" "

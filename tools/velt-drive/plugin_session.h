@@ -1,6 +1,8 @@
 // Every call the host stand-in makes to the plug-in goes through here, in
 // the order a host makes them. This is the one place to watch, mirror or
-// compare what the plug-in is told and what it answers.
+// compare what the plug-in is told and what it answers: with a twin, each
+// call goes to velt-drive's own core as well, and each frame's outputs are
+// compared with the twin's.
 #pragma once
 
 #include <cstdint>
@@ -10,30 +12,36 @@
 
 namespace velt::drive {
 
+class CoreTwin;
+
 class PluginSession {
 public:
+    // A black-box session: the plug-in alone.
     explicit PluginSession(const PluginApi& api) : api_(api) {}
+    // The plug-in and velt-drive's own core beside it.
+    PluginSession(const PluginApi& api, CoreTwin& twin) : api_(api), twin_(&twin) {}
 
-    void load() { api_.load(); }
-    void dispose() { api_.dispose(); }
-    void setVehicleSpec(const VehicleSpec& spec) { api_.setVehicleSpec(spec); }
-    void initialize(std::int32_t brake) { api_.initialize(brake); }
-    HandleCommand elapse(const VehicleState& state, std::int32_t* panel, std::int32_t* sound) {
-        return api_.elapse(state, panel, sound);
-    }
-    void setPower(std::int32_t notch) { api_.setPower(notch); }
-    void setBrake(std::int32_t notch) { api_.setBrake(notch); }
-    void setReverser(std::int32_t position) { api_.setReverser(position); }
-    void keyDown(std::int32_t key) { api_.keyDown(key); }
-    void keyUp(std::int32_t key) { api_.keyUp(key); }
-    void hornBlow(std::int32_t horn) { api_.hornBlow(horn); }
-    void doorOpen() { api_.doorOpen(); }
-    void doorClose() { api_.doorClose(); }
-    void setSignal(std::int32_t aspect) { api_.setSignal(aspect); }
-    void setBeaconData(const BeaconData& beacon) { api_.setBeaconData(beacon); }
+    CoreTwin* twin() const { return twin_; }
+
+    void load();
+    void dispose();
+    void setVehicleSpec(const VehicleSpec& spec);
+    void initialize(std::int32_t brake);
+    HandleCommand elapse(const VehicleState& state, std::int32_t* panel, std::int32_t* sound);
+    void setPower(std::int32_t notch);
+    void setBrake(std::int32_t notch);
+    void setReverser(std::int32_t position);
+    void keyDown(std::int32_t key);
+    void keyUp(std::int32_t key);
+    void hornBlow(std::int32_t horn);
+    void doorOpen();
+    void doorClose();
+    void setSignal(std::int32_t aspect);
+    void setBeaconData(const BeaconData& beacon);
 
 private:
     const PluginApi& api_;
+    CoreTwin* twin_ = nullptr;
 };
 
 }  // namespace velt::drive

@@ -69,10 +69,19 @@ class PanelWatch {
 public:
     using Out = std::vector<std::pair<FramePoint, std::string>>;
 
-    PanelWatch(const PanelInfo& info, Out& out)
-        : info_(info), out_(&out), committed_(describeSteady(info, 0)) {}
+    // Without `guessBlinks` every change is a line of its own: for the
+    // indicators that never blink, and for a drive explained by velt's own
+    // core, which tells the blinking display codes itself.
+    PanelWatch(const PanelInfo& info, Out& out, bool guessBlinks)
+        : info_(info), out_(&out), committed_(describeSteady(info, 0)), guessBlinks_(guessBlinks) {}
 
     void frame(const FramePoint& at, int value) {
+        if (!guessBlinks_) {
+            if (!started_ || value != value_) commit(at, describeSteady(info_, value));
+            started_ = true;
+            value_ = value;
+            return;
+        }
         if (!started_) {
             started_ = true;
             begin(at, value);
@@ -88,7 +97,7 @@ public:
     }
 
     void finish() {
-        if (!started_ || long_) return;
+        if (!guessBlinks_ || !started_ || long_) return;
         flush();
         commit(start_, describeSteady(info_, value_));
     }
@@ -116,9 +125,11 @@ private:
                 while (j + 1 < shorts_.size() &&
                        shorts_[j + 1].value == ((j + 1 - i) % 2 == 0 ? a : b))
                     ++j;
-                // The value that follows the run may take its turn too.
+                // The value that follows the run may take its turn too. A
+                // blink shows each value at least twice: one short value
+                // between two others is a short steady value, not a blink.
                 const bool nextFits = value_ == ((j + 1 - i) % 2 == 0 ? a : b);
-                if (j - i + 1 + (nextFits ? 1 : 0) >= 3) {
+                if (j - i + 1 + (nextFits ? 1 : 0) >= 4) {
                     commit(shorts_[i].start, describeBlink(info_, a, b));
                     i = j + 1;
                     continue;
@@ -139,6 +150,7 @@ private:
     PanelInfo info_;
     Out* out_;
     std::string committed_;
+    bool guessBlinks_;
     std::vector<Segment> shorts_;  // a blink in progress; it ends at the next steady value
     bool started_ = false;
     bool long_ = false;
@@ -163,6 +175,37 @@ std::string pad(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
+std::string padRight(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+std::string secondsText(std::int64_t ms) {
+    return formatFixed(static_cast<double>(ms) / 1000.0, 3) + " s";
+}
+
+// A table as text: columns as wide as their widest cell, numbers to the
+// right and words to the left; the last column is left ragged.
+std::string textTable(const TextTable& table, std::size_t numberColumns) {
+    std::vector<std::vector<std::string>> rows{table.columns};
+    rows.insert(rows.end(), table.rows.begin(), table.rows.end());
+    const std::size_t columns = table.columns.size();
+    std::vector<std::size_t> width(columns, 0);
+    for (const auto& row : rows)
+        for (std::size_t c = 0; c < columns; ++c) width[c] = std::max(width[c], row[c].size());
+    std::string out;
+    for (const auto& row : rows) {
+        std::string line = " ";
+        for (std::size_t c = 0; c < columns; ++c) {
+            const bool number = c < numberColumns;
+            line += " " + (c + 1 == columns
+                               ? row[c]
+                               : (number ? pad(row[c], width[c]) : padRight(row[c], width[c])));
+        }
+        out += line + "\n";
+    }
+    return out;
+}
+
 }  // namespace
 
 // Everything the analysis follows from frame to frame.
@@ -174,10 +217,19 @@ public:
         std::string text;
     };
 
-    explicit State(const Scenario& driven) : scenario(driven) {
-        watches.reserve(std::size(kWatchedPanel));
-        for (const PanelInfo& info : kWatchedPanel) watches.emplace_back(info, panelLines);
-        lastSound.fill(kSoundStopped);
+    explicit State(const Scenario& driven) : scenario(driven) { lastSound.fill(kSoundStopped); }
+
+    // The display elements and the station-stop lamp are told by velt's own
+    // core when it runs beside the plug-in; the other indicators never blink.
+    void watchPanel(bool byCore) {
+        watches.clear();
+        watched.clear();
+        for (const PanelInfo& info : kWatchedPanel) {
+            const bool fromCore = info.index == 40 || (info.index >= 20 && info.index <= 23);
+            if (byCore && fromCore) continue;
+            watches.emplace_back(info, panelLines, !byCore && fromCore);
+            watched.push_back(info.index);
+        }
     }
 
     void say(const FramePoint& at, int rank, std::string text) {
@@ -189,13 +241,14 @@ public:
     std::vector<RankedLine> lines;
     PanelWatch::Out panelLines;
     std::vector<PanelWatch> watches;
+    std::vector<int> watched;        // the panel index of each watch
     std::vector<HostEvent> pending;  // reported before the frame that comes next
     std::array<std::int32_t, kSoundIndices.size()> lastSound{};
     int lastLevel = 0;
     bool lastCut = false;
     double lastSpeed = 0.0;
     bool jumped = false;
-    std::optional<PatternTarget> stopTarget;  // of the last stop-target beacon passed
+    bool explained = false;
 };
 
 Analysis::Analysis(const Scenario& scenario)
@@ -203,31 +256,48 @@ Analysis::Analysis(const Scenario& scenario)
 
 Analysis::~Analysis() = default;
 
-void Analysis::begin(int emergencyNotch) { state_->emergencyNotch = emergencyNotch; }
+void Analysis::begin(int emergencyNotch) {
+    state_->emergencyNotch = emergencyNotch;
+    state_->watchPanel(false);
+}
 
 void Analysis::event(const HostEvent& event) {
     if (event.kind == HostEvent::Kind::Jump) state_->jumped = true;
-    if (event.kind == HostEvent::Kind::Beacon) {
-        const auto target = patternTarget(scenario_.beacons[static_cast<std::size_t>(event.item)]);
-        if (target && target->stop) state_->stopTarget = target;
-    }
     state_->pending.push_back(event);
 }
 
 void Analysis::frame(const FrameRecord& frame) {
     State& s = *state_;
     const FramePoint at{frame.number, frame.elapsedMs, frame.positionM, frame.speedKmh};
-    for (HostEvent& event : s.pending) {
+    if (frame.number == 0 && frame.core != nullptr) {
+        s.explained = true;
+        s.watchPanel(true);
+    }
+    // What the host reported, each followed by what velt's own core made of it.
+    const std::vector<ExplainedEvent> none;
+    const std::vector<ExplainedEvent>& explained =
+        frame.core != nullptr ? frame.core->events : none;
+    for (std::size_t i = 0; i < s.pending.size(); ++i) {
+        HostEvent& event = s.pending[i];
         const Mark::Kind kind = event.kind == HostEvent::Kind::Beacon   ? Mark::Kind::Beacon
                                 : event.kind == HostEvent::Kind::Signal ? Mark::Kind::Signal
                                                                         : Mark::Kind::Driver;
         report_.marks.push_back({kind, at, event.text, event.item});
         s.say(at, 0, std::move(event.text));
+        for (const ExplainedEvent& e : explained)
+            if (e.hostEvent == static_cast<int>(i)) s.say(at, 0, e.text);
     }
+    for (const ExplainedEvent& e : explained)
+        if (e.hostEvent < 0 || e.hostEvent >= static_cast<int>(s.pending.size()))
+            s.say(at, 1, e.text);
+    for (const ExplainedEvent& e : explained)
+        if (e.intervention >= 0)
+            report_.interventionLines.push_back(
+                {static_cast<std::size_t>(e.intervention), at, e.text});
     s.pending.clear();
 
     for (std::size_t w = 0; w < s.watches.size(); ++w)
-        s.watches[w].frame(at, frame.panelAt(kWatchedPanel[w].index));
+        s.watches[w].frame(at, frame.panelAt(s.watched[w]));
     for (const SoundInfo& info : kSounds) {
         const auto slot = static_cast<std::size_t>(soundSlot(info.index));
         const std::int32_t value = frame.sound[slot];
@@ -248,10 +318,11 @@ void Analysis::frame(const FrameRecord& frame) {
     }
     const int level = protectionLevel(frame, s.emergencyNotch);
     if (level != s.lastLevel) {
+        // Explained, the core's own events have said it with the cause.
         const std::string notch = " (brake notch " + std::to_string(frame.out.brake) + ")";
-        if (level == 2) s.say(at, 1, "PROTECTION EMERGENCY BRAKE" + notch);
-        if (level == 1) s.say(at, 1, "PROTECTION FULL-SERVICE BRAKE" + notch);
-        if (level == 0) s.say(at, 1, "protection brake released");
+        if (!s.explained && level == 2) s.say(at, 1, "PROTECTION EMERGENCY BRAKE" + notch);
+        if (!s.explained && level == 1) s.say(at, 1, "PROTECTION FULL-SERVICE BRAKE" + notch);
+        if (!s.explained && level == 0) s.say(at, 1, "protection brake released");
         if (s.lastLevel == 0) report_.brakes.push_back({at, at, false});
         s.lastLevel = level;
     }
@@ -273,11 +344,18 @@ void Analysis::frame(const FrameRecord& frame) {
         report_.stops.push_back(at);
         report_.marks.push_back({Mark::Kind::Stop, at, "stop", -1});
         std::string text = "train stopped";
-        // Where that is against the last stop target passed and the stations nearby.
-        if (s.stopTarget)
-            text += ", " + relation(frame.positionM - s.stopTarget->positionM,
-                                    std::string("the ") + s.stopTarget->name + " at " +
-                                        formatFixed(s.stopTarget->positionM, 1) + " m");
+        // Where that is against the stop target velt's own core supervised
+        // in this frame (only it knows whether a beacon armed one), and
+        // against the stations nearby.
+        if (frame.core != nullptr && frame.core->stopTarget != Check::None) {
+            const double remaining = frame.core->stopTargetRemainingM;
+            text +=
+                ", " + relation(-remaining,
+                                std::string("the ") +
+                                    (frame.core->stopTarget == Check::Spb ? "SPB target"
+                                                                          : "CPP stop target") +
+                                    " at " + formatFixed(frame.positionM + remaining, 1) + " m");
+        }
         for (const Station& station : scenario_.stations) {
             const double offset = frame.positionM - station.positionM;
             if (offset > -500.0 && offset < 500.0)
@@ -305,12 +383,35 @@ void Analysis::end(const DriveEnd& /*end*/) {
                      [](const Mark& a, const Mark& b) { return a.at.frame < b.at.frame; });
 }
 
+TextTable interventionTable(const std::vector<Intervention>& interventions) {
+    TextTable table;
+    table.columns = {"#",  "start", "at",    "speed", "end",
+                     "at", "check", "level", "cause", "ended by"};
+    for (std::size_t i = 0; i < interventions.size(); ++i) {
+        const Intervention& v = interventions[i];
+        table.rows.push_back(
+            {std::to_string(i + 1), secondsText(v.start.elapsedMs),
+             formatFixed(v.start.positionM, 1) + " m", formatFixed(v.start.speedKmh, 1) + " km/h",
+             secondsText(v.end.elapsedMs), formatFixed(v.end.positionM, 1) + " m",
+             checkName(v.check),
+             v.level == 0 ? "power cut" : (v.level == 2 ? "emergency" : "full service"),
+             v.causeRef.known() ? v.causeRef.file + ":" + std::to_string(v.causeRef.line) : "-",
+             v.ended ? v.endedBy : "still in force when the drive ended"});
+        table.frames.push_back(v.start.frame);
+    }
+    return table;
+}
+
 std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report) {
     std::string out;
     const VehicleParams& v = scenario.vehicle;
     out += "velt-drive: " + scenario.name + " (" + std::to_string(v.powerNotches) +
            " power notches, " + std::to_string(v.brakeNotches) +
            " brake notches, emergency notch " + std::to_string(v.brakeNotches + 1) + ")\n";
+    out += end.explained ? "Explained by velt-drive's own core, which gave the same outputs as the "
+                           "plug-in in every frame.\n"
+                         : "Black box (--black-box): the plug-in's outputs only, without causes "
+                           "and without the check against velt's own core.\n";
     out += "      time   position      speed  event\n";
     for (const ReportLine& line : report.lines) {
         const FramePoint& at = line.at;
@@ -333,6 +434,13 @@ std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const R
            (report.emergencyBrake ? "emergency" : (report.serviceBrake ? "full service" : "none")) +
            (report.emergencyBrake && report.serviceBrake ? " and full service" : "") + "; bell " +
            (report.bellRang ? "rang" : "did not ring") + ".\n";
+    if (end.explained) {
+        if (end.interventions.empty()) {
+            out += "Interventions: none.\n";
+        } else {
+            out += "Interventions:\n" + textTable(interventionTable(end.interventions), 6);
+        }
+    }
     if (end.actionsDone < scenario.driver.size()) {
         const DriverAction& waiting = scenario.driver[end.actionsDone];
         out += "Driver actions not reached: " +

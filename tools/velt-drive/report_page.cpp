@@ -42,7 +42,7 @@ std::string spansJson(const ValueTrack& track) {
     return out + "]";
 }
 
-std::string dataJson(const CabTimeline& timeline, const Report& report) {
+std::string dataJson(const CabTimeline& timeline) {
     std::string out = "{\"name\":" + jsonString(timeline.scenario().name);
     out += ",\"frames\":" + std::to_string(timeline.frames());
     out += ",\"frameMs\":" + std::to_string(std::max(timeline.scenario().frameMs, 0));
@@ -82,14 +82,10 @@ std::string dataJson(const CabTimeline& timeline, const Report& report) {
     for (const CabLamp& lamp : kCabLamps)
         out += (out.back() == '[' ? "" : ",") + std::string("[") + std::to_string(lamp.index) +
                ',' + jsonString(lamp.name) + ']';
-    out += "],\"brakes\":[";
-    for (const BrakeSpan& span : report.brakes)
-        out += (out.back() == '[' ? "" : ",") + std::to_string(span.first.frame) + ',' +
-               std::to_string(span.last.frame) + ',' + (span.emergency ? "1" : "0");
     return out + "]}";
 }
 
-std::string tableHtml(const PageTable& table, const std::string& id) {
+std::string tableHtml(const TextTable& table, const std::string& id) {
     std::string out = "<table id=\"" + id + "\"><thead><tr>";
     for (const std::string& column : table.columns) out += "<th>" + escapeXml(column) + "</th>";
     out += "</tr></thead><tbody>";
@@ -332,41 +328,16 @@ if (timeSvg) {
     pause(); show(lo);
   });
 }
-const start = /[#&]frame=(\d+)/.exec(location.hash);
-show(start ? +start[1] : 0);
+// A link to "#frame=N" (the causes have them) shows that frame.
+function frameInHash() { const m = /[#&]frame=(\d+)/.exec(location.hash); return m ? +m[1] : null; }
+window.addEventListener("hashchange", () => {
+  const k = frameInHash();
+  if (k !== null) { pause(); show(k); $("player").scrollIntoView(); }
+});
+show(frameInHash() ?? 0);
 )js";
 
 }  // namespace
-
-PageTable interventionsFromBrakes(const Report& report) {
-    PageTable table;
-    table.columns = {"#",    "brake",     "from (s)", "at (m)",
-                     "km/h", "until (s)", "to (m)",   "warned before"};
-    for (std::size_t i = 0; i < report.brakes.size(); ++i) {
-        const BrakeSpan& span = report.brakes[i];
-        std::string warned = "no warning";
-        for (const Mark& mark : report.marks)
-            if (mark.kind == Mark::Kind::Warning && mark.at.frame <= span.first.frame &&
-                span.first.elapsedMs - mark.at.elapsedMs <= 30000)
-                warned = mark.label + ", " + seconds(span.first.elapsedMs - mark.at.elapsedMs) +
-                         " s before at " + formatFixed(mark.at.positionM, 1) + " m";
-        table.rows.push_back({std::to_string(i + 1), span.emergency ? "emergency" : "full service",
-                              seconds(span.first.elapsedMs), formatFixed(span.first.positionM, 1),
-                              formatFixed(span.first.speedKmh, 1), seconds(span.last.elapsedMs),
-                              formatFixed(span.last.positionM, 1), warned});
-        table.frames.push_back(span.first.frame);
-    }
-    return table;
-}
-
-std::vector<std::string> causesFromBrakes(const Report& report) {
-    std::vector<std::string> causes;
-    const PageTable table = interventionsFromBrakes(report);
-    for (const auto& row : table.rows)
-        causes.push_back(row[1] + " brake at " + row[3] + " m, " + row[4] + " km/h (" + row[2] +
-                         " s): " + row[7]);
-    return causes;
-}
 
 std::string renderReportPage(const CabTimeline& timeline, const Report& report, const DriveEnd& end,
                              const PageContent& content) {
@@ -403,17 +374,29 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
         "<div class=\"sounds\"><div>starting in this frame: <span class=\"start\" "
         "id=\"sounds-start\"></span></div><div>sounding: <span id=\"sounds-on\"></span>"
         "</div></div></div></div>\n";
-    out += "<h2>Summary</h2>\n";
-    if (!content.causes.empty()) {
-        out += "<ul id=\"causes\">";
-        for (const std::string& cause : content.causes) out += "<li>" + escapeXml(cause) + "</li>";
-        out += "</ul>\n";
+    out += "<h2>Summary</h2>\n<pre id=\"summary\">" + escapeXml(content.summary) + "</pre>\n";
+    out += "<h2>Interventions and their causes</h2>\n";
+    if (!end.explained) {
+        out +=
+            "<p id=\"no-causes\">A black-box drive (--black-box): velt-drive's own core did not "
+            "run beside the plug-in, so this page has no causes and no interventions table. The "
+            "protection's brakes are still shaded in both plots and shown by the player.</p>\n";
+    } else if (end.interventions.empty()) {
+        out += "<p id=\"no-interventions\">The protection did not intervene.</p>\n";
+    } else {
+        out += tableHtml(interventionTable(end.interventions), "interventions") +
+               "\n<p>Choose a row to show its start in the player.</p>\n<ol id=\"causes\">";
+        for (std::size_t i = 0; i < end.interventions.size(); ++i) {
+            out += "<li><ul>";
+            for (const InterventionLine& line : report.interventionLines)
+                if (line.intervention == i)
+                    out += "<li><a href=\"#frame=" + std::to_string(line.at.frame) + "\">" +
+                           seconds(line.at.elapsedMs) + " s, " + formatFixed(line.at.positionM, 1) +
+                           " m</a>: " + escapeXml(line.text) + "</li>";
+            out += "</ul></li>";
+        }
+        out += "</ol>\n";
     }
-    out += "<pre id=\"summary\">" + escapeXml(content.summary) + "</pre>\n";
-    out += "<h2>Interventions</h2>\n";
-    out += content.interventions.rows.empty()
-               ? std::string("<p>The protection did not brake.</p>\n")
-               : tableHtml(content.interventions, "interventions") + "\n";
     out +=
         "<h2>The cab against time</h2>\n<p>Click the view to move the player there.</p>"
         "<div class=\"plot\" id=\"time-plot\">" +
@@ -425,7 +408,7 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
         "elements, what it means and whether it blinks; each needs an image in the cab. "
         "Blinking codes alternate with 0 (blank) unless said otherwise.</p>\n" +
         codeTablesHtml() + "\n";
-    out += R"(<script type="application/json" id="drive-data">)" + dataJson(timeline, report) +
+    out += R"(<script type="application/json" id="drive-data">)" + dataJson(timeline) +
            "</script>\n<script>" + kScript + "</script>\n</body></html>\n";
     return out;
 }

@@ -16,27 +16,15 @@
 
 namespace velt::drive {
 
-// A table as plain data: named columns, rows of text, and for each row the
-// frame the player jumps to when the row is chosen.
-struct PageTable {
-    std::vector<std::string> columns;
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::size_t> frames;
-};
-
 struct PageContent {
-    std::string summary;              // the terminal summary, as printed
-    std::vector<std::string> causes;  // one line per intervention
-    PageTable interventions;
+    std::string summary;       // the terminal summary, as printed
     std::string positionPlot;  // SVG
     std::string timePlot;      // SVG
 };
 
-// The interventions and their causes as the summary tells them today: each
-// protection brake, with the warning that came before it.
-PageTable interventionsFromBrakes(const Report& report);
-std::vector<std::string> causesFromBrakes(const Report& report);
-
+// The causes and the interventions table come from the explanation the
+// report and the drive's end hold: the same rows the summary prints. A
+// black-box drive has none, and its page says so.
 std::string renderReportPage(const CabTimeline& timeline, const Report& report, const DriveEnd& end,
                              const PageContent& content);
 

@@ -120,7 +120,7 @@ private:
 
     // A label that takes the first free one of its spots; with `leaderFrom`
     // a dotted line joins it to what it names.
-    void placedLabel(const std::vector<std::pair<double, double>>& spots,
+    bool placedLabel(const std::vector<std::pair<double, double>>& spots,
                      const std::string& content, double size, const std::string& attributes,
                      std::optional<std::pair<double, double>> leaderFrom = std::nullopt) {
         // Each spot right of what it names, then the same spot ending left of it.
@@ -130,7 +130,7 @@ private:
             boxes.push_back(labelBox(px - 6, py, content, size, false, "end"));
         }
         const auto taken = placer_.place(boxes);
-        if (!taken) return;
+        if (!taken) return false;
         const bool left = *taken % 2 == 1;
         const auto [spotX, py] = spots[*taken / 2];
         const double px = left ? spotX - 6 : spotX;
@@ -141,6 +141,7 @@ private:
         labels_ += "<text x=\"" + num(px) + "\" y=\"" + num(py) + "\" font-size=\"" + num(size) +
                    "\" text-anchor=\"" + (left ? "end" : "start") + "\" " + attributes + ">" +
                    escapeXml(content) + "</text>\n";
+        return true;
     }
 
     void header() {
@@ -192,16 +193,22 @@ private:
     }
 
     void speedArea() {
-        // The protection's brakes, and the doors open at a stand.
-        for (const BrakeSpan& span : report_.brakes) {
-            const double x0 = x(static_cast<double>(span.first.elapsedMs));
-            const double x1 = std::max(x(static_cast<double>(span.last.elapsedMs)), x0 + 2);
-            const std::string colour = span.emergency ? "#e74c3c" : "#f39c12";
-            rect(x0, kTop, x1, kBottom, "fill=\"" + colour + R"(" opacity="0.2")");
-            const std::string name = span.emergency ? "emergency brake" : "full-service brake";
-            placedLabel({{x0 + 3, kTop + 14}, {x0 + 3, kTop + 27}, {x0 + 3, kTop + 40}}, name, 11,
-                        "fill=\"" + colour + R"(" font-weight="bold")");
+        // The protection's interventions, named with the check that began
+        // them; a black-box drive knows only the brakes the outputs show.
+        if (end_.explained) {
+            for (const Intervention& v : end_.interventions) {
+                const char* what = v.level == 2   ? "emergency brake"
+                                   : v.level == 1 ? "full-service brake"
+                                                  : "power cut";
+                intervention(v.start, v.end, v.level,
+                             {what + std::string(": ") + checkName(v.check), what});
+            }
+        } else {
+            for (const BrakeSpan& span : report_.brakes)
+                intervention(span.first, span.last, span.emergency ? 2 : 1,
+                             {span.emergency ? "emergency brake" : "full-service brake"});
         }
+        // The doors open at a stand.
         const auto& doors = timeline_.handle(CabTimeline::kDoorsClosed).spans();
         for (std::size_t i = 0; i < doors.size(); ++i) {
             if (doors[i].on != 0) continue;
@@ -245,6 +252,20 @@ private:
             for (int row = 0; row < 3; ++row) spots.emplace_back(px + 2, kTop - 4 - 12.0 * row);
             placedLabel(spots, mark.label, 9.5, "fill=\"#566573\"", std::make_pair(px, kTop));
         }
+    }
+
+    // A shaded stretch of the speed area with the first of its names that
+    // finds room.
+    void intervention(const FramePoint& first, const FramePoint& last, int level,
+                      const std::vector<std::string>& names) {
+        const double x0 = x(static_cast<double>(first.elapsedMs));
+        const double x1 = std::max(x(static_cast<double>(last.elapsedMs)), x0 + 2);
+        const std::string colour = level == 2 ? "#e74c3c" : level == 1 ? "#f39c12" : "#8e44ad";
+        rect(x0, kTop, x1, kBottom, "fill=\"" + colour + R"(" opacity="0.2")");
+        for (const std::string& name : names)
+            if (placedLabel({{x0 + 3, kTop + 14}, {x0 + 3, kTop + 27}, {x0 + 3, kTop + 40}}, name,
+                            11, "fill=\"" + colour + R"(" font-weight="bold")"))
+                return;
     }
 
     void laneName(double laneY, const std::string& name) {

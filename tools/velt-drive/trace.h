@@ -1,7 +1,9 @@
 // The frame trace (CSV): one header line, then one line per frame: time,
 // position, speed, the driver's handles, the handles Elapse returned, and
-// every panel and sound index the plug-in writes. Numbers have fixed
-// decimals, lines end in "\n". Written as the drive runs.
+// every panel and sound index the plug-in writes; explained by velt's own
+// core, also each check's demand, the distances left to the armed patterns,
+// the legacy state and request, and what happened in the frame. Numbers
+// have fixed decimals, lines end in "\n". Written as the drive runs.
 #pragma once
 
 #include <cstdio>
@@ -13,8 +15,9 @@ namespace velt::drive {
 
 class TraceWriter : public DriveConsumer {
 public:
-    // Writes to `out`, which stays the caller's to close.
-    explicit TraceWriter(std::FILE* out);
+    // Writes to `out`, which stays the caller's to close; `explained`: the
+    // frames carry velt's own core's state.
+    TraceWriter(std::FILE* out, bool explained);
     ~TraceWriter() override;
 
     void begin(int emergencyNotch) override;
@@ -28,6 +31,7 @@ private:
     void flush();
 
     std::FILE* out_;
+    bool explained_;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     bool failed_ = false;
