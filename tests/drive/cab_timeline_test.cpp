@@ -78,8 +78,7 @@ TEST(CabTimeline, TellsEveryFrameOfEveryBundledScenarioBackExactly) {
         RecordedDrive drive;
         CabTimeline timeline(scenario);
         Analysis analysis(scenario);
-        PluginSession session(nativePlugin());
-        runDrive(scenario, session, {&drive, &timeline, &analysis});
+        driveExplained(scenario, {&drive, &timeline, &analysis});
         ASSERT_EQ(timeline.frames(), drive.frames.size());
         std::size_t mismatches = 0;
         for (const FrameRecord& f : drive.frames) {

@@ -122,13 +122,19 @@ private:
     // a dotted line joins it to what it names.
     bool placedLabel(const std::vector<std::pair<double, double>>& spots,
                      const std::string& content, double size, const std::string& attributes,
-                     std::optional<std::pair<double, double>> leaderFrom = std::nullopt) {
-        // Each spot right of what it names, then the same spot ending left of it.
+                     std::optional<std::pair<double, double>> leaderFrom = std::nullopt,
+                     bool clearOfSpeed = false) {
+        // Each spot right of what it names, then the same spot ending left of
+        // it; a spot the speed line runs through, when that matters, is
+        // moved out of the picture so that the placer passes it over.
         std::vector<Box> boxes;
         for (const auto& [px, py] : spots) {
             boxes.push_back(labelBox(px, py, content, size, false, "start"));
             boxes.push_back(labelBox(px - 6, py, content, size, false, "end"));
         }
+        if (clearOfSpeed)
+            for (Box& box : boxes)
+                if (crossesSpeed(box)) box = {-2.0, -2.0, -1.0, -1.0};
         const auto taken = placer_.place(boxes);
         if (!taken) return false;
         const bool left = *taken % 2 == 1;
@@ -196,12 +202,30 @@ private:
         // The protection's interventions, named with the check that began
         // them; a black-box drive knows only the brakes the outputs show.
         if (end_.explained) {
-            for (const Intervention& v : end_.interventions) {
+            // Interventions of one check close together (a restriction that
+            // brakes, lets go and brakes again) share one label.
+            const auto& all = end_.interventions;
+            for (std::size_t i = 0; i < all.size();) {
+                const Intervention& v = all[i];
                 const char* what = v.level == 2   ? "emergency brake"
                                    : v.level == 1 ? "full-service brake"
                                                   : "power cut";
-                intervention(v.start, v.end, v.level,
-                             {what + std::string(": ") + checkName(v.check), what});
+                // The overspeed cut is its own check: its name says it all.
+                const std::string name = v.level == 0
+                                             ? std::string(checkName(v.check))
+                                             : what + std::string(": ") + checkName(v.check);
+                std::size_t j = i + 1;
+                while (j < all.size() && all[j].check == v.check && all[j].level == v.level &&
+                       x(static_cast<double>(all[j].start.elapsedMs)) <
+                           x(static_cast<double>(v.start.elapsedMs)) + textWidth(name, 11, true) +
+                               20)
+                    ++j;
+                const std::string times = j - i > 1 ? " (" + std::to_string(j - i) + " times)" : "";
+                for (std::size_t k = i; k < j; ++k)
+                    intervention(all[k].start, all[k].end, v.level,
+                                 k > i ? std::vector<std::string>{}
+                                       : std::vector<std::string>{name + times, what});
+                i = j;
             }
         } else {
             for (const BrakeSpan& span : report_.brakes)
@@ -262,10 +286,32 @@ private:
         const double x1 = std::max(x(static_cast<double>(last.elapsedMs)), x0 + 2);
         const std::string colour = level == 2 ? "#e74c3c" : level == 1 ? "#f39c12" : "#8e44ad";
         rect(x0, kTop, x1, kBottom, "fill=\"" + colour + R"(" opacity="0.2")");
+        std::vector<std::pair<double, double>> spots;
+        for (double py = kTop + 14; py < kBottom - 16; py += 13) spots.emplace_back(x0 + 3, py);
         for (const std::string& name : names)
-            if (placedLabel({{x0 + 3, kTop + 14}, {x0 + 3, kTop + 27}, {x0 + 3, kTop + 40}}, name,
-                            11, "fill=\"" + colour + R"(" font-weight="bold")"))
+            if (placedLabel(spots, name, 11, "fill=\"" + colour + R"(" font-weight="bold")",
+                            std::nullopt, true))
                 return;
+    }
+
+    // Whether the speed line runs through a box.
+    [[nodiscard]] bool crossesSpeed(const Box& box) const {
+        const auto& samples = timeline_.samples();
+        for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
+            const double ax = x(static_cast<double>(samples[i].elapsedMs));
+            const double bx = x(static_cast<double>(samples[i + 1].elapsedMs));
+            if (bx < box.left || ax > box.right || samples[i + 1].jump) continue;
+            // The piece of the segment over the box, as a range of heights.
+            auto at = [&](double px) {
+                const double share = bx > ax ? std::clamp((px - ax) / (bx - ax), 0.0, 1.0) : 0.0;
+                return y(samples[i].speedKmh +
+                         (samples[i + 1].speedKmh - samples[i].speedKmh) * share);
+            };
+            const double y0 = at(box.left);
+            const double y1 = at(box.right);
+            if (std::max(y0, y1) >= box.top - 1 && std::min(y0, y1) <= box.bottom + 1) return true;
+        }
+        return false;
     }
 
     void laneName(double laneY, const std::string& name) {
