@@ -130,10 +130,11 @@ body { font-family: "DejaVu Sans", Arial, sans-serif; margin: 0 auto; max-width:
        padding: 0 16px 40px; color: #1c2833; }
 h1 { font-size: 22px; margin: 18px 0 4px; } h2 { font-size: 17px; margin: 26px 0 8px; }
 h3 { font-size: 14px; margin: 16px 0 6px; }
-pre { background: #f4f6f7; padding: 10px; overflow-x: auto; font-size: 12px; }
+pre { background: #f4f6f7; padding: 10px; overflow: auto; font-size: 12px; max-height: 480px; }
 table { border-collapse: collapse; font-size: 12px; margin: 4px 0; }
 th, td { border: 1px solid #d5d8dc; padding: 3px 7px; text-align: left; vertical-align: top; }
 th { background: #eaeded; } td.num { text-align: right; }
+#causes { font-size: 13px; padding-left: 24px; } #causes ul { padding-left: 16px; }
 tr.seek { cursor: pointer; } tr.seek:hover { background: #fef9e7; }
 .plot svg { max-width: 100%; height: auto; border: 1px solid #eee; }
 #player { position: sticky; top: 0; background: white; border-bottom: 1px solid #ccc;
@@ -374,7 +375,6 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
         "<div class=\"sounds\"><div>starting in this frame: <span class=\"start\" "
         "id=\"sounds-start\"></span></div><div>sounding: <span id=\"sounds-on\"></span>"
         "</div></div></div></div>\n";
-    out += "<h2>Summary</h2>\n<pre id=\"summary\">" + escapeXml(content.summary) + "</pre>\n";
     out += "<h2>Interventions and their causes</h2>\n";
     if (!end.explained) {
         out +=
@@ -397,6 +397,7 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
         }
         out += "</ol>\n";
     }
+    out += "<h2>Summary</h2>\n<pre id=\"summary\">" + escapeXml(content.summary) + "</pre>\n";
     out +=
         "<h2>The cab against time</h2>\n<p>Click the view to move the player there.</p>"
         "<div class=\"plot\" id=\"time-plot\">" +
