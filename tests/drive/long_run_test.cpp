@@ -59,7 +59,7 @@ TEST(LongRun, ADayOfDrivingStaysUnder100MegabytesWithEveryOutput) {
     const Report& report = analysis.report();
     const std::string page = renderReportPage(timeline, report, end,
                                               {formatSummary(scenario, end, report), svg, timeSvg});
-    std::fclose(sink);
+    EXPECT_EQ(std::fclose(sink), 0);
 
     EXPECT_EQ(end.frames, 86400u * 60 + 1);
     EXPECT_EQ(end.divergence, "");

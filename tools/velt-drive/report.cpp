@@ -117,11 +117,10 @@ private:
     void flush() {
         std::size_t i = 0;
         while (i < shorts_.size()) {
-            std::size_t j = i;
             if (i + 1 < shorts_.size()) {
                 const int a = shorts_[i].value;
                 const int b = shorts_[i + 1].value;
-                j = i + 1;
+                std::size_t j = i + 1;
                 while (j + 1 < shorts_.size() &&
                        shorts_[j + 1].value == ((j + 1 - i) % 2 == 0 ? a : b))
                     ++j;

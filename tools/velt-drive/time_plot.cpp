@@ -287,7 +287,8 @@ private:
         const std::string colour = level == 2 ? "#e74c3c" : level == 1 ? "#f39c12" : "#8e44ad";
         rect(x0, kTop, x1, kBottom, "fill=\"" + colour + R"(" opacity="0.2")");
         std::vector<std::pair<double, double>> spots;
-        for (double py = kTop + 14; py < kBottom - 16; py += 13) spots.emplace_back(x0 + 3, py);
+        for (int row = 0; kTop + 14 + 13.0 * row < kBottom - 16; ++row)
+            spots.emplace_back(x0 + 3, kTop + 14 + 13.0 * row);
         for (const std::string& name : names)
             if (placedLabel(spots, name, 11, "fill=\"" + colour + R"(" font-weight="bold")",
                             std::nullopt, true))
