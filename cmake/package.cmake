@@ -31,6 +31,8 @@ install(FILES
         ${PROJECT_SOURCE_DIR}/docs/scenario-format.md
     DESTINATION docs COMPONENT author)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
+        ${PROJECT_SOURCE_DIR}/docs/images/door-link-time.png
+        ${PROJECT_SOURCE_DIR}/docs/images/report-demo-emergency.png
     DESTINATION docs/images COMPONENT author)
 # The documents link to the scenarios as ../scenarios/examples/, in the
 # archive as in the source tree.

@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "tools/velt-drive/cab_timeline.h"
 #include "tools/velt-drive/checks.h"
 #include "tools/velt-drive/core_twin.h"
 #include "tools/velt-drive/drive.h"
@@ -23,7 +24,9 @@
 #include "tools/velt-drive/plot.h"
 #include "tools/velt-drive/plugin_library.h"
 #include "tools/velt-drive/report.h"
+#include "tools/velt-drive/report_page.h"
 #include "tools/velt-drive/scenario.h"
+#include "tools/velt-drive/time_plot.h"
 #include "tools/velt-drive/trace.h"
 
 namespace {
@@ -146,7 +149,8 @@ int check(const std::vector<std::string>& files, const std::string& pluginPath, 
         CoreTwin twin(scenario, plugin.path());
         PluginSession blackBoxSession(plugin.api());
         PluginSession twinSession(plugin.api(), twin);
-        const DriveEnd end = runDrive(scenario, blackBox ? blackBoxSession : twinSession, {&printer});
+        const DriveEnd end =
+            runDrive(scenario, blackBox ? blackBoxSession : twinSession, {&printer});
         findings += printer.count();
         if (!end.divergence.empty()) {
             std::cerr << "velt-drive: " << file << ": " << end.divergence << "\n";
@@ -166,6 +170,8 @@ struct RunOptions {
     std::string pluginPath;
     std::string tracePath;
     std::string plotPath;
+    std::string timePlotPath;
+    std::string reportPath;
     std::string eventsPath;
     bool quiet = false;
     bool strict = false;
@@ -189,13 +195,20 @@ int run(const RunOptions& options) {
     outputs.addInput(options.pluginPath, "the plug-in library");
     OutputFile& traceFile = outputs.add("--trace", options.tracePath, scenario.name + ".csv", true);
     OutputFile& plotFile = outputs.add("--plot", options.plotPath, scenario.name + ".svg", false);
+    OutputFile& timePlotFile =
+        outputs.add("--time-plot", options.timePlotPath, scenario.name + "-time.svg", false);
+    // The page is written only when asked for.
+    OutputFile* reportFile = options.reportPath.empty()
+                                 ? nullptr
+                                 : &outputs.add("--report", options.reportPath, "", false);
     OutputFile* eventsFile = nullptr;
     if (!options.eventsPath.empty()) {
         if (options.blackBox)
             return fail(
                 "--events: a black-box drive (--black-box) has no events to write; they come "
                 "from velt-drive's own core, which --black-box leaves out");
-        eventsFile = &outputs.add("--events", options.eventsPath, scenario.name + "-events.csv", true);
+        eventsFile =
+            &outputs.add("--events", options.eventsPath, scenario.name + "-events.csv", true);
     }
     std::string error;
     if (!outputs.validate(error)) return fail(error);
@@ -207,8 +220,9 @@ int run(const RunOptions& options) {
     TraceWriter trace(traceFile.stream(), !options.blackBox);
     Analysis analysis(scenario);
     PlotRecorder plot(scenario);
+    CabTimeline timeline(scenario);
     Progress progress(scenario);
-    std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &printer, &progress};
+    std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &timeline, &printer, &progress};
     EventsWriter events(eventsFile != nullptr ? eventsFile->stream() : nullptr);
     if (eventsFile != nullptr) consumers.push_back(&events);
     CoreTwin twin(scenario, plugin.path());
@@ -222,8 +236,8 @@ int run(const RunOptions& options) {
         std::cerr << "velt-drive: " << end.divergence << "\n";
         return kRunFailed;
     }
-    for (const auto& [file, failed] : {std::pair{&traceFile, trace.failed()},
-                                       std::pair{eventsFile, events.failed()}}) {
+    for (const auto& [file, failed] :
+         {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()}}) {
         if (file == nullptr || !failed) continue;
         outputs.abandon();
         std::cerr << "velt-drive: " << file->option() << " " << file->path()
@@ -234,23 +248,36 @@ int run(const RunOptions& options) {
         outputs.abandon();
         return fail("warnings are errors under --strict; nothing written");
     }
-    const std::string svg = plot.render(analysis.report(), end);
-    if (std::fwrite(svg.data(), 1, svg.size(), plotFile.stream()) != svg.size() ||
-        !outputs.commit(error)) {
+    const Report& report = analysis.report();
+    const std::string summary = formatSummary(scenario, end, report);
+    std::vector<std::pair<OutputFile*, std::string>> documents = {
+        {&plotFile, plot.render(report, end)},
+        {&timePlotFile, renderTimePlot(timeline, report, end)}};
+    if (reportFile != nullptr) {
+        const PageContent page{summary, documents[0].second, documents[1].second};
+        documents.emplace_back(reportFile, renderReportPage(timeline, report, end, page));
+    }
+    for (const auto& [file, text] : documents) {
+        if (std::fwrite(text.data(), 1, text.size(), file->stream()) == text.size()) continue;
         outputs.abandon();
-        std::cerr << "velt-drive: "
-                  << (error.empty() ? "--plot " + plotFile.path() + ": cannot write the file"
-                                    : error)
-                  << "\n";
+        std::cerr << "velt-drive: " << file->option() << " " << file->path()
+                  << ": cannot write the file (is the disk full?)\n";
+        return kRunFailed;
+    }
+    if (!outputs.commit(error)) {
+        outputs.abandon();
+        std::cerr << "velt-drive: " << error << "\n";
         return kRunFailed;
     }
     // Standard output may be carrying the trace: then the words go to stderr.
     std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
-    if (!options.quiet) words << formatSummary(scenario, end, analysis.report());
-    if (!traceFile.toStandardOutput()) words << "Trace: " << traceFile.path() << "\n";
+    if (!options.quiet) words << summary;
+    if (!traceFile.toStandardOutput()) words << "Trace:     " << traceFile.path() << "\n";
     if (eventsFile != nullptr && !eventsFile->toStandardOutput())
-        words << "Events: " << eventsFile->path() << "\n";
-    words << "Plot:  " << plotFile.path() << "\n";
+        words << "Events:    " << eventsFile->path() << "\n";
+    words << "Plot:      " << plotFile.path() << "\n";
+    words << "Time view: " << timePlotFile.path() << "\n";
+    if (reportFile != nullptr) words << "Report:    " << reportFile->path() << "\n";
     return 0;
 }
 
@@ -288,6 +315,12 @@ int runCommandLine(int argc, char** argv) {
         "CSV trace of every frame (default build/drive/NAME.csv; - for standard output)");
     app.add_option("--plot", options.plotPath,
                    "SVG plot of speed against position (default build/drive/NAME.svg)");
+    app.add_option("--time-plot", options.timePlotPath,
+                   "SVG view of the cab against time: speed, display codes, lamps, sounds "
+                   "(default build/drive/NAME-time.svg)");
+    app.add_option("--report", options.reportPath,
+                   "Report page (one HTML file): summary, interventions, both plots and a cab "
+                   "panel player");
     app.add_option("--events", options.eventsPath,
                    "CSV of every event with its cause, one row each (- for standard output)");
     app.add_flag("--black-box", options.blackBox,

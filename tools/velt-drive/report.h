@@ -33,8 +33,17 @@ struct Mark {
     int item = -1;  // beacon or signal index for Beacon and Signal marks
 };
 
+// A line the explanation said about one intervention: how it began, what
+// else braked within it, how it ended.
+struct InterventionLine {
+    std::size_t intervention = 0;  // index into DriveEnd::interventions
+    FramePoint at;
+    std::string text;  // as the summary prints it
+};
+
 struct Report {
-    std::vector<ReportLine> lines;  // in time order
+    std::vector<ReportLine> lines;                    // in time order
+    std::vector<InterventionLine> interventionLines;  // in time order; none for a black box
     std::vector<BrakeSpan> brakes;
     std::vector<Mark> marks;        // in time order
     std::vector<FramePoint> stops;  // where the train came to a stand
@@ -64,6 +73,17 @@ private:
     Report report_;
     std::unique_ptr<State> state_;
 };
+
+// A table as plain data: named columns, rows of text, and for each row the
+// frame it starts at.
+struct TextTable {
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::size_t> frames;
+};
+
+// The interventions, one row each, as the summary and the report page show them.
+TextTable interventionTable(const std::vector<Intervention>& interventions);
 
 // The terminal summary: one line per event, then where the train stopped.
 std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report);
