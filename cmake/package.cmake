@@ -30,8 +30,9 @@ install(FILES
         ${PROJECT_SOURCE_DIR}/docs/velt-drive.md
         ${PROJECT_SOURCE_DIR}/docs/scenario-format.md
     DESTINATION docs COMPONENT author)
-install(FILES
-        ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
+install(FILES ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
+        ${PROJECT_SOURCE_DIR}/docs/images/door-link-time.png
+        ${PROJECT_SOURCE_DIR}/docs/images/report-demo-emergency.png
         ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep.png
         ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep-grid.png
     DESTINATION docs/images COMPONENT author)

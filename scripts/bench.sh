@@ -107,9 +107,10 @@ if [[ $smoke -eq 0 ]]; then
         local name=$1; shift
         local hour minute
         hour=$(best_seconds "$@" --trace "$drive_dir/$name-hour.csv" --plot "$drive_dir/$name-hour.svg" \
-            bench/long-run.drive)
+            --time-plot "$drive_dir/$name-hour-time.svg" bench/long-run.drive)
         minute=$(best_seconds "$@" --trace "$drive_dir/$name-minute.csv" \
-            --plot "$drive_dir/$name-minute.svg" "$drive_dir/first-minute.drive")
+            --plot "$drive_dir/$name-minute.svg" --time-plot "$drive_dir/$name-minute-time.svg" \
+            "$drive_dir/first-minute.drive")
         local frames
         frames=$(($(wc -l <"$drive_dir/$name-hour.csv") - 1))
         awk -v n="$name" -v h="$hour" -v m="$minute" -v f="$frames" 'BEGIN {

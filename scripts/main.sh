@@ -3,7 +3,8 @@
 # the 32-bit and 64-bit Windows DLLs, loads each as a host would and prints
 # the plug-in version it reports, then drives the demo scenario
 # (scenarios/demo.drive) with velt-drive: a CPP stop pattern in a Velt
-# section brakes the train short of its target. Prints the summary and where the trace and plot went.
+# section brakes the train short of its target. Prints the summary and where
+# the trace, the two plots and the report page went.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -31,10 +32,12 @@ step "Loading build/win64/velt64.dll under Wine"
 bash scripts/run-wine.sh build/win64 ./velt-drive64.exe --plugin velt64.dll --version | tr -d '\r'
 
 step "Driving the demo scenario (scenarios/demo.drive) with velt-drive"
-build/native/velt-drive scenarios/demo.drive
+build/native/velt-drive --report build/drive/demo.html scenarios/demo.drive
 
 step "Done"
 echo "  plug-in for a 32-bit host:     $(pwd)/build/win32/velt.dll"
 echo "  plug-in for a 64-bit host:     $(pwd)/build/win64/velt64.dll"
 echo "  native library (tests, tools): $(pwd)/build/native/libvelt.so"
-echo "  try another drive:             build/native/velt-drive scenarios/<name>.drive"
+echo "  try another drive:             build/native/velt-drive --report build/drive/<name>.html scenarios/<name>.drive"
+echo "  the demo's report page:        $(pwd)/build/drive/demo.html"
+echo "  the demo's plots:              $(pwd)/build/drive/demo.svg and $(pwd)/build/drive/demo-time.svg"

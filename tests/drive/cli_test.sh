@@ -248,14 +248,15 @@ if [ "$mode" = win32-match ] || [ "$mode" = win64-match ]; then
     exit 77
   fi
   # The summary without the lines that name the output files.
-  summary() { grep -v -e '^Trace: ' -e '^Plot:  ' -e '^Events: ' "$1"; }
+  summary() { grep -v -e '^Trace: ' -e '^Plot: ' -e '^Time view: ' -e '^Events: ' "$1"; }
   for scenario in "$source_dir"/scenarios/*.drive "$source_dir"/scenarios/examples/*.drive; do
     name=$(basename "$(dirname "$scenario")")-$(basename "$scenario" .drive)
     "$tool" --plugin "$plugin" --trace "$work/$name.native.csv" --plot "$work/$name.native.svg" \
-      --events "$work/$name.native-events.csv" "$scenario" > "$work/$name.native.txt"
+      --time-plot "$work/$name.native-time.svg" --events "$work/$name.native-events.csv" \
+      "$scenario" > "$work/$name.native.txt"
     check "$name: native run" [ $? -eq 0 ]
     bash "$source_dir/scripts/run-wine.sh" "$win_dir" "./$exe" --plugin "$dll" \
-      --trace "$work/$name.$preset.csv" --plot "$work/$name.$preset.svg" \
+      --trace "$work/$name.$preset.csv" --plot "$work/$name.$preset.svg" --time-plot "$work/$name.$preset-time.svg" \
       --events "$work/$name.$preset-events.csv" "$scenario" > "$work/$name.$preset.txt" 2> "$work/$name.$preset.err"
     check "$name: run under Wine" [ $? -eq 0 ]
     check "$name: traces byte-identical" cmp -s "$work/$name.native.csv" "$work/$name.$preset.csv"

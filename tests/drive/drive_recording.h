@@ -47,12 +47,18 @@ inline const PluginApi& nativePlugin() { return nativeLibrary().api(); }
 // beside it as a normal run has it, and keeps all of it. Every drive of the
 // library in this process goes through a twin, so that the twin's state,
 // the process's one core, stays the library's.
+inline DriveEnd driveExplained(const Scenario& scenario,
+                               const std::vector<DriveConsumer*>& consumers,
+                               const PluginLibrary& library = nativeLibrary()) {
+    CoreTwin twin(scenario, library.path());
+    PluginSession session(library.api(), twin);
+    return runDrive(scenario, session, consumers);
+}
+
 inline void recordDrive(const Scenario& scenario, RecordedDrive& drive,
                         const PluginLibrary& library = nativeLibrary()) {
     Analysis analysis(scenario);
-    CoreTwin twin(scenario, library.path());
-    PluginSession session(library.api(), twin);
-    drive.end = runDrive(scenario, session, {&drive, &analysis});
+    drive.end = driveExplained(scenario, {&drive, &analysis}, library);
     drive.report = analysis.report();
 }
 

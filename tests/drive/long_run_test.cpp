@@ -7,11 +7,14 @@
 #include <fstream>
 #include <string>
 
+#include "tools/velt-drive/cab_timeline.h"
 #include "tools/velt-drive/core_twin.h"
 #include "tools/velt-drive/drive.h"
 #include "tools/velt-drive/plot.h"
 #include "tools/velt-drive/plugin_library.h"
 #include "tools/velt-drive/report.h"
+#include "tools/velt-drive/report_page.h"
+#include "tools/velt-drive/time_plot.h"
 #include "tools/velt-drive/trace.h"
 
 namespace velt::drive {
@@ -26,7 +29,7 @@ long peakResidentKb() {
     return -1;
 }
 
-TEST(LongRun, ADayOfDrivingStaysUnder100MegabytesWithTraceSummaryAndPlot) {
+TEST(LongRun, ADayOfDrivingStaysUnder100MegabytesWithEveryOutput) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer's shadow memory would be counted too";
 #elif defined(__has_feature)
@@ -47,17 +50,26 @@ TEST(LongRun, ADayOfDrivingStaysUnder100MegabytesWithTraceSummaryAndPlot) {
     TraceWriter trace(sink, true);
     Analysis analysis(scenario);
     PlotRecorder plot(scenario);
+    CabTimeline timeline(scenario);
     CoreTwin twin(scenario, VELT_PLUGIN_PATH);
     PluginSession session(plugin.api(), twin);
-    const DriveEnd end = runDrive(scenario, session, {&trace, &analysis, &plot});
+    const DriveEnd end = runDrive(scenario, session, {&trace, &analysis, &plot, &timeline});
     const std::string svg = plot.render(analysis.report(), end);
-    std::fclose(sink);
+    const std::string timeSvg = renderTimePlot(timeline, analysis.report(), end);
+    const Report& report = analysis.report();
+    const std::string page = renderReportPage(timeline, report, end,
+                                              {formatSummary(scenario, end, report), svg, timeSvg});
+    EXPECT_EQ(std::fclose(sink), 0);
 
     EXPECT_EQ(end.frames, 86400u * 60 + 1);
     EXPECT_EQ(end.divergence, "");
     EXPECT_FALSE(trace.failed());
     EXPECT_GT(analysis.report().lines.size(), 3u);
     EXPECT_LT(svg.size(), 4u << 20) << "a plot a browser can open";
+    EXPECT_LT(timeSvg.size(), 4u << 20) << "a time view a browser can open";
+    EXPECT_LT(page.size(), 16u << 20) << "a report page a browser can open";
+    std::printf("a day: plot %zu bytes, time view %zu bytes, report page %zu bytes\n", svg.size(),
+                timeSvg.size(), page.size());
     const long peak = peakResidentKb();
     ASSERT_GT(peak, 0);
     EXPECT_LT(peak, 100L * 1024) << "peak resident memory " << peak << " kB";

@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "tools/velt-drive/cab_timeline.h"
 #include "tools/velt-drive/checks.h"
 #include "tools/velt-drive/core_twin.h"
 #include "tools/velt-drive/drive.h"
@@ -27,9 +28,11 @@
 #include "tools/velt-drive/plot.h"
 #include "tools/velt-drive/plugin_library.h"
 #include "tools/velt-drive/report.h"
+#include "tools/velt-drive/report_page.h"
 #include "tools/velt-drive/scenario.h"
 #include "tools/velt-drive/sweep.h"
 #include "tools/velt-drive/sweep_report.h"
+#include "tools/velt-drive/time_plot.h"
 #include "tools/velt-drive/trace.h"
 
 namespace {
@@ -192,6 +195,8 @@ struct RunOptions {
     std::string pluginPath;
     std::string tracePath;
     std::string plotPath;
+    std::string timePlotPath;
+    std::string reportPath;
     std::string eventsPath;
     bool quiet = false;
     bool strict = false;
@@ -216,6 +221,12 @@ int run(const RunOptions& options) {
     outputs.addInput(options.pluginPath, "the plug-in library");
     OutputFile& traceFile = outputs.add("--trace", options.tracePath, scenario.name + ".csv", true);
     OutputFile& plotFile = outputs.add("--plot", options.plotPath, scenario.name + ".svg", false);
+    OutputFile& timePlotFile =
+        outputs.add("--time-plot", options.timePlotPath, scenario.name + "-time.svg", false);
+    // The page is written only when asked for.
+    OutputFile* reportFile = options.reportPath.empty()
+                                 ? nullptr
+                                 : &outputs.add("--report", options.reportPath, "", false);
     OutputFile* eventsFile = nullptr;
     if (!options.eventsPath.empty()) {
         if (options.blackBox)
@@ -235,8 +246,9 @@ int run(const RunOptions& options) {
     TraceWriter trace(traceFile.stream(), !options.blackBox);
     Analysis analysis(scenario);
     PlotRecorder plot(scenario);
+    CabTimeline timeline(scenario);
     Progress progress(scenario);
-    std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &printer, &progress};
+    std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &timeline, &printer, &progress};
     EventsWriter events(eventsFile != nullptr ? eventsFile->stream() : nullptr);
     if (eventsFile != nullptr) consumers.push_back(&events);
     CoreTwin twin(scenario, plugin.path());
@@ -264,19 +276,30 @@ int run(const RunOptions& options) {
         outputs.abandon();
         return fail("warnings are errors under --strict; nothing written");
     }
-    const std::string svg = plot.render(analysis.report(), end);
-    if (std::fwrite(svg.data(), 1, svg.size(), plotFile.stream()) != svg.size() ||
-        !outputs.commit(error)) {
+    const Report& report = analysis.report();
+    const std::string summary = formatSummary(scenario, end, report);
+    std::vector<std::pair<OutputFile*, std::string>> documents = {
+        {&plotFile, plot.render(report, end)},
+        {&timePlotFile, renderTimePlot(timeline, report, end)}};
+    if (reportFile != nullptr) {
+        const PageContent page{summary, documents[0].second, documents[1].second};
+        documents.emplace_back(reportFile, renderReportPage(timeline, report, end, page));
+    }
+    for (const auto& [file, text] : documents) {
+        if (std::fwrite(text.data(), 1, text.size(), file->stream()) == text.size()) continue;
         outputs.abandon();
-        std::cerr << "velt-drive: "
-                  << (error.empty() ? "--plot " + plotFile.path() + ": cannot write the file"
-                                    : error)
-                  << "\n";
+        std::cerr << "velt-drive: " << file->option() << " " << file->path()
+                  << ": cannot write the file (is the disk full?)\n";
+        return kRunFailed;
+    }
+    if (!outputs.commit(error)) {
+        outputs.abandon();
+        std::cerr << "velt-drive: " << error << "\n";
         return kRunFailed;
     }
     // Standard output may be carrying the trace: then the words go to stderr.
     std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
-    if (!options.quiet) words << formatSummary(scenario, end, analysis.report());
+    if (!options.quiet) words << summary;
     const DriveOutcome& result = outcome.outcome();
     for (std::size_t i = 0; i < result.expectations.size(); ++i) {
         const Expectation& expectation = scenario.expectations[i];
@@ -290,10 +313,12 @@ int run(const RunOptions& options) {
             std::cerr << formatFinding(scenario.file, failed, "error") << "\n";
         }
     }
-    if (!traceFile.toStandardOutput()) words << "Trace: " << traceFile.path() << "\n";
+    if (!traceFile.toStandardOutput()) words << "Trace:     " << traceFile.path() << "\n";
     if (eventsFile != nullptr && !eventsFile->toStandardOutput())
-        words << "Events: " << eventsFile->path() << "\n";
-    words << "Plot:  " << plotFile.path() << "\n";
+        words << "Events:    " << eventsFile->path() << "\n";
+    words << "Plot:      " << plotFile.path() << "\n";
+    words << "Time view: " << timePlotFile.path() << "\n";
+    if (reportFile != nullptr) words << "Report:    " << reportFile->path() << "\n";
     return result.met() ? 0 : kRunFailed;
 }
 
@@ -470,6 +495,12 @@ int runCommandLine(int argc, char** argv) {
         "CSV trace of every frame (default build/drive/NAME.csv; - for standard output)");
     app.add_option("--plot", options.plotPath,
                    "SVG plot of speed against position (default build/drive/NAME.svg)");
+    app.add_option("--time-plot", options.timePlotPath,
+                   "SVG view of the cab against time: speed, display codes, lamps, sounds "
+                   "(default build/drive/NAME-time.svg)");
+    app.add_option("--report", options.reportPath,
+                   "Report page (one HTML file): summary, interventions, both plots and a cab "
+                   "panel player");
     app.add_option("--events", options.eventsPath,
                    "CSV of every event with its cause, one row each (- for standard output)");
     app.add_flag("--black-box", options.blackBox,

@@ -7,6 +7,7 @@
 #include "tools/velt-drive/number_format.h"
 #include "tools/velt-drive/plot.h"
 #include "tools/velt-drive/svg.h"
+#include "tools/velt-drive/svg_text.h"
 
 namespace velt::drive {
 
@@ -21,8 +22,7 @@ constexpr double kBottom = 500.0;
 constexpr double kStripTop = 545.0;
 constexpr double kStripBottom = 670.0;
 
-std::string num(double value) { return formatFixed(value, 1); }
-
+std::string num(double value) { return svgNumber(value); }
 std::string escape(const std::string& text) { return escapeXml(text); }
 
 std::string aspectColour(int aspect) {
@@ -33,31 +33,29 @@ std::string aspectColour(int aspect) {
     return "#2e9e4f";
 }
 
-// Keeps labels in a band apart: each label takes the first row in which it
-// does not overlap one already placed.
-class LabelRows {
-public:
-    explicit LabelRows(int rows) : used_(static_cast<std::size_t>(rows)) {}
-    int place(double from, double to) {
-        for (std::size_t row = 0; row < used_.size(); ++row) {
-            bool free = true;
-            for (const auto& span : used_[row])
-                free = free && (to < span.first || from > span.second);
-            if (free) {
-                used_[row].push_back({from, to});
-                return static_cast<int>(row);
-            }
-        }
-        return -1;
-    }
-
-private:
-    std::vector<std::vector<std::pair<double, double>>> used_;
+// Which labels win a contested spot: what the author most needs to read.
+enum Priority {
+    kFixed,
+    kStopLabel,
+    kTargetLabel,
+    kStationLabel,
+    kSignalLabel,
+    kBeaconLabel,
+    kBrakeLabel,
+    kWarningLabel,
+    kChimeLabel
 };
 
-double textWidth(const std::string& text, double size) {
-    return static_cast<double>(text.size()) * size * 0.64;
-}
+// One place a label may go: the room it takes and the SVG that draws it there.
+struct LabelSpot {
+    Box box;
+    std::string svg;
+};
+
+struct LabelRequest {
+    int priority;
+    std::vector<LabelSpot> spots;  // in order of preference
+};
 
 }  // namespace
 
@@ -96,6 +94,7 @@ public:
         marks();
         handleStrip();
         legend();
+        placeLabels();
         out_ += "</svg>\n";
         return out_;
     }
@@ -110,24 +109,93 @@ private:
                                   (kStripBottom - kStripTop);
     }
 
-    void text(double px, double py, const std::string& content, const std::string& attributes) {
-        out_ += "<text x=\"" + num(px) + "\" y=\"" + num(py) + "\" " + attributes + ">" +
-                escape(content) + "</text>\n";
+    static std::string textSvg(double px, double py, const std::string& content,
+                               const std::string& attributes) {
+        return "<text x=\"" + num(px) + "\" y=\"" + num(py) + "\" " + attributes + ">" +
+               escape(content) + "</text>\n";
+    }
+    static std::string lineSvg(double x1, double y1, double x2, double y2,
+                               const std::string& attributes) {
+        return "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" +
+               num(y2) + "\" " + attributes + "/>\n";
     }
 
-    // A label starting at px, or ending there when it would leave the plot.
-    void label(double px, double py, const std::string& content, double size,
-               const std::string& attributes) {
-        if (px + textWidth(content, size) > kRight) {
-            text(px - 4, py, content, "text-anchor=\"end\" " + attributes);
-        } else {
-            text(px, py, content, attributes);
-        }
+    // Text that is always drawn where it is: titles, axes, the legend.
+    void text(double px, double py, const std::string& content, const std::string& attributes,
+              double size = 11, bool bold = false, const std::string& anchor = "start") {
+        placer_.reserve(labelBox(px, py, content, size, bold, anchor));
+        out_ += textSvg(px, py, content, attributes);
     }
 
     void line(double x1, double y1, double x2, double y2, const std::string& attributes) {
-        out_ += "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" +
-                num(y2) + "\" " + attributes + "/>\n";
+        out_ += lineSvg(x1, y1, x2, y2, attributes);
+    }
+
+    // A horizontal label spot with its baseline at (px, py); when `from` is
+    // given, a dotted leader line runs from there to the label.
+    static LabelSpot spot(double px, double py, const std::string& content, double size, bool bold,
+                          const std::string& anchor, const std::string& attributes,
+                          const std::optional<std::pair<double, double>>& from = std::nullopt,
+                          const std::string& leaderColour = "#888") {
+        LabelSpot result{labelBox(px, py, content, size, bold, anchor), ""};
+        if (from) {
+            const Box& b = result.box;
+            const double lx = std::clamp(from->first, b.left, b.right);
+            const double ly = from->second < b.top ? b.top : b.bottom;
+            result.svg += lineSvg(from->first, from->second, lx, ly,
+                                  "stroke=\"" + leaderColour + "\" stroke-dasharray=\"1,2\"");
+        }
+        result.svg += textSvg(px, py, content,
+                              "text-anchor=\"" + anchor + "\" " + attributes +
+                                  (bold ? " font-weight=\"bold\"" : "") +
+                                  (size != 11 ? " font-size=\"" + num(size) + "\"" : ""));
+        return result;
+    }
+
+    // A label beside a point: right of it, left of it, then stacked upward
+    // in rows with a leader line back to the point.
+    static std::vector<LabelSpot> besidePoint(double px, double py, const std::string& content,
+                                              double size, bool bold, const std::string& attributes,
+                                              const std::string& leaderColour) {
+        std::vector<LabelSpot> spots;
+        spots.push_back(spot(px + 5, py - 6, content, size, bold, "start", attributes));
+        spots.push_back(spot(px - 5, py - 6, content, size, bold, "end", attributes));
+        for (int row = 1; row <= 10; ++row) {
+            const double ly = py - 6 - (size + 3) * row;
+            spots.push_back(spot(px + 5, ly, content, size, bold, "start", attributes,
+                                 std::make_pair(px, py - 2), leaderColour));
+            spots.push_back(spot(px - 5, ly, content, size, bold, "end", attributes,
+                                 std::make_pair(px, py - 2), leaderColour));
+        }
+        return spots;
+    }
+
+    void request(int priority, std::vector<LabelSpot> spots) {
+        requests_.push_back({priority, std::move(spots)});
+    }
+
+    // Every label takes the first free spot it has, the most important
+    // first; one with no free spot left is not drawn rather than drawn over
+    // another.
+    void placeLabels() {
+        std::stable_sort(
+            requests_.begin(), requests_.end(),
+            [](const LabelRequest& a, const LabelRequest& b) { return a.priority < b.priority; });
+        for (const LabelRequest& request : requests_) {
+            std::vector<Box> boxes;
+            for (const LabelSpot& candidate : request.spots) {
+                boxes.push_back(candidate.box);
+                // A beacon label runs along the lines; it must cross none.
+                if (request.priority == kBeaconLabel && crossesALine(candidate.box))
+                    boxes.back() = {-1.0, -1.0, -1.0, -1.0};
+            }
+            if (const auto taken = placer_.place(boxes)) out_ += request.spots[*taken].svg;
+        }
+    }
+
+    bool crossesALine(const Box& box) const {
+        return std::any_of(lineXs_.begin(), lineXs_.end(),
+                           [&](double lx) { return box.left <= lx + 1 && lx - 1 <= box.right; });
     }
 
     void header() {
@@ -141,7 +209,7 @@ private:
                 "\"/></clipPath></defs>\n";
         const FrameRecord& last = end_.last;
         text(kLeft, 24, scenario_.name + ": speed against position",
-             "font-size=\"16\" font-weight=\"bold\"");
+             "font-size=\"16\" font-weight=\"bold\"", 16, true);
         std::string sub = "ended at " +
                           formatFixed(static_cast<double>(last.elapsedMs) / 1000.0, 1) + " s, " +
                           num(last.positionM) + " m: " + end_.reason;
@@ -156,21 +224,23 @@ private:
             line(x(tick), kTop, x(tick), kBottom, "stroke=\"#eee\"");
             line(x(tick), kStripTop, x(tick), kStripBottom, "stroke=\"#eee\"");
             text(x(tick), kBottom + 15, formatFixed(tick, 0),
-                 "text-anchor=\"middle\" fill=\"#333\"");
+                 "text-anchor=\"middle\" fill=\"#333\"", 11, false, "middle");
         }
         const double yStep = tickStep(yHigh_);
         for (double tick = 0.0; tick <= yHigh_ + 1e-9; tick += yStep) {
             line(kLeft, y(tick), kRight, y(tick), "stroke=\"#eee\"");
-            text(kLeft - 6, y(tick) + 4, formatFixed(tick, 0), "text-anchor=\"end\" fill=\"#333\"");
+            text(kLeft - 6, y(tick) + 4, formatFixed(tick, 0), "text-anchor=\"end\" fill=\"#333\"",
+                 11, false, "end");
         }
         out_ += "<rect x=\"" + num(kLeft) + "\" y=\"" + num(kTop) + "\" width=\"" +
                 num(kRight - kLeft) + "\" height=\"" + num(kBottom - kTop) +
                 "\" fill=\"none\" stroke=\"#888\"/>\n";
-        text(kLeft + (kRight - kLeft) / 2, kBottom + 31, "position (m)",
-             "text-anchor=\"middle\" fill=\"#333\"");
-        text(18, kTop + (kBottom - kTop) / 2, "speed (km/h)",
-             "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " +
-                 num(kTop + (kBottom - kTop) / 2) + ")\"");
+        text(kLeft + (kRight - kLeft) / 2, kBottom + 28, "position (m)",
+             "text-anchor=\"middle\" fill=\"#333\"", 11, false, "middle");
+        const double mid = kTop + (kBottom - kTop) / 2;
+        out_ += textSvg(
+            18, mid, "speed (km/h)",
+            "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " + num(mid) + ")\"");
     }
 
     void stations() {
@@ -181,10 +251,21 @@ private:
             out_ += "<rect x=\"" + num(from) + "\" y=\"" + num(kBottom - 8) + "\" width=\"" +
                     num(std::max(to - from, 2.0)) +
                     "\" height=\"8\" fill=\"#34495e\" opacity=\"0.5\"/>\n";
-            line(x(station.positionM), kBottom - 14, x(station.positionM), kBottom,
-                 "stroke=\"#34495e\" stroke-width=\"2\"");
-            text(x(station.positionM), kBottom - 18, station.name,
-                 "text-anchor=\"middle\" fill=\"#34495e\" font-weight=\"bold\"");
+            const double px = x(station.positionM);
+            line(px, kBottom - 14, px, kBottom, "stroke=\"#34495e\" stroke-width=\"2\"");
+            const std::string attributes = "fill=\"#34495e\"";
+            std::vector<LabelSpot> spots;
+            for (int row = 0; row <= 8; ++row) {
+                const double ly = kBottom - 18 - 14.0 * row;
+                const auto leader =
+                    row == 0 ? std::nullopt : std::optional(std::make_pair(px, kBottom - 14.0));
+                spots.push_back(spot(px, ly, station.name, 11, true, "middle", attributes, leader));
+                spots.push_back(spot(px + 4, ly, station.name, 11, true, "start", attributes,
+                                     std::make_pair(px, kBottom - 14.0)));
+                spots.push_back(spot(px - 4, ly, station.name, 11, true, "end", attributes,
+                                     std::make_pair(px, kBottom - 14.0)));
+            }
+            request(kStationLabel, std::move(spots));
         }
     }
 
@@ -198,47 +279,76 @@ private:
                 to += 1.5;
             }
             const std::string colour = span.emergency ? "#e74c3c" : "#f39c12";
+            (span.emergency ? emergencyDrawn_ : serviceDrawn_) = true;
             out_ += "<rect clip-path=\"url(#area)\" x=\"" + num(from) + "\" y=\"" + num(kTop) +
                     "\" width=\"" + num(to - from) + "\" height=\"" + num(kBottom - kTop) +
                     "\" fill=\"" + colour + "\" opacity=\"0.2\"/>\n";
-            // Side by side spans share two rows of labels; a label with no room is left out.
             const std::string name = span.emergency ? "emergency brake" : "full-service brake";
-            const double width = textWidth(name, 11);
-            const int row =
-                brakeRows_.place((from + to) / 2 - width / 2, (from + to) / 2 + width / 2);
-            if (row >= 0)
-                text((from + to) / 2, kTop + 14 + 13.0 * row, name,
-                     "text-anchor=\"middle\" fill=\"" + colour + "\" font-weight=\"bold\"");
+            std::vector<LabelSpot> spots;
+            for (int row = 0; row < 3; ++row)
+                spots.push_back(spot((from + to) / 2, kTop + 14 + 13.0 * row, name, 11, true,
+                                     "middle", "fill=\"" + colour + "\""));
+            request(kBrakeLabel, std::move(spots));
         }
     }
 
+    // A beacon's label runs up beside its line, never across it: right of
+    // the line, else further right or on its left.
+    void beaconLabel(double px, const std::string& label) {
+        constexpr double kSize = 10.0;
+        const double ly = kBottom - 24;
+        const double length = textWidth(label, kSize);
+        std::vector<LabelSpot> spots;
+        for (int column = 0; column < 4; ++column) {
+            for (const int side : {1, -1}) {
+                // The glyphs lie left of the rotated baseline, by the ascent.
+                const double lx = side > 0 ? px + 2 + kSize * 0.82 + 12.0 * column
+                                           : px - 2 - kSize * 0.26 - 12.0 * column;
+                LabelSpot candidate{{lx - kSize * 0.82, ly - length, lx + kSize * 0.26, ly}, ""};
+                if (column > 0)
+                    candidate.svg += lineSvg(px, ly + 4, lx - side * 3, ly + 4,
+                                             "stroke=\"#7f8c8d\" stroke-dasharray=\"1,2\"");
+                candidate.svg +=
+                    textSvg(lx, ly, label,
+                            "fill=\"#566573\" font-size=\"10\" transform=\"rotate(-90 " + num(lx) +
+                                " " + num(ly) + ")\"");
+                spots.push_back(std::move(candidate));
+            }
+        }
+        request(kBeaconLabel, std::move(spots));
+    }
+
     void beaconsAndSignals() {
-        LabelRows rows(3);
         for (const Mark& mark : report_.marks) {
             if (mark.kind != Mark::Kind::Beacon) continue;
             const BeaconItem& beacon = scenario_.beacons[static_cast<std::size_t>(mark.item)];
             const double px = x(beacon.positionM);
             line(px, kTop, px, kBottom, "stroke=\"#7f8c8d\" stroke-dasharray=\"3,3\"");
-            const std::string label = beaconLabel(beacon);
-            // Vertical labels along the bottom, side by side when beacons crowd.
-            const int row = rows.place(px - 6, px + 6);
-            const double lx = px + 4 + (row > 0 ? 12.0 * row : 0.0);
-            text(lx, kBottom - 24, label,
-                 "fill=\"#566573\" font-size=\"10\" transform=\"rotate(-90 " + num(lx) + " " +
-                     num(kBottom - 24) + ")\"");
+            lineXs_.push_back(px);
+            beaconDrawn_ = true;
+            beaconLabel(px, drive::beaconLabel(beacon));
         }
-        LabelRows signalRows(2);
         for (const Mark& mark : report_.marks) {
             if (mark.kind != Mark::Kind::Signal) continue;
             const int aspect = scenario_.signals[static_cast<std::size_t>(mark.item)].aspect;
             const double px = x(mark.at.positionM);
             const std::string colour = aspectColour(aspect);
+            aspectsDrawn_.push_back(aspect);
+            lineXs_.push_back(px);
             line(px, kTop, px, kBottom,
                  "stroke=\"" + colour + "\" stroke-width=\"2\" opacity=\"0.8\"");
             const std::string label = "aspect " + std::to_string(aspect);
-            const int row = std::max(0, signalRows.place(px + 3, px + 3 + textWidth(label, 11)));
-            text(px + 3, kTop - 6 - 13.0 * row, label,
-                 "fill=\"" + colour + "\" font-weight=\"bold\"");
+            std::vector<LabelSpot> spots;
+            // Above the plot, beside the top of the line.
+            for (int row = 0; row < 3; ++row) {
+                const double ly = kTop - 6 - 13.0 * row;
+                const auto from = row == 0 ? std::nullopt : std::optional(std::make_pair(px, kTop));
+                spots.push_back(spot(px + 3, ly, label, 11, true, "start",
+                                     "fill=\"" + colour + "\"", from, colour));
+                spots.push_back(spot(px - 3, ly, label, 11, true, "end", "fill=\"" + colour + "\"",
+                                     from, colour));
+            }
+            request(kSignalLabel, std::move(spots));
         }
     }
 
@@ -282,8 +392,9 @@ private:
             const char* name = pattern.check == Check::Ccp   ? "CCP target"
                                : pattern.check == Check::Spb ? "SPB target"
                                                              : "CPP target";
-            label(tx + 4, y(floor) - 12, std::string(name) + " " + num(pattern.targetM) + " m", 10,
-                  "fill=\"" + colour + "\" font-size=\"10\"");
+            request(kTargetLabel, besidePoint(tx, y(floor) - 6,
+                                              std::string(name) + " " + num(pattern.targetM) + " m",
+                                              10, false, "fill=\"" + colour + "\"", colour));
         }
     }
 
@@ -307,39 +418,74 @@ private:
         out_ += path + "\"/>\n";
     }
 
+    // Warnings and chimes are labelled in rows above the speed line, with a
+    // leader down to their mark; marks that fall on the same spot share one
+    // label instead of stacking copies of it.
+    void soundLabel(int priority, double px, double py, const std::string& label,
+                    const std::string& colour, const std::string& attributes) {
+        std::vector<LabelSpot> spots;
+        for (int row = 0; row < 8; ++row) {
+            const double ly = kTop + 46 + 13.0 * row;
+            spots.push_back(spot(px + 2, ly, label, 10, false, "start", attributes,
+                                 std::make_pair(px, py - 5), colour));
+            spots.push_back(spot(px - 2, ly, label, 10, false, "end", attributes,
+                                 std::make_pair(px, py - 5), colour));
+        }
+        request(priority, std::move(spots));
+    }
+
     void marks() {
-        LabelRows rows(4);
+        struct Group {
+            Mark::Kind kind;
+            double px, py;
+            std::vector<std::string> labels;
+        };
+        std::vector<Group> groups;
         for (const Mark& mark : report_.marks) {
             const FramePoint& frame = mark.at;
             const double px = x(frame.positionM);
             const double py = y(std::fabs(frame.speedKmh));
             if (mark.kind == Mark::Kind::Warning) {
+                warningDrawn_ = true;
                 out_ += "<path d=\"M" + num(px) + " " + num(py - 13) +
                         " l-7 12 l14 0 z\" fill=\"#f1c40f\" stroke=\"#b7950b\"/>\n";
-                const std::string label = mark.label;
-                const int row = rows.place(px - 2, px + textWidth(label, 10));
-                if (row >= 0) {
-                    const double ly = kTop + 46 + 13.0 * row;
-                    line(px, ly + 2, px, py - 14, "stroke=\"#b7950b\" stroke-dasharray=\"1,2\"");
-                    this->label(px + 2, ly, label, 10,
-                                "fill=\"#9a7d0a\" font-size=\"10\" font-weight=\"bold\"");
-                }
             } else if (mark.kind == Mark::Kind::Chime) {
+                chimeDrawn_ = true;
                 out_ += "<circle cx=\"" + num(px) + "\" cy=\"" + num(py) +
                         "\" r=\"3.5\" fill=\"#2980b9\" stroke=\"white\"/>\n";
-                const int row = rows.place(px - 2, px + textWidth(mark.label, 10));
-                if (row >= 0) {
-                    const double ly = kTop + 46 + 13.0 * row;
-                    line(px, ly + 2, px, py - 4,
-                         "stroke=\"#2980b9\" stroke-dasharray=\"1,2\" opacity=\"0.6\"");
-                    label(px + 2, ly, mark.label, 10, "fill=\"#2471a3\" font-size=\"10\"");
-                }
             } else if (mark.kind == Mark::Kind::Stop) {
+                stopDrawn_ = true;
                 out_ += "<rect x=\"" + num(px - 4) + "\" y=\"" + num(py - 4) +
                         "\" width=\"8\" height=\"8\" fill=\"black\"/>\n";
-                label(px + 6, py - 6, "stop " + num(frame.positionM) + " m", 11,
-                      "font-weight=\"bold\"");
+                placer_.reserve({px - 4, py - 4, px + 4, py + 4});
+                request(kStopLabel, besidePoint(px, py, "stop " + num(frame.positionM) + " m", 11,
+                                                true, "fill=\"black\"", "#333"));
+                continue;
+            } else {
+                continue;
             }
+            Group* same = nullptr;
+            for (Group& group : groups)
+                if (group.kind == mark.kind && std::fabs(group.px - px) < 4 &&
+                    std::fabs(group.py - py) < 8)
+                    same = &group;
+            if (same == nullptr) {
+                groups.push_back({mark.kind, px, py, {}});
+                same = &groups.back();
+            }
+            if (std::find(same->labels.begin(), same->labels.end(), mark.label) ==
+                same->labels.end())
+                same->labels.push_back(mark.label);
+        }
+        for (const Group& group : groups) {
+            std::string label;
+            for (const std::string& part : group.labels)
+                label += (label.empty() ? "" : ", ") + part;
+            if (group.kind == Mark::Kind::Warning)
+                soundLabel(kWarningLabel, group.px, group.py - 8, label, "#b7950b",
+                           "fill=\"#9a7d0a\" font-weight=\"bold\"");
+            else
+                soundLabel(kChimeLabel, group.px, group.py, label, "#2980b9", "fill=\"#2471a3\"");
         }
     }
 
@@ -368,16 +514,17 @@ private:
         for (int notch = 0; notch <= notchTop_; ++notch) {
             if (notchTop_ > 6 && notch % 2 != 0 && notch != notchTop_) continue;
             text(kLeft - 6, notchY(notch) + 4, std::to_string(notch),
-                 "text-anchor=\"end\" fill=\"#333\" font-size=\"10\"");
+                 "text-anchor=\"end\" fill=\"#333\" font-size=\"10\"", 10, false, "end");
         }
-        text(18, (kStripTop + kStripBottom) / 2, "notch",
-             "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " +
-                 num((kStripTop + kStripBottom) / 2) + ")\"");
-        text(kLeft, kStripTop - 6,
+        const double mid = (kStripTop + kStripBottom) / 2;
+        out_ += textSvg(
+            18, mid, "notch",
+            "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " + num(mid) + ")\"");
+        text(kLeft, kStripTop - 3,
              "handles applied (solid) and the driver's (dashed): power green, brake red; emergency "
              "notch " +
                  std::to_string(recorded_.emergencyNotch_),
-             "fill=\"#444\" font-size=\"10\"");
+             "fill=\"#444\" font-size=\"10\"", 10);
         stepLine(recorded_.handles_[PlotRecorder::kDriverPower],
                  "stroke=\"#27ae60\" stroke-width=\"1\" stroke-dasharray=\"4,3\"");
         stepLine(recorded_.handles_[PlotRecorder::kDriverBrake],
@@ -388,14 +535,21 @@ private:
                  "stroke=\"#c0392b\" stroke-width=\"2\" opacity=\"0.8\"");
     }
 
+    // One entry for each kind of thing the plot drew, in the colour it was
+    // drawn in; the legend wraps onto a second line when it must.
     void legend() {
         double lx = kLeft;
-        const double ly = kHeight - 18;
+        double ly = kHeight - 30;
         auto item = [&](const std::string& swatch, const std::string& label) {
+            const double width = 30 + textWidth(label, 11);
+            if (lx + width > kRight) {
+                lx = kLeft;
+                ly += 16;
+            }
             out_ +=
                 "<g transform=\"translate(" + num(lx) + " " + num(ly) + ")\">" + swatch + "</g>\n";
             text(lx + 22, ly + 4, label, "fill=\"#333\"");
-            lx += 30 + textWidth(label, 11);
+            lx += width;
         };
         item("<line x1=\"0\" y1=\"0\" x2=\"18\" y2=\"0\" stroke=\"#1f5fa8\" stroke-width=\"2\"/>",
              "speed");
@@ -409,19 +563,39 @@ private:
                 "<line x1=\"0\" y1=\"0\" x2=\"18\" y2=\"0\" stroke=\"#16a085\" "
                 "stroke-width=\"1.5\" stroke-dasharray=\"6,4\"/>",
                 "restriction curve (CCP, CPP 49 km/h)");
-        item("<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"#e74c3c\" opacity=\"0.3\"/>",
-             "emergency brake");
-        item("<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"#f39c12\" opacity=\"0.3\"/>",
-             "full-service brake");
-        item("<path d=\"M9 -7 l-7 12 l14 0 z\" fill=\"#f1c40f\" stroke=\"#b7950b\"/>", "warning");
-        item("<circle cx=\"9\" cy=\"0\" r=\"3.5\" fill=\"#2980b9\"/>", "chime");
-        item("<rect x=\"5\" y=\"-4\" width=\"8\" height=\"8\" fill=\"black\"/>", "stop");
-        item(
-            "<line x1=\"9\" y1=\"-7\" x2=\"9\" y2=\"7\" stroke=\"#7f8c8d\" "
-            "stroke-dasharray=\"3,3\"/>",
-            "beacon");
-        item("<line x1=\"9\" y1=\"-7\" x2=\"9\" y2=\"7\" stroke=\"#e4572e\" stroke-width=\"2\"/>",
-             "signal report");
+        if (emergencyDrawn_)
+            item(
+                "<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"#e74c3c\" "
+                "opacity=\"0.3\"/>",
+                "emergency brake");
+        if (serviceDrawn_)
+            item(
+                "<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"#f39c12\" "
+                "opacity=\"0.3\"/>",
+                "full-service brake");
+        if (warningDrawn_)
+            item("<path d=\"M9 -7 l-7 12 l14 0 z\" fill=\"#f1c40f\" stroke=\"#b7950b\"/>",
+                 "warning");
+        if (chimeDrawn_) item("<circle cx=\"9\" cy=\"0\" r=\"3.5\" fill=\"#2980b9\"/>", "chime");
+        if (stopDrawn_)
+            item("<rect x=\"5\" y=\"-4\" width=\"8\" height=\"8\" fill=\"black\"/>", "stop");
+        if (beaconDrawn_)
+            item(
+                "<line x1=\"9\" y1=\"-7\" x2=\"9\" y2=\"7\" stroke=\"#7f8c8d\" "
+                "stroke-dasharray=\"3,3\"/>",
+                "beacon");
+        std::sort(aspectsDrawn_.begin(), aspectsDrawn_.end());
+        aspectsDrawn_.erase(std::unique(aspectsDrawn_.begin(), aspectsDrawn_.end()),
+                            aspectsDrawn_.end());
+        for (const int aspect : aspectsDrawn_)
+            item("<line x1=\"9\" y1=\"-7\" x2=\"9\" y2=\"7\" stroke=\"" + aspectColour(aspect) +
+                     "\" stroke-width=\"2\"/>",
+                 "signal aspect " + std::to_string(aspect));
+        if (!scenario_.stations.empty())
+            item(
+                "<rect x=\"0\" y=\"-4\" width=\"18\" height=\"8\" fill=\"#34495e\" "
+                "opacity=\"0.5\"/>",
+                "station window");
     }
 
     const Scenario& scenario_;
@@ -430,9 +604,18 @@ private:
     const DriveEnd& end_;
     double xLow_ = 0.0, xHigh_ = 1.0, yHigh_ = 10.0;
     int notchTop_ = 1;
-    LabelRows brakeRows_{2};
+    LabelPlacer placer_{{0.0, 0.0, kWidth - 4, kHeight}};
+    std::vector<LabelRequest> requests_;
+    std::vector<int> aspectsDrawn_;
+    std::vector<double> lineXs_;  // beacon and signal lines across the plot
     bool stopCurves_ = false;
     bool ccpCurves_ = false;
+    bool emergencyDrawn_ = false;
+    bool serviceDrawn_ = false;
+    bool warningDrawn_ = false;
+    bool chimeDrawn_ = false;
+    bool stopDrawn_ = false;
+    bool beaconDrawn_ = false;
     std::string out_;
 };
 

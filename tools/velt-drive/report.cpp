@@ -6,6 +6,7 @@
 #include "tools/velt-drive/beacons.h"
 
 #include "tools/velt-drive/number_format.h"
+#include "tools/velt-drive/panel_codes.h"
 
 namespace velt::drive {
 
@@ -16,30 +17,8 @@ namespace {
 // value for 1000 ms).
 constexpr std::int64_t kSteadyMs = 1100;
 
-struct SoundInfo {
-    int index;
-    const char* name;
-    bool loop;
-};
-
-constexpr SoundInfo kSounds[] = {
-    {0, "bell", true},
-    {1, "bell release chime", false},
-    {2, "station-stop reminder", true},
-    {5, "supervision-change chime", false},
-    {6, "pattern warning chime", false},
-    {7, "SPB warning chime", false},
-    {10, "lamp switch sound", false},
-    {11, "confirm chime", false},
-    {15, "start/stop chime", false},
-    {20, "buzzer", true},
-    {21, "buzzer-off sound", false},
-    {22, "station chime B", false},
-    {23, "station chime A", false},
-    {25, "door chime A", false},
-    {26, "door chime B", false},
-    {30, "reverser sound", true},
-};
+using SoundInfo = CabSound;
+constexpr const auto& kSounds = kCabSounds;
 
 struct PanelInfo {
     int index;
@@ -56,38 +35,8 @@ constexpr PanelInfo kWatchedPanel[] = {
 };
 
 std::string codeMeaning(int index, int code) {
-    switch (index) {
-        case 20:
-            if (code == 1) return "legacy supervision, line category 0";
-            if (code == 2) return "legacy supervision";
-            if (code == 3) return "Velt supervision";
-            break;
-        case 21:
-            if (code == 1) return "overspeed cut";
-            if (code == 2) return "stop phase";
-            if (code == 27) return "CPP restriction";
-            if (code == 28) return "restriction";
-            break;
-        case 22:
-            if (code == 1) return "stop";
-            if (code == 28) return "restriction";
-            if (code == 29) return "stop phase or door link";
-            break;
-        case 23:
-            if (code == 2) return "legacy alarm";
-            if (code == 3) return "legacy alarm, braking";
-            if (code == 4) return "legacy check";
-            if (code == 5) return "legacy check, braking";
-            if (code == 6) return "legacy normal";
-            if (code == 7) return "legacy normal, braking";
-            if (code == 8 || code == 9) return "pattern warning";
-            if (code == 10) return "SPB pattern";
-            if (code == 11) return "SPB pattern, emergency";
-            if (code >= 14 && code <= 22) return "selector " + std::to_string(code - 14);
-            break;
-        default: break;
-    }
-    return "";
+    const PanelCode* entry = findPanelCode(index, code);
+    return entry != nullptr ? entry->label : "";
 }
 
 bool isLamp(int index) { return index == 10 || index == 11 || index == 12 || index == 45; }
@@ -168,11 +117,10 @@ private:
     void flush() {
         std::size_t i = 0;
         while (i < shorts_.size()) {
-            std::size_t j = i;
             if (i + 1 < shorts_.size()) {
                 const int a = shorts_[i].value;
                 const int b = shorts_[i + 1].value;
-                j = i + 1;
+                std::size_t j = i + 1;
                 while (j + 1 < shorts_.size() &&
                        shorts_[j + 1].value == ((j + 1 - i) % 2 == 0 ? a : b))
                     ++j;
@@ -234,18 +182,12 @@ std::string secondsText(std::int64_t ms) {
     return formatFixed(static_cast<double>(ms) / 1000.0, 3) + " s";
 }
 
-// The interventions as a table: one row each, columns as wide as their
-// widest cell; the last column (how it ended) is left ragged.
-std::string interventionTable(const std::vector<Intervention>& interventions) {
-    std::vector<std::vector<std::string>> rows;
-    rows.push_back(
-        {"#", "start", "at", "speed", "end", "at", "check", "level", "cause", "ended by"});
-    for (std::size_t i = 0; i < interventions.size(); ++i) {
-        rows.push_back({std::to_string(i + 1)});
-        for (std::string& cell : interventionCells(interventions[i]))
-            rows.back().push_back(std::move(cell));
-    }
-    const std::size_t columns = rows.front().size();
+// A table as text: columns as wide as their widest cell, numbers to the
+// right and words to the left; the last column is left ragged.
+std::string textTable(const TextTable& table, std::size_t numberColumns) {
+    std::vector<std::vector<std::string>> rows{table.columns};
+    rows.insert(rows.end(), table.rows.begin(), table.rows.end());
+    const std::size_t columns = table.columns.size();
     std::vector<std::size_t> width(columns, 0);
     for (const auto& row : rows)
         for (std::size_t c = 0; c < columns; ++c) width[c] = std::max(width[c], row[c].size());
@@ -253,8 +195,7 @@ std::string interventionTable(const std::vector<Intervention>& interventions) {
     for (const auto& row : rows) {
         std::string line = " ";
         for (std::size_t c = 0; c < columns; ++c) {
-            // Numbers to the right, words to the left.
-            const bool number = c <= 5;
+            const bool number = c < numberColumns;
             line += " " + (c + 1 == columns
                                ? row[c]
                                : (number ? pad(row[c], width[c]) : padRight(row[c], width[c])));
@@ -265,18 +206,6 @@ std::string interventionTable(const std::vector<Intervention>& interventions) {
 }
 
 }  // namespace
-
-std::vector<std::string> interventionCells(const Intervention& v) {
-    return {secondsText(v.start.elapsedMs),
-            formatFixed(v.start.positionM, 1) + " m",
-            formatFixed(v.start.speedKmh, 1) + " km/h",
-            secondsText(v.end.elapsedMs),
-            formatFixed(v.end.positionM, 1) + " m",
-            checkName(v.check),
-            v.level == 0 ? "power cut" : (v.level == 2 ? "emergency" : "full service"),
-            v.causeRef.known() ? v.causeRef.file + ":" + std::to_string(v.causeRef.line) : "-",
-            v.ended ? v.endedBy : "still in force when the drive ended"};
-}
 
 // Everything the analysis follows from frame to frame.
 class Analysis::State {
@@ -360,6 +289,10 @@ void Analysis::frame(const FrameRecord& frame) {
     for (const ExplainedEvent& e : explained)
         if (e.hostEvent < 0 || e.hostEvent >= static_cast<int>(s.pending.size()))
             s.say(at, 1, e.text);
+    for (const ExplainedEvent& e : explained)
+        if (e.intervention >= 0)
+            report_.interventionLines.push_back(
+                {static_cast<std::size_t>(e.intervention), at, e.text});
     s.pending.clear();
 
     for (std::size_t w = 0; w < s.watches.size(); ++w)
@@ -449,6 +382,25 @@ void Analysis::end(const DriveEnd& /*end*/) {
                      [](const Mark& a, const Mark& b) { return a.at.frame < b.at.frame; });
 }
 
+TextTable interventionTable(const std::vector<Intervention>& interventions) {
+    TextTable table;
+    table.columns = {"#",  "start", "at",    "speed", "end",
+                     "at", "check", "level", "cause", "ended by"};
+    for (std::size_t i = 0; i < interventions.size(); ++i) {
+        const Intervention& v = interventions[i];
+        table.rows.push_back(
+            {std::to_string(i + 1), secondsText(v.start.elapsedMs),
+             formatFixed(v.start.positionM, 1) + " m", formatFixed(v.start.speedKmh, 1) + " km/h",
+             secondsText(v.end.elapsedMs), formatFixed(v.end.positionM, 1) + " m",
+             checkName(v.check),
+             v.level == 0 ? "power cut" : (v.level == 2 ? "emergency" : "full service"),
+             v.causeRef.known() ? v.causeRef.file + ":" + std::to_string(v.causeRef.line) : "-",
+             v.ended ? v.endedBy : "still in force when the drive ended"});
+        table.frames.push_back(v.start.frame);
+    }
+    return table;
+}
+
 std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report) {
     std::string out;
     const VehicleParams& v = scenario.vehicle;
@@ -485,7 +437,7 @@ std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const R
         if (end.interventions.empty()) {
             out += "Interventions: none.\n";
         } else {
-            out += "Interventions:\n" + interventionTable(end.interventions);
+            out += "Interventions:\n" + textTable(interventionTable(end.interventions), 6);
         }
     }
     if (end.actionsDone < scenario.driver.size()) {

@@ -33,8 +33,17 @@ struct Mark {
     int item = -1;  // beacon or signal index for Beacon and Signal marks
 };
 
+// A line the explanation said about one intervention: how it began, what
+// else braked within it, how it ended.
+struct InterventionLine {
+    std::size_t intervention = 0;  // index into DriveEnd::interventions
+    FramePoint at;
+    std::string text;  // as the summary prints it
+};
+
 struct Report {
-    std::vector<ReportLine> lines;  // in time order
+    std::vector<ReportLine> lines;                    // in time order
+    std::vector<InterventionLine> interventionLines;  // in time order; none for a black box
     std::vector<BrakeSpan> brakes;
     std::vector<Mark> marks;        // in time order
     std::vector<FramePoint> stops;  // where the train came to a stand
@@ -42,11 +51,6 @@ struct Report {
     bool emergencyBrake = false;
     bool serviceBrake = false;
 };
-
-// An intervention as the summary's interventions table shows it, after its
-// number: start time, place and speed, end time and place, check, level,
-// the scenario line behind it, and what ended it.
-std::vector<std::string> interventionCells(const Intervention& intervention);
 
 // The chimes that warn of a brake to come: the pattern and the SPB warning.
 inline bool isWarningChime(int soundIndex) { return soundIndex == 6 || soundIndex == 7; }
@@ -72,6 +76,17 @@ private:
     Report report_;
     std::unique_ptr<State> state_;
 };
+
+// A table as plain data: named columns, rows of text, and for each row the
+// frame it starts at.
+struct TextTable {
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::size_t> frames;
+};
+
+// The interventions, one row each, as the summary and the report page show them.
+TextTable interventionTable(const std::vector<Intervention>& interventions);
 
 // The terminal summary: one line per event, then where the train stopped.
 std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report);

@@ -5,26 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace velt::drive {
+#include "tools/velt-drive/svg_text.h"
 
-// Text as SVG takes it inside an element or an attribute.
-inline std::string escapeXml(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '&') {
-            out += "&amp;";
-        } else if (c == '<') {
-            out += "&lt;";
-        } else if (c == '>') {
-            out += "&gt;";
-        } else if (c == '"') {
-            out += "&quot;";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+namespace velt::drive {
 
 // A round tick step giving at most about ten ticks over the span.
 inline double tickStep(double span) {

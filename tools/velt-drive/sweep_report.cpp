@@ -84,13 +84,15 @@ std::string causeLine(const Intervention& e) {
 // "#1 93.400 s 636.0 m 25.0 km/h to 98.300 s 669.1 m, CPP stop pattern,
 // emergency, s.drive:5 (stop curve ...), ended by standstill".
 std::string interventionText(std::size_t number, const InterventionOutcome& one) {
-    const std::vector<std::string> c = interventionCells(one.explained);
-    std::string text = "#" + std::to_string(number) + " " + c[0] + " " + c[1] + " " + c[2] +
-                       " to " + c[3] + " " + c[4] + ", " + c[5] + ", " + levelText(one, 1) + ", " +
-                       c[7];
+    // The summary's row, after its "#".
+    const TextTable table = interventionTable({one.explained});
+    const std::vector<std::string>& c = table.rows.front();
+    std::string text = "#" + std::to_string(number) + " " + c[1] + " " + c[2] + " " + c[3] +
+                       " to " + c[4] + " " + c[5] + ", " + c[6] + ", " + levelText(one, 1) + ", " +
+                       c[8];
     if (!one.explained.cause.empty()) text += " (" + one.explained.cause + ")";
     if (one.applications > 1) text += ", applied " + std::to_string(one.applications) + " times";
-    return text + ", ended by " + c[8];
+    return text + ", ended by " + c[9];
 }
 
 std::string expectationCell(const SweepResult& result, const SweepDrive& drive) {
