@@ -33,6 +33,8 @@ install(FILES
 install(FILES ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
         ${PROJECT_SOURCE_DIR}/docs/images/door-link-time.png
         ${PROJECT_SOURCE_DIR}/docs/images/report-demo-emergency.png
+        ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep.png
+        ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep-grid.png
     DESTINATION docs/images COMPONENT author)
 # The documents link to the scenarios as ../scenarios/examples/, in the
 # archive as in the source tree.

@@ -4,7 +4,8 @@
 #
 #   scripts/bench.sh                 full run: benchmarks, instruction counts
 #                                    under callgrind, velt-drive over one
-#                                    simulated hour natively and under Wine
+#                                    simulated hour natively and under Wine,
+#                                    and a sweep of 1,000 drives
 #   scripts/bench.sh --smoke         a few seconds: a short benchmark run only
 #   scripts/bench.sh --max-ratio R   fail (exit 1) if the ratio exceeds R
 #
@@ -21,7 +22,7 @@ while [[ $# -gt 0 ]]; do
     case "$1" in
         --smoke) smoke=1 ;;
         --max-ratio) max_ratio="$2"; shift ;;
-        -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
         *) echo "bench.sh: unknown argument $1" >&2; exit 2 ;;
     esac
     shift
@@ -128,6 +129,23 @@ if [[ $smoke -eq 0 ]]; then
     else
         echo "wine        skipped: needs wine and build/win32/velt-drive.exe (cmake --build --preset win32)"
     fi
+
+    echo
+    echo "== velt-drive sweep, 1,000 two-minute drives (bench/sweep.drive, 7.2 million frames)"
+    sweep() {  # jobs; exit code 1 is the drives that fail the scenario's expectation
+        "$build"/velt-drive sweep -q -j"$1" --plugin "$build"/libvelt.so bench/sweep.drive \
+            --vary start-speed,hold@16=3:120:3 --vary emergency-brake=1:3.4:0.1 \
+            --table "$drive_dir/sweep-j$1.csv" --plot "$drive_dir/sweep-j$1.svg" 2>/dev/null ||
+            [[ $? -eq 1 ]]
+    }
+    for j in 2 1; do
+        t=$(best_seconds sweep "$j")
+        awk -v j="$j" -v t="$t" 'BEGIN {
+            printf "-j %d    7201000 frames in %.3f s: %.0f frames/s, %.0f frames/s per process\n",
+                j, t, 7201000 / t, 7201000 / t / j }'
+    done
+    cmp -s "$drive_dir/sweep-j1.csv" "$drive_dir/sweep-j2.csv" ||
+        echo "the tables of -j 1 and -j 2 DIFFER" >&2
 fi
 
 echo

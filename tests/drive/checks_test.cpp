@@ -80,7 +80,15 @@ INSTANTIATE_TEST_SUITE_P(
         FindingCase{"place already passed",
                     "start speed 40 km/h\nhorn at 50 m\nhorn at 20 m\nend at 60 s\n", 3,
                     "past 20.0 m, when this action's turn comes: it falls due at once"},
-        FindingCase{"no end", "start speed 0 km/h\n", 0, "no 'end' line"}));
+        FindingCase{"no end", "start speed 0 km/h\n", 0, "no 'end' line"},
+        FindingCase{"stop expected behind the start",
+                    "start position 100 m\nend at 60 s\nexpect stop before 80 m\n", 3,
+                    "the train starts at 100.0 m, not short of 80.0 m: this expectation can "
+                    "never be met"},
+        FindingCase{"speed expected past the end",
+                    "end at 60 s\nend at 500 m\nexpect speed above 5 km/h at 600 m\n", 3,
+                    "the drive ends at 500.0 m, before the train reaches 600.0 m: this "
+                    "expectation can never be met"}));
 
 TEST(Findings, AnAspectReportedBeforeTheNextFrameCountsForTheSection) {
     const Scenario scenario = parseScenario(

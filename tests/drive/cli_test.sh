@@ -2,6 +2,7 @@
 # Command-line tests of velt-drive.
 #   cli_test.sh bad-input   TOOL PLUGIN WORKDIR
 #   cli_test.sh file-safety TOOL PLUGIN WORKDIR
+#   cli_test.sh sweep       TOOL PLUGIN WORKDIR SOURCE_DIR CRASHING_PLUGIN
 #   cli_test.sh win32-match TOOL PLUGIN WORKDIR SOURCE_DIR
 #   cli_test.sh win64-match TOOL PLUGIN WORKDIR SOURCE_DIR
 #   cli_test.sh twin-check  TOOL PLUGIN WORKDIR FLIPPING_PLUGIN
@@ -117,6 +118,98 @@ if [ "$mode" = file-safety ]; then
   exit $fail
 fi
 
+example=${5:-}/scenarios/examples/cpp-sweep.drive
+by_speed=(--vary start-speed,hold@19=20:60:20)
+
+if [ "$mode" = sweep ]; then
+  # The example held at 20, 40 and 60 km/h: the drive at 60 km/h is braked
+  # by the signal check before any warning and fails an expectation.
+  "$tool" sweep -q --plugin "$plugin" "$example" "${by_speed[@]}" \
+    --table "$work/speeds.csv" --plot "$work/speeds.svg" > "$work/speeds.out" 2> "$work/speeds.err"
+  rc=$?
+  check "sweep with a failed expectation: exit code 1 (got $rc)" [ "$rc" -eq 1 ]
+  check "the failed expectation with the drive's values" grep -qF \
+    "cpp-sweep.drive:25:1: error: expectation not met in 1 of 3 drives: warning at least 4 s before brake" "$work/speeds.err"
+  check "... and a note per failing drive" grep -qF \
+    "note: start-speed,hold@19 60 km/h: the full-service brake at 20.2 m" "$work/speeds.err"
+  check "the plot is an SVG" grep -q '^<svg' "$work/speeds.svg"
+  for speed in 20 40 60; do
+    sed -e "s|^start speed 40 km/h|start speed $speed km/h|" -e "s|^hold 40 km/h|hold $speed km/h|" \
+      "$example" > "$work/single-$speed.drive"
+    "$tool" -q --plugin "$plugin" --trace "$work/single-$speed.csv" --plot "$work/single-$speed.svg" \
+      "$work/single-$speed.drive" > /dev/null 2> "$work/single-$speed.err"
+    rc=$?
+    [ "$speed" = 60 ] && want=1 || want=0
+    check "single drive at $speed km/h: exit code $want (got $rc)" [ "$rc" -eq "$want" ]
+    single=$(tail -1 "$work/single-$speed.csv" | cut -d, -f3)
+    swept=$(awk -F, -v v="$speed" 'NR > 1 && $2 == v { print $3 }' "$work/speeds.csv")
+    check "$speed km/h: the sweep stops where the single drive does ($swept, $single)" \
+      [ -n "$single" -a "$single" = "$swept" ]
+  done
+  check "a single drive names its failed expectation" grep -qF \
+    "single-60.drive:25:1: error: expectation not met: warning at least 4 s before brake: the full-service brake at 20.2 m" \
+    "$work/single-60.err"
+
+  # Two quantities: one row per combination, the first changing slowest.
+  "$tool" sweep --plugin "$plugin" "$example" --vary start-speed,hold@19=20:40:10 \
+    --vary emergency-brake=3:5:1 --table "$work/grid.csv" --plot "$work/grid.svg" > "$work/grid.out" 2>&1
+  check "two quantities: exit code 0, every drive met its expectations" [ $? -eq 0 ]
+  check "two quantities: the table's heading" grep -qE \
+    '^ +start-speed,hold@19 km/h +emergency-brake km/h/s +stopped at m +CPP target \(line 17\) m' "$work/grid.out"
+  check "two quantities: nine rows on the terminal" [ "$(grep -cE '^ +[0-9]+ +[0-9]+ +[0-9.]+ ' "$work/grid.out")" -eq 9 ]
+  check "two quantities: nine rows of the CSV in order" [ "$(tail -n +2 "$work/grid.csv" | cut -d, -f2,3 | tr '\n' ' ')" \
+    = "20,3 20,4 20,5 30,3 30,4 30,5 40,3 40,4 40,5 " ]
+  check "two quantities: every CSV row as wide as the heading" python3 -c '
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1])))
+sys.exit(0 if len(rows) == 10 and len({len(r) for r in rows}) == 1 else 1)' "$work/grid.csv"
+  check "two quantities: the grid plot" grep -qF "stop margin to the target" "$work/grid.svg"
+
+  # A --vary that cannot be swept: exit code 2, the reason, nothing written.
+  bad_vary() {
+    local what=$1 vary=$2 expected=$3
+    "$tool" sweep --plugin "$plugin" "$example" --vary "$vary" --table "$work/bad.csv" \
+      --plot "$work/bad.svg" > /dev/null 2> "$work/bad.err"
+    local rc=$?
+    check "$what: exit code 2 (got $rc)" [ "$rc" -eq 2 ]
+    check "$what: says '$expected'" grep -qF -- "$expected" "$work/bad.err"
+    check "$what: nothing written" [ ! -e "$work/bad.csv" -a ! -e "$work/bad.svg" ]
+  }
+  bad_vary "unknown name" speed=10:20:10 "velt-drive: --vary speed=10:20:10: unknown quantity 'speed'"
+  bad_vary "empty range" start-speed=60:10:10 "the range is empty: 60 never reaches 10 in steps of 10"
+  bad_vary "step 0" emergency-brake=1:2:0 "the step is 0"
+  "$tool" sweep --plugin "$plugin" "$example" --table "$work/bad.csv" > /dev/null 2> "$work/bad.err"
+  check "no --vary: exit code 2" [ $? -eq 2 ]
+  check "no --vary: says so" grep -qF "vary is required" "$work/bad.err"
+
+  # A library that is not this velt: every drive says so, by its first difference.
+  "$tool" sweep --plugin "$6" "$example" --vary start-speed,hold@19=30:40:10 \
+    --table "$work/foreign.csv" > /dev/null 2> "$work/foreign.err"
+  check "a foreign library: exit code 1" [ $? -eq 1 ]
+  check "a foreign library: each drive names its first difference" [ "$(grep -c \
+    "frame 0 (0.000 s): the reverser is 0 from the plug-in .* but 1 from velt-drive's own core" \
+    "$work/foreign.err")" -eq 2 ]
+  # --black-box judges no brakes: an expectation about them is refused.
+  "$tool" sweep --black-box --plugin "$6" "$example" --vary start-speed=40:60:20 \
+    --table "$work/bad.csv" > /dev/null 2> "$work/bad.err"
+  check "--black-box with a brake expectation: exit code 2" [ $? -eq 2 ]
+  check "--black-box with a brake expectation: the line named" grep -qF \
+    "cpp-sweep.drive:25:1: error: 'warning at least 4 s before brake' is judged by the protection's interventions" \
+    "$work/bad.err"
+  check "--black-box with a brake expectation: nothing written" [ ! -e "$work/bad.csv" ]
+
+  # A drive whose plug-in dies takes no other drive with it, and is reported.
+  grep -v '^expect warning' "$example" > "$work/no-brake-expectations.drive"
+  "$tool" sweep --black-box --plugin "$6" "$work/no-brake-expectations.drive" --vary start-speed,hold@19=40:60:20 \
+    --table "$work/crash.csv" --plot "$work/crash.svg" > "$work/crash.out" 2> "$work/crash.err"
+  check "a crashing drive: exit code 1" [ $? -eq 1 ]
+  check "a crashing drive: named with its values and the signal" grep -qF \
+    "velt-drive sweep: start-speed,hold@19 60 km/h: the drive's process was ended by signal 6" "$work/crash.err"
+  check "a crashing drive: the other drive ran" grep -qE '^FAIL +40 +no stop' "$work/crash.out"
+  check "a crashing drive: its row in the table" grep -qE "^FAIL +60 +did not run$" "$work/crash.out"
+  exit $fail
+fi
+
 if [ "$mode" = twin-check ]; then
   # A library that is not this velt (velt for 100 frames, then panel[22] off
   # by one): exit code 1, the frame and the output named, nothing written.
@@ -170,6 +263,14 @@ if [ "$mode" = win32-match ] || [ "$mode" = win64-match ]; then
     check "$name: events byte-identical" cmp -s "$work/$name.native-events.csv" "$work/$name.$preset-events.csv"
     check "$name: summaries byte-identical" cmp -s <(summary "$work/$name.native.txt") <(summary "$work/$name.$preset.txt")
   done
+  # A sweep drives one plug-in after the other there, and tells the same.
+  "$tool" sweep -q --plugin "$plugin" "$example" "${by_speed[@]}" --table "$work/sweep.native.csv" \
+    --plot "$work/sweep.native.svg" > /dev/null 2>&1
+  bash "$source_dir/scripts/run-wine.sh" "$win_dir" "./$exe" sweep -q --plugin "$dll" "$example" "${by_speed[@]}" \
+    --table "$work/sweep.$preset.csv" --plot "$work/sweep.$preset.svg" > /dev/null 2> "$work/sweep.$preset.err"
+  check "sweep under Wine: exit code 1 for the failed expectation" [ $? -eq 1 ]
+  check "sweep under Wine: the same table" cmp -s "$work/sweep.native.csv" "$work/sweep.$preset.csv"
+  check "sweep under Wine: the same plot" cmp -s "$work/sweep.native.svg" "$work/sweep.$preset.svg"
   exit $fail
 fi
 echo "unknown mode $mode"; exit 2

@@ -136,6 +136,16 @@ INSTANTIATE_TEST_SUITE_P(
                 "missing 'at' and the time of day after the jump position"},
         BadCase{"until for a jump", "jump to 5 m at 10:00 until 9 m\n", 1, 22,
                 "'until' has no meaning for 'jump'"},
+        BadCase{"unknown expectation", "expect derailment\n", 1, 8,
+                "unknown expectation 'derailment'; expected 'stop', 'speed', 'warning', "
+                "'brake', 'emergency-brake', 'service-brake' or 'no'"},
+        BadCase{"stop range the wrong way round", "expect stop between 700 m and 650 m\n", 1, 31,
+                "the farthest stop position is before the nearest; write the nearer position "
+                "first"},
+        BadCase{"speed without its place", "expect speed below 30 km/h\n", 1, 27,
+                "missing 'at' and the position after the speed"},
+        BadCase{"warning lead without its unit", "expect warning at least 4 before brake\n", 1, 27,
+                "expected unit 's' after 4, found 'before'"},
         BadCase{"a control byte", "horn\n\nhorn\x01\n", 3, 5,
                 "not a text file (byte 0x01): a scenario is plain text, see "
                 "docs/scenario-format.md"}));
@@ -158,6 +168,33 @@ TEST(ScenarioParser, KeepsQuotedHashesAndReadsHoldAndJump) {
     EXPECT_EQ(s.driver[2].positionM, 1200.0);
     EXPECT_EQ(s.driver[2].clockMs, (9 * 3600 + 15 * 60 + 30) * 1000);
     EXPECT_EQ(s.driver[2].trigger.kind, Trigger::Kind::Stopped);
+}
+
+TEST(ScenarioParser, ReadsEveryFormOfExpectation) {
+    const Scenario s = parseScenario(
+        "expect stop before 700 m\n"
+        "expect stop between 650 m and 700 m   # at the platform\n"
+        "expect no emergency-brake\n"
+        "expect service-brake\n"
+        "expect warning at least 4.5 s before brake\n"
+        "expect speed above 30 km/h at 650 m\n",
+        "x.drive");
+    using K = Expectation::Kind;
+    ASSERT_EQ(s.expectations.size(), 6u);
+    const Expectation* e = s.expectations.data();
+    EXPECT_EQ(e[0].kind, K::StopBefore);
+    EXPECT_EQ(e[0].positionM, 700.0);
+    EXPECT_EQ(e[1].kind, K::StopBetween);
+    EXPECT_EQ(e[1].untilM, 700.0);
+    EXPECT_EQ(e[1].text, "stop between 650 m and 700 m");
+    EXPECT_EQ(e[2].kind, K::Never);
+    EXPECT_EQ(e[2].event, Expectation::Event::EmergencyBrake);
+    EXPECT_EQ(e[3].kind, K::Happens);
+    EXPECT_EQ(e[3].event, Expectation::Event::ServiceBrake);
+    EXPECT_EQ(e[4].seconds, 4.5);
+    EXPECT_EQ(e[5].kind, K::SpeedAbove);
+    EXPECT_EQ(e[5].speedKmh, 30.0);
+    EXPECT_EQ(e[5].pos.line, 6);
 }
 
 TEST(ScenarioParser, TheFirstEndThatHoldsWins) {

@@ -39,7 +39,8 @@ binaries=(
 )
 docs=(docs/installing.md docs/beacons.md docs/cab-interface.md docs/velt-drive.md
       docs/scenario-format.md docs/images/cpp-stop-before-signal.png
-      docs/images/door-link-time.png docs/images/report-demo-emergency.png)
+      docs/images/door-link-time.png docs/images/report-demo-emergency.png
+      docs/images/cpp-sweep.png docs/images/cpp-sweep-grid.png)
 scenarios=()
 for f in "$source_dir"/scenarios/examples/*.drive; do
     scenarios+=("scenarios/examples/$(basename "$f")")

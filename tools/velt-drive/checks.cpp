@@ -45,6 +45,7 @@ public:
                 timed(action.pos, action.trigger, "driver action");
             }
         }
+        for (const Expectation& expectation : s_.expectations) expected(expectation);
         std::stable_sort(findings_.begin(), findings_.end(),
                          [](const Finding& a, const Finding& b) {
                              return a.pos.line != b.pos.line ? a.pos.line < b.pos.line
@@ -97,6 +98,36 @@ private:
         if (dueMs > *s_.end.elapsedMs)
             say(pos, std::string("this ") + what + " falls due after the end at " +
                          seconds(*s_.end.elapsedMs) + ": the drive ends before it");
+    }
+
+    // An expectation about a place the train cannot stop short of, or
+    // cannot reach before the drive ends, is decided before the drive runs.
+    void expected(const Expectation& e) {
+        using Kind = Expectation::Kind;
+        const bool aboutStop = e.kind == Kind::StopBefore || e.kind == Kind::StopBetween;
+        const bool aboutSpeed = e.kind == Kind::SpeedBelow || e.kind == Kind::SpeedAbove;
+        if (!aboutStop && !aboutSpeed) return;
+        const double start = s_.start.positionM;
+        const double farthest = e.kind == Kind::StopBetween ? e.untilM : e.positionM;
+        if (aboutStop && farthest <= lowestOrigin_) {
+            say(e.pos, "the train starts at " + metres(start) + ", not short of " +
+                           metres(farthest) + ": this expectation can never be met");
+        } else if (aboutSpeed && e.positionM <= lowestOrigin_) {
+            say(e.pos, "the train starts at " + metres(start) + ", at or past " +
+                           metres(e.positionM) + ": the speed is judged at the first frame");
+        } else if (s_.end.positionM && e.positionM > *s_.end.positionM) {
+            const std::string end = metres(*s_.end.positionM);
+            std::string text = "the drive ends at " + end + ", before the train reaches " +
+                               metres(e.positionM) + ": ";
+            if (e.kind == Kind::SpeedAbove) {
+                text += "this expectation can never be met";
+            } else if (e.kind == Kind::SpeedBelow) {
+                text += "this expectation is met only by a train that stops short of " + end;
+            } else {
+                text += "a train still moving at " + end + " fails this expectation";
+            }
+            say(e.pos, text);
+        }
     }
 
     void beaconValues(const BeaconItem& beacon) {

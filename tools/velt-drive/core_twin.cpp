@@ -23,12 +23,19 @@ int firstDifference(const std::int32_t* a, const std::int32_t* b, int size) {
 
 }  // namespace
 
-CoreTwin::CoreTwin(const Scenario& scenario, std::string pluginPath)
-    : explainer_(scenario), pluginPath_(std::move(pluginPath)) {
+CoreTwin::CoreTwin(const Scenario& scenario, std::string pluginPath, Explainer::Scope scope)
+    : explainer_(scenario, scope), pluginPath_(std::move(pluginPath)) {
     // As the library does when it is loaded; the wiring never changes.
     host::attach();
     // The arrays start as the drive's own: every indicator 0, every sound stopped.
     sound_.fill(kSoundStopped);
+}
+
+void CoreTwin::startAsLoaded() {
+    // A library's statics are zero when it is mapped; attach() wires them.
+    host::protection = CVelt{};
+    host::vehicleCache = VehicleCache{};
+    host::attach();
 }
 
 template <typename Call>

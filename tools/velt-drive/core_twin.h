@@ -26,7 +26,8 @@ namespace velt::drive {
 class CoreTwin {
 public:
     // `pluginPath` only names the library in the message of a difference.
-    CoreTwin(const Scenario& scenario, std::string pluginPath);
+    CoreTwin(const Scenario& scenario, std::string pluginPath,
+             Explainer::Scope scope = Explainer::Scope::Everything);
 
     // The host calls, in the order the library got them.
     void load();
@@ -63,6 +64,9 @@ public:
     void finish(const FrameRecord& last) { explainer_.finish(last); }
     const Explainer& explainer() const { return explainer_; }
     static const CVelt& core() { return host::protection; }
+    // Puts the process's core back as a library has it when just loaded,
+    // for a twin of a library that was closed and loaded again.
+    static void startAsLoaded();
 
 private:
     // The calls between frames: state before, the call, then what changed.

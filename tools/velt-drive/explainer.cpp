@@ -37,9 +37,7 @@ std::string where(const CauseRef& cause) {
     return cause.file + ":" + std::to_string(cause.line) + " at " + metres(cause.positionM);
 }
 
-std::string stateNumber(LegacyState state) {
-    return std::to_string(static_cast<int>(state));
-}
+std::string stateNumber(LegacyState state) { return std::to_string(static_cast<int>(state)); }
 
 const char* stateName(LegacyState state) {
     switch (state) {
@@ -78,16 +76,16 @@ std::string releaseText(LegacyState state, std::int32_t lineType, float speed) {
     switch (state) {
         case LegacyState::kAlarm:
         case LegacyState::kSilencedAlarm:
-            return stateText(state) + " releases below " +
-                   kmh(legacy::kAlarmReleaseBelowKmh) + ": the train is at " + at;
+            return stateText(state) + " releases below " + kmh(legacy::kAlarmReleaseBelowKmh) +
+                   ": the train is at " + at;
         case LegacyState::kCheck:
-            return stateText(state) + " brakes only above " +
-                   kmh(legacy::kCheckBrakeAboveKmh) + ": the train is at " + at;
+            return stateText(state) + " brakes only above " + kmh(legacy::kCheckBrakeAboveKmh) +
+                   ": the train is at " + at;
         case LegacyState::kNormal: break;
     }
     if (lineType == legacy::kLineType1)
-        return stateText(state) + " releases below " +
-               kmh(legacy::kNormalLine1ReleaseBelowKmh) + ": the train is at " + at;
+        return stateText(state) + " releases below " + kmh(legacy::kNormalLine1ReleaseBelowKmh) +
+               ": the train is at " + at;
     return stateText(state) + " does not brake on line category " + std::to_string(lineType);
 }
 
@@ -120,9 +118,9 @@ SignalCheckInForce signalCheckOf(const CVelt& v) {
     return {signalCheckSpeed(v.signalIndex, v.lineType), false};
 }
 
-constexpr Check kMergeOrder[] = {Check::Signal, Check::CppStop,        Check::Cpp49,
-                                 Check::Ccp,    Check::Clf,            Check::Spb,
-                                 Check::Legacy, Check::SpeedCheckTrip, Check::ConfirmAtSpeed};
+constexpr Check kMergeOrder[] = {
+    Check::Signal, Check::CppStop, Check::Cpp49,          Check::Ccp,           Check::Clf,
+    Check::Spb,    Check::Legacy,  Check::SpeedCheckTrip, Check::ConfirmAtSpeed};
 
 std::size_t slot(Check check) { return static_cast<std::size_t>(check); }
 
@@ -302,7 +300,7 @@ public:
     float curve(double k) const { return brakingCurve(absSpeed, k); }
 };
 
-Explainer::Explainer(const Scenario& scenario) : scenario_(scenario) {
+Explainer::Explainer(const Scenario& scenario, Scope scope) : scenario_(scenario), scope_(scope) {
     const std::size_t slash = scenario.file.find_last_of("/\\");
     file_ = slash == std::string::npos ? scenario.file : scenario.file.substr(slash + 1);
 }
@@ -321,8 +319,8 @@ CauseRef Explainer::causeOf(const HostEvent& event) const {
             const BeaconItem& beacon = scenario_.beacons[item];
             const std::string name = beaconTypeName(beacon.type);
             cause.line = beacon.pos.line;
-            cause.what = name.empty() ? "beacon type " + std::to_string(beacon.type)
-                                      : name + " beacon";
+            cause.what =
+                name.empty() ? "beacon type " + std::to_string(beacon.type) : name + " beacon";
             break;
         }
         case HostEvent::Kind::Signal:
@@ -394,7 +392,8 @@ void Explainer::call(const HostCall& call, const CVelt& b, const CVelt& a,
 
 void Explainer::restart() {
     if (framesSeen_) {
-        const std::string why = "velt was initialized by " + source_.what + " (" + where(source_) + ")";
+        const std::string why =
+            "velt was initialized by " + source_.what + " (" + where(source_) + ")";
         if (braking_ >= 0) closeIntervention(braking_, why);
         if (cut_ >= 0) closeIntervention(cut_, why);
         braking_ = cut_ = -1;
@@ -417,18 +416,17 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
         aspectBy_ = source_;
         aspectReported_ = true;
         say(EventKind::Aspect,
-            call.value != aspect ? "aspect " + std::to_string(call.value) + " stored as " +
-                                       std::to_string(aspect)
-                                 : "aspect " + std::to_string(aspect) + " stored",
+            call.value != aspect
+                ? "aspect " + std::to_string(call.value) + " stored as " + std::to_string(aspect)
+                : "aspect " + std::to_string(aspect) + " stored",
             source_);
         if (b.cppActive != 0) {
             say(EventKind::Pattern,
-                "CPP pattern disarmed by the signal report (it was armed by " + where(cppBy_) +
-                    ")",
+                "CPP pattern disarmed by the signal report (it was armed by " + where(cppBy_) + ")",
                 source_, cppCheckOf(b.cppSignal));
             closeSpan(Span::Cpp, source_.positionM);
-            const std::string why = "the signal report (" + where(source_) +
-                                    ") disarmed the CPP pattern";
+            const std::string why =
+                "the signal report (" + where(source_) + ") disarmed the CPP pattern";
             releasedBy_[slot(Check::CppStop)] = why;
             releasedBy_[slot(Check::Cpp49)] = why;
         }
@@ -464,9 +462,8 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                 ccpBy_ = source_;
                 say(EventKind::Pattern,
                     std::string(b.ccpActive != 0 ? "CCP pattern re-armed" : "CCP pattern armed") +
-                        ": " + std::to_string(a.ccpSpeed) + " km/h in " +
-                        metres(a.ccpDistance) + " (at " +
-                        metres(source_.positionM + a.ccpDistance) + ")" +
+                        ": " + std::to_string(a.ccpSpeed) + " km/h in " + metres(a.ccpDistance) +
+                        " (at " + metres(source_.positionM + a.ccpDistance) + ")" +
                         (a.veltDefined == 1 ? "" : "; supervised only inside a Velt section"),
                     source_, Check::Ccp);
                 closeSpan(Span::Ccp, source_.positionM);
@@ -500,17 +497,16 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
             } else if (b.clfState != ClfState::kOff) {
                 say(EventKind::Pattern,
                     "CLF limit switched off: value " + std::to_string(opt) + " is outside " +
-                        std::to_string(kClfLowestCode) + " to " +
-                        std::to_string(kClfHighestCode) + " (it was armed by " + where(clfBy_) +
-                        ")",
+                        std::to_string(kClfLowestCode) + " to " + std::to_string(kClfHighestCode) +
+                        " (it was armed by " + where(clfBy_) + ")",
                     source_, Check::Clf);
                 releasedBy_[slot(Check::Clf)] =
                     "the CLF beacon (" + where(source_) + ") switched the limit off";
             } else {
                 say(EventKind::Pattern,
                     "CLF beacon value " + std::to_string(opt) + " is outside " +
-                        std::to_string(kClfLowestCode) + " to " +
-                        std::to_string(kClfHighestCode) + ": the limit stays off",
+                        std::to_string(kClfLowestCode) + " to " + std::to_string(kClfHighestCode) +
+                        ": the limit stays off",
                     source_, Check::Clf);
             }
             break;
@@ -595,11 +591,12 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
 
 void Explainer::cppBeacon(const CVelt& b, const CVelt& a) {
     cppBy_ = source_;
-    const std::string target = metres(a.cppDistance) + " ahead (at " +
-                               metres(source_.positionM + a.cppDistance) + ")";
-    std::string text = std::string(b.cppActive != 0 ? "CPP pattern re-armed" : "CPP pattern armed") +
-                       ": signal " + std::to_string(a.cppSignal) + ", target " + target +
-                       (a.cppPhase == CppPhase::kStopRequested ? ", stop phase requested" : "");
+    const std::string target =
+        metres(a.cppDistance) + " ahead (at " + metres(source_.positionM + a.cppDistance) + ")";
+    std::string text =
+        std::string(b.cppActive != 0 ? "CPP pattern re-armed" : "CPP pattern armed") + ": signal " +
+        std::to_string(a.cppSignal) + ", target " + target +
+        (a.cppPhase == CppPhase::kStopRequested ? ", stop phase requested" : "");
     const bool stop = isCppStopCase(a.cppActive, a.signalIndex, a.cppSignal);
     const bool variant49 = isCpp49Case(a.cppActive, a.lineType, a.signalIndex, a.cppSignal);
     if (a.veltDefined != 1) {
@@ -610,8 +607,8 @@ void Explainer::cppBeacon(const CVelt& b, const CVelt& a) {
         text += "; the 49 km/h variant under aspect " + std::to_string(a.signalIndex);
     } else {
         text += "; idle: signal " + std::to_string(a.cppSignal) + " under aspect " +
-                std::to_string(a.signalIndex) + " on line category " +
-                std::to_string(a.lineType) + " gives no CPP pattern";
+                std::to_string(a.signalIndex) + " on line category " + std::to_string(a.lineType) +
+                " gives no CPP pattern";
     }
     const Check check = variant49 ? Check::Cpp49 : Check::CppStop;
     say(EventKind::Pattern, text, source_, check);
@@ -645,8 +642,9 @@ void Explainer::speedCheckBeacon(const CVelt& b, const CVelt& a, bool forward) {
             effect = "inside this Velt section it does nothing";
         } else if (rule.decides) {
             effect = "now " + stateText(a.ats1State) + " decides: " +
-                  (rule.demand == Demand::kNone ? std::string("no brake") : levelName(static_cast<int>(rule.demand))) +
-                  " at " + kmh(speed);
+                     (rule.demand == Demand::kNone ? std::string("no brake")
+                                                   : levelName(static_cast<int>(rule.demand))) +
+                     " at " + kmh(speed);
         } else {
             effect = "now it brakes";
         }
@@ -728,13 +726,12 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
     // The request the call made, by the core's own rules.
     Request request = legacy::kNoRequest;
     if (call.kind == HostCall::Kind::SetSignal) {
-        request = legacy::requestForAspect(normaliseAspect(call.value), b.lineType,
-                                           cache.speedKmh);
+        request = legacy::requestForAspect(normaliseAspect(call.value), b.lineType, cache.speedKmh);
     } else if (call.kind == HostCall::Kind::SetBeaconData && call.beacon.type == kBeaconCpp) {
         if (!passedMovingForward(cache.speedKmh)) {
             say(EventKind::Legacy,
-                "no legacy request: the beacon was passed standing or running backwards",
-                source_, Check::Legacy);
+                "no legacy request: the beacon was passed standing or running backwards", source_,
+                Check::Legacy);
             return;
         }
         request = legacy::requestForBeacon(call.beacon.signal, b.lineType, cache.speedKmh);
@@ -746,8 +743,8 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
         requestBy_ = source_;
         if (state == b.ats1State && b.ats1Pending == b.ats1State) {
             say(EventKind::Legacy,
-                "legacy request of state " + stateNumber(state) + ", already in force",
-                source_, Check::Legacy);
+                "legacy request of state " + stateNumber(state) + ", already in force", source_,
+                Check::Legacy);
         } else if (state == b.ats1Pending) {
             say(EventKind::Legacy,
                 "legacy request of state " + stateNumber(state) + " (" + stateName(state) +
@@ -829,11 +826,13 @@ const CoreFrame& Explainer::frame(const FrameRecord& record, const CVelt& before
     sectionWithoutAspect(f);
     patternsInFrame(f);
     legacyStates(f);
-    warnings(f);
+    if (scope_ == Scope::Everything) warnings(f);
     demands(f);
     overspeedCut(f);
-    sequences(f);
-    display(f);
+    if (scope_ == Scope::Everything) {
+        sequences(f);
+        display(f);
+    }
     inFrame_ = false;
 
     const CVelt& a = after;
@@ -884,8 +883,7 @@ void Explainer::patternsInFrame(const Frame& f) {
             "CPP stop phase: below " + kmh(kCppStopPhaseEntryKmh) +
                 "; from here the train may run on at up to " + kmh(kCppStopPhaseLimitKmh),
             cppBy_, Check::CppStop);
-    if (b.cppPhase != CppPhase::kDistance && a.cppPhase == CppPhase::kDistance &&
-        a.cppActive != 0)
+    if (b.cppPhase != CppPhase::kDistance && a.cppPhase == CppPhase::kDistance && a.cppActive != 0)
         say(EventKind::Pattern,
             "CPP stop phase lost: the pattern gives nothing under aspect " +
                 std::to_string(a.signalIndex),
@@ -909,9 +907,9 @@ void Explainer::warnings(const Frame& f) {
         const auto warning = [&](const char* name, const char* curveName, float curve,
                                  float distance, const CauseRef& by, Check check) {
             say(EventKind::Warning,
-                std::string("pattern warning: ") + name + ", " + curveName + " " +
-                    metres(curve) + " is within 5 s of running (" + metres(f.warnMargin) +
-                    ") of the remaining " + metres(distance) + "; armed by " + where(by),
+                std::string("pattern warning: ") + name + ", " + curveName + " " + metres(curve) +
+                    " is within 5 s of running (" + metres(f.warnMargin) + ") of the remaining " +
+                    metres(distance) + "; armed by " + where(by),
                 by, check);
         };
         bool named = false;
@@ -980,8 +978,8 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
         case Check::CppStop:
             cause = cppBy_;
             if (a.cppPhase == CppPhase::kStopPhase)
-                return "in the stop phase " + speed + " is above " +
-                       kmh(kCppStopPhaseLimitKmh) + "; armed by " + where(cppBy_);
+                return "in the stop phase " + speed + " is above " + kmh(kCppStopPhaseLimitKmh) +
+                       "; armed by " + where(cppBy_);
             if (a.cppDistance > 0.0F)
                 return "stop curve " + metres(f.curve(kStopCurveK)) + " reached the remaining " +
                        metres(a.cppDistance) + "; armed by " + where(cppBy_);
@@ -993,8 +991,8 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
                 return "49 km/h curve " + metres(f.curve(k49CurveK)) + " reached the remaining " +
                        metres(a.cppDistance) + "; armed by " + where(cppBy_);
             return speed + " past the target is " +
-                   kmh(static_cast<double>(f.absSpeed) - kCpp49Kmh) + " over " +
-                   kmh(kCpp49Kmh) + "; armed by " + where(cppBy_);
+                   kmh(static_cast<double>(f.absSpeed) - kCpp49Kmh) + " over " + kmh(kCpp49Kmh) +
+                   "; armed by " + where(cppBy_);
         case Check::Ccp: {
             cause = ccpBy_;
             const std::int32_t above = a.ccpSpeed + kCcpDemandMarginKmh;
@@ -1004,8 +1002,8 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
                        metres(f.curve(squared(above))) + " reached the remaining " +
                        metres(a.ccpDistance) + "; armed by " + where(ccpBy_);
             return name + ", " + kmh(f.speed) + " past the target is " +
-                   kmh(static_cast<double>(f.speed) - above) + " over " +
-                   std::to_string(above) + " km/h; armed by " + where(ccpBy_);
+                   kmh(static_cast<double>(f.speed) - above) + " over " + std::to_string(above) +
+                   " km/h; armed by " + where(ccpBy_);
         }
         case Check::Spb:
             cause = spbBy_;
@@ -1016,8 +1014,8 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
             cause = clfBy_;
             const std::int32_t above = a.clfSpeed + kClfDemandMarginKmh;
             return std::to_string(a.clfSpeed) + " km/h, " + kmh(f.speed) + " is " +
-                   kmh(static_cast<double>(f.speed) - above) + " over " +
-                   std::to_string(above) + " km/h; armed by " + where(clfBy_);
+                   kmh(static_cast<double>(f.speed) - above) + " over " + std::to_string(above) +
+                   " km/h; armed by " + where(clfBy_);
         }
         case Check::Legacy:
             cause = stateBy_;
@@ -1028,8 +1026,7 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
         case Check::SpeedCheckTrip:
             cause = tripBy_;
             return "emergency brake above " + kmh(legacy::kTripBrakeAboveKmh) + " (" +
-                   kmh(f.speed) + ") until velt is initialized; tripped by " +
-                   where(tripBy_);
+                   kmh(f.speed) + ") until velt is initialized; tripped by " + where(tripBy_);
         case Check::ConfirmAtSpeed:
             cause = confirmBy_;
             return "the key was pressed while the train moved, " + where(confirmBy_);
@@ -1078,8 +1075,9 @@ std::string Explainer::describeRelease(Check check, const Frame& f) const {
             if (a.ccpActive == 0) return "the CCP pattern was cancelled";
             const std::int32_t to = a.ccpSpeed - kCcpReleaseMarginKmh;
             if (a.ccpDistance > 0.0F)
-                return "the remaining " + metres(a.ccpDistance) + " is beyond the release curve to " +
-                       std::to_string(to) + " km/h (" + metres(f.curve(squared(to))) + ")";
+                return "the remaining " + metres(a.ccpDistance) +
+                       " is beyond the release curve to " + std::to_string(to) + " km/h (" +
+                       metres(f.curve(squared(to))) + ")";
             if (a.lineType == 0) return "standstill past the CCP target";
             return speed + " past the target is no longer above " +
                    std::to_string(a.ccpSpeed + kCcpDemandMarginKmh) + " km/h";
@@ -1140,19 +1138,25 @@ void Explainer::demands(const Frame& f) {
             top = now[slot(check)];
             primary = check;
         }
-    const std::string notch = " (brake notch " + std::to_string(f.record.out.brake) + ")";
+    // Words are built only for a frame that has something to say: most
+    // frames change nothing, and a sweep explains millions of them.
+    const auto notch = [&] { return " (brake notch " + std::to_string(f.record.out.brake) + ")"; };
     if (!was && is) {
         CauseRef cause;
         const std::string text = describeDemand(primary, f, cause);
         beginIntervention(primary, top, text, cause);
-        say(EventKind::Brake, levelWords(top) + notch + ", " + checkName(primary) + ": " + text,
+        say(EventKind::Brake, levelWords(top) + notch() + ", " + checkName(primary) + ": " + text,
             cause, primary);
         out_.events.back().level = top;
         out_.events.back().intervention = braking_;
     }
-    std::string stillBraking;
-    for (const Check check : kMergeOrder)
-        if (now[slot(check)] > 0) stillBraking += (stillBraking.empty() ? "" : ", ") + std::string(checkName(check));
+    const auto stillBraking = [&] {
+        std::string names;
+        for (const Check check : kMergeOrder)
+            if (now[slot(check)] > 0)
+                names += (names.empty() ? "" : ", ") + std::string(checkName(check));
+        return names;
+    };
     for (const Check check : kMergeOrder) {
         const int before = level_[slot(check)];
         const int after = now[slot(check)];
@@ -1163,8 +1167,12 @@ void Explainer::demands(const Frame& f) {
             Intervention& intervention = interventions_[static_cast<std::size_t>(braking_)];
             const bool raised = after > *std::max_element(level_.begin(), level_.end());
             intervention.level = std::max(intervention.level, after);
+            if (after == 2 && !intervention.raisedToEmergency && intervention.startLevel < 2) {
+                intervention.raisedToEmergency = true;
+                intervention.emergencyAt = at_;
+            }
             say(EventKind::Brake,
-                (raised ? std::string(levelWords(after)) + notch + ", raised by the "
+                (raised ? std::string(levelWords(after)) + notch() + ", raised by the "
                         : std::string("also braking (") + levelName(after) + "), ") +
                     checkName(check) + ": " + text,
                 cause, check);
@@ -1173,7 +1181,7 @@ void Explainer::demands(const Frame& f) {
         } else if (after == 0) {
             say(EventKind::Release,
                 std::string(checkName(check)) + " lets go: " + describeRelease(check, f) +
-                    "; still braking: " + stillBraking,
+                    "; still braking: " + stillBraking(),
                 {}, check);
             out_.events.back().intervention = braking_;
         }
@@ -1200,6 +1208,7 @@ void Explainer::beginIntervention(Check check, int level, const std::string& cau
     intervention.end = at_;
     intervention.check = check;
     intervention.level = level;
+    intervention.startLevel = level;
     intervention.cause = cause;
     intervention.causeRef = ref;
     if (check == Check::OverspeedCut) {
@@ -1247,9 +1256,9 @@ void Explainer::legacyStates(const Frame& f) {
             requestBy_, Check::Legacy);
     } else {
         say(EventKind::Legacy,
-            stateText(a.ats1State) + " takes effect " +
-                seconds(f.time - a.ats1PendingTime) + " after its request by " +
-                where(requestBy_) + ", not confirmed: " + ruleText(a.ats1State, a.lineType),
+            stateText(a.ats1State) + " takes effect " + seconds(f.time - a.ats1PendingTime) +
+                " after its request by " + where(requestBy_) +
+                ", not confirmed: " + ruleText(a.ats1State, a.lineType),
             requestBy_, Check::Legacy);
     }
     stateBy_ = requestBy_;
@@ -1312,12 +1321,11 @@ bool Explainer::displayInputsChanged(const CVelt& b, const CVelt& a) {
            b.signalIndex != a.signalIndex || b.linkDoorState != a.linkDoorState ||
            b.overspeedCut != a.overspeedCut || b.cppPhase != a.cppPhase ||
            b.clfState != a.clfState || b.clfSpeed != a.clfSpeed || b.ccpActive != a.ccpActive ||
-           b.ccpSpeed != a.ccpSpeed || b.cppActive != a.cppActive ||
-           b.cppSignal != a.cppSignal || b.brakeDemand != a.brakeDemand ||
-           b.routeFlag != a.routeFlag || b.routeSelect != a.routeSelect ||
-           b.patternWarn != a.patternWarn || b.spbActive != a.spbActive ||
-           b.spbWarn != a.spbWarn || b.spbKind != a.spbKind || b.kindBlink != a.kindBlink ||
-           b.ats1State != a.ats1State;
+           b.ccpSpeed != a.ccpSpeed || b.cppActive != a.cppActive || b.cppSignal != a.cppSignal ||
+           b.brakeDemand != a.brakeDemand || b.routeFlag != a.routeFlag ||
+           b.routeSelect != a.routeSelect || b.patternWarn != a.patternWarn ||
+           b.spbActive != a.spbActive || b.spbWarn != a.spbWarn || b.spbKind != a.spbKind ||
+           b.kindBlink != a.kindBlink || b.ats1State != a.ats1State;
 }
 
 void Explainer::finish(const FrameRecord& last) {

@@ -48,7 +48,12 @@ struct HostCall {
 
 class Explainer {
 public:
-    explicit Explainer(const Scenario& scenario);
+    // What an explanation tells: everything, or (for a sweep of many drives)
+    // only the interventions, the patterns and the events that begin,
+    // raise and end them, without warnings, sequences and the display.
+    enum class Scope { Everything, Interventions };
+
+    explicit Explainer(const Scenario& scenario, Scope scope = Scope::Everything);
 
     // The host event the following calls come from; null: none.
     void from(const HostEvent* event);
@@ -109,6 +114,7 @@ private:
     void closeIntervention(int index, const std::string& endedBy);
 
     const Scenario& scenario_;
+    Scope scope_;
     std::string file_;
     CauseRef source_;        // of the calls being explained
     int eventOrdinal_ = -1;  // of their host event among those of this frame

@@ -96,9 +96,12 @@ struct Intervention {
     bool ended = false;
     Check check = Check::None;  // the check that began it
     int level = 0;              // strongest demand: 1 full service, 2 emergency; 0 a power cut
-    std::string cause;          // what the check found: "stop curve 32.0 m reached the remaining 31.9 m"
-    CauseRef causeRef;          // the beacon, signal report or key behind that check
-    std::string endedBy;        // "standstill", "the recovery key (x.drive:31 at 250.0 m)"
+    int startLevel = 0;         // the demand it began with
+    bool raisedToEmergency = false;
+    FramePoint emergencyAt;  // where it was raised to emergency, if it was
+    std::string cause;    // what the check found: "stop curve 32.0 m reached the remaining 31.9 m"
+    CauseRef causeRef;    // the beacon, signal report or key behind that check
+    std::string endedBy;  // "standstill", "the recovery key (x.drive:31 at 250.0 m)"
 };
 
 // A distance pattern as the core held it, from where it was armed to where

@@ -5,7 +5,10 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <string>
+#include <thread>
+#include <tuple>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -20,12 +23,15 @@
 #include "tools/velt-drive/drive.h"
 #include "tools/velt-drive/events_csv.h"
 #include "tools/velt-drive/number_format.h"
+#include "tools/velt-drive/outcome.h"
 #include "tools/velt-drive/output_file.h"
 #include "tools/velt-drive/plot.h"
 #include "tools/velt-drive/plugin_library.h"
 #include "tools/velt-drive/report.h"
 #include "tools/velt-drive/report_page.h"
 #include "tools/velt-drive/scenario.h"
+#include "tools/velt-drive/sweep.h"
+#include "tools/velt-drive/sweep_report.h"
 #include "tools/velt-drive/time_plot.h"
 #include "tools/velt-drive/trace.h"
 
@@ -36,8 +42,9 @@ using namespace velt::drive;
 // Bad input of any kind: scenario, plug-in, options or output files; and
 // warnings under --strict.
 constexpr int kBadInput = 2;
-// The run itself failed: an output could not be written, or the plug-in's
-// outputs differed from velt-drive's own core.
+// The run itself failed: an output could not be written, the plug-in's
+// outputs differed from velt-drive's own core, or the drive did not end as
+// the scenario's expectations say.
 constexpr int kRunFailed = 1;
 
 std::string defaultPluginPath() {
@@ -165,6 +172,24 @@ int check(const std::vector<std::string>& files, const std::string& pluginPath, 
     return errors > 0 || (strict && findings > 0) ? kBadInput : 0;
 }
 
+// Brakes are told by velt-drive's own core; guessing them from a black
+// box's outputs would judge by a second, weaker rule. False, with the
+// expectation named, when the scenario expects something about them.
+bool judgedWithoutCore(const Scenario& scenario) {
+    for (const Expectation& expectation : scenario.expectations) {
+        if (!needsInterventions(expectation)) continue;
+        std::cerr << formatFinding(scenario.file,
+                                   {expectation.pos,
+                                    "'" + expectation.text +
+                                        "' is judged by the protection's interventions, which "
+                                        "a black-box drive (--black-box) does not know"},
+                                   "error")
+                  << "\n  help: drive without --black-box, or leave this expectation out\n";
+        return false;
+    }
+    return true;
+}
+
 struct RunOptions {
     std::string scenarioPath;
     std::string pluginPath;
@@ -189,6 +214,7 @@ int run(const RunOptions& options) {
     for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
     if (options.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
+    if (options.blackBox && !judgedWithoutCore(scenario)) return kBadInput;
 
     Outputs outputs;
     outputs.addInput(options.scenarioPath, "the scenario");
@@ -226,6 +252,8 @@ int run(const RunOptions& options) {
     EventsWriter events(eventsFile != nullptr ? eventsFile->stream() : nullptr);
     if (eventsFile != nullptr) consumers.push_back(&events);
     CoreTwin twin(scenario, plugin.path());
+    OutcomeRecorder outcome(scenario, options.blackBox ? nullptr : &twin.explainer());
+    consumers.push_back(&outcome);
     PluginSession blackBoxSession(plugin.api());
     PluginSession twinSession(plugin.api(), twin);
     const DriveEnd end =
@@ -272,13 +300,165 @@ int run(const RunOptions& options) {
     // Standard output may be carrying the trace: then the words go to stderr.
     std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
     if (!options.quiet) words << summary;
+    const DriveOutcome& result = outcome.outcome();
+    for (std::size_t i = 0; i < result.expectations.size(); ++i) {
+        const Expectation& expectation = scenario.expectations[i];
+        const ExpectationResult& verdict = result.expectations[i];
+        if (verdict.met) {
+            if (!options.quiet)
+                words << "Expected " << describeExpectation(expectation, verdict) << "\n";
+        } else {
+            const Finding failed{expectation.pos, "expectation not met: " +
+                                                      describeExpectation(expectation, verdict)};
+            std::cerr << formatFinding(scenario.file, failed, "error") << "\n";
+        }
+    }
     if (!traceFile.toStandardOutput()) words << "Trace:     " << traceFile.path() << "\n";
     if (eventsFile != nullptr && !eventsFile->toStandardOutput())
         words << "Events:    " << eventsFile->path() << "\n";
     words << "Plot:      " << plotFile.path() << "\n";
     words << "Time view: " << timePlotFile.path() << "\n";
     if (reportFile != nullptr) words << "Report:    " << reportFile->path() << "\n";
-    return 0;
+    return result.met() ? 0 : kRunFailed;
+}
+
+struct SweepCommand {
+    std::string scenarioPath;
+    std::vector<std::string> varies;
+    std::string tablePath;
+    std::string plotPath;
+    int jobs = 0;  // 0: one per core
+    bool quiet = false;
+    bool strict = false;
+    bool blackBox = false;
+};
+
+// A sweep that takes a while tells how many drives are done, on a terminal only.
+class SweepProgress {
+public:
+    SweepProgress() : enabled_(stderrIsTerminal()) {}
+    void operator()(std::size_t done, std::size_t total) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!enabled_ || now - started_ < std::chrono::seconds(2) ||
+            now - shown_ < std::chrono::milliseconds(250))
+            return;
+        shown_ = now;
+        std::cerr << "\rvelt-drive sweep: " << done << " of " << total << " drives ("
+                  << formatFixed(100.0 * static_cast<double>(done) / static_cast<double>(total), 0)
+                  << "%)   " << std::flush;
+        drawn_ = true;
+    }
+    void clear() const {
+        if (drawn_) std::cerr << "\r" << std::string(60, ' ') << "\r" << std::flush;
+    }
+
+private:
+    bool enabled_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point shown_{};
+};
+
+// Runtime findings of a sweep, each once, with how many drives met it.
+int printSweepFindings(const std::vector<SweepDrive>& drives, FindingPrinter& printer) {
+    std::map<std::tuple<int, int, std::string>, std::size_t> counts;
+    std::vector<Finding> order;
+    for (const SweepDrive& drive : drives)
+        for (const Finding& f : drive.outcome.findings)
+            if (counts[{f.pos.line, f.pos.column, f.text}]++ == 0) order.push_back(f);
+    for (Finding f : order) {
+        const std::size_t n = counts[{f.pos.line, f.pos.column, f.text}];
+        if (n < drives.size())
+            f.text +=
+                " (in " + std::to_string(n) + " of " + std::to_string(drives.size()) + " drives)";
+        printer.print(f);
+    }
+    return printer.count();
+}
+
+int sweep(const SweepCommand& command, const std::string& pluginPath) {
+    const auto started = std::chrono::steady_clock::now();
+    Scenario scenario;
+    std::vector<Vary> varies;
+    try {
+        scenario = readScenario(command.scenarioPath);
+        varies = parseVaries(command.varies, scenario);
+    } catch (const ScenarioError& error) {
+        return fail(error.what());
+    } catch (const SweepError& error) {
+        return fail(error.what());
+    }
+    FindingPrinter printer(scenario.file, command.strict);
+    for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
+    if (command.strict && printer.count() > 0)
+        return fail("warnings are errors under --strict; nothing written");
+    if (command.blackBox && !judgedWithoutCore(scenario)) return kBadInput;
+    if (varies.size() > 2 && !command.plotPath.empty())
+        return fail("--plot " + command.plotPath +
+                    ": a sweep plot shows one or two varied quantities, and this sweep varies " +
+                    std::to_string(varies.size()) + "; leave out --plot, or vary fewer");
+
+    Outputs outputs;
+    outputs.addInput(command.scenarioPath, "the scenario");
+    outputs.addInput(pluginPath, "the plug-in library");
+    OutputFile& tableFile =
+        outputs.add("--table", command.tablePath, scenario.name + "-sweep.csv", true);
+    OutputFile* plotFile = varies.size() <= 2 ? &outputs.add("--plot", command.plotPath,
+                                                             scenario.name + "-sweep.svg", false)
+                                              : nullptr;
+    std::string error;
+    if (!outputs.validate(error)) return fail(error);
+    if (!outputs.open(error)) return fail(error);
+
+    SweepOptions options;
+    options.blackBox = command.blackBox;
+    const unsigned cores = std::thread::hardware_concurrency();
+    options.jobs = command.jobs > 0 ? command.jobs : static_cast<int>(cores > 0 ? cores : 1);
+    SweepProgress progress;
+    options.progress = [&](std::size_t done, std::size_t total) { progress(done, total); };
+    std::vector<SweepDrive> drives;
+    try {
+        drives = runSweep(scenario, varies, pluginPath, options);
+    } catch (const SweepError& failure) {
+        progress.clear();
+        outputs.abandon();
+        return fail(failure.what());
+    }
+    progress.clear();
+    if (printSweepFindings(drives, printer) > 0 && command.strict) {
+        outputs.abandon();
+        return fail("warnings are errors under --strict; nothing written");
+    }
+
+    const SweepResult result{scenario, varies, drives};
+    const std::string csv = formatSweepCsv(result);
+    const std::string svg = plotFile != nullptr ? renderSweepPlot(result) : std::string();
+    const bool written = std::fwrite(csv.data(), 1, csv.size(), tableFile.stream()) == csv.size() &&
+                         (plotFile == nullptr ||
+                          std::fwrite(svg.data(), 1, svg.size(), plotFile->stream()) == svg.size());
+    if (!written || !outputs.commit(error)) {
+        outputs.abandon();
+        std::cerr << "velt-drive: "
+                  << (error.empty() ? "cannot write the outputs (is the disk full?)" : error)
+                  << "\n";
+        return kRunFailed;
+    }
+    std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
+    std::size_t frames = 0;
+    for (const SweepDrive& drive : drives) frames += drive.outcome.frames;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!command.quiet) words << formatSweepTable(result);
+    std::cerr << formatSweepFailures(result);
+    const std::size_t failed = result.failedCount();
+    words << "velt-drive sweep: " << drives.size() << (drives.size() == 1 ? " drive" : " drives")
+          << " of " << scenario.name << " (" << frames << " frames) in " << formatFixed(seconds, 1)
+          << " s: "
+          << (failed == 0 ? "all met their expectations" : std::to_string(failed) + " failed")
+          << ".\n";
+    if (!tableFile.toStandardOutput()) words << "Table: " << tableFile.path() << "\n";
+    if (plotFile != nullptr) words << "Plot:  " << plotFile->path() << "\n";
+    return failed == 0 ? 0 : kRunFailed;
 }
 
 }  // namespace
@@ -343,6 +523,34 @@ int runCommandLine(int argc, char** argv) {
     checkCommand->add_flag("--black-box", checkBlackBox,
                            "Drive without velt-drive's own core (any plug-in of this interface)");
 
+    CLI::App* sweepCommand = app.add_subcommand(
+        "sweep",
+        "Drive a scenario once for every combination of the values of some of its quantities, "
+        "and tell where each train stopped and whether it met the scenario's expectations");
+    SweepCommand sweepOptions;
+    sweepCommand->add_option("scenario", sweepOptions.scenarioPath, "Scenario file")->required();
+    sweepCommand
+        ->add_option("--vary", sweepOptions.varies,
+                     "NAME[,NAME...]=FROM:TO:STEP in the scenario's units; NAME is start-speed, "
+                     "service-brake, emergency-brake, acceleration, frame, beacon@LINE, "
+                     "signal@LINE or hold@LINE (names joined by commas take each value together)")
+        ->required();
+    sweepCommand->add_option(
+        "--table", sweepOptions.tablePath,
+        "CSV with one row per drive (default build/drive/NAME-sweep.csv; - for standard output)");
+    sweepCommand->add_option("--plot", sweepOptions.plotPath,
+                             "SVG plot of the stops (default build/drive/NAME-sweep.svg)");
+    sweepCommand->add_option("-j,--jobs", sweepOptions.jobs,
+                             "Drives at a time (default: one per core; the Windows tool drives "
+                             "one at a time)");
+    sweepCommand->add_flag("-q,--quiet", sweepOptions.quiet, "Leave out the table on the terminal");
+    sweepCommand->add_flag("--strict", sweepOptions.strict,
+                           "Treat warnings about the scenario as errors (exit code 2)");
+    sweepCommand->add_option("--plugin", options.pluginPath, "Plug-in library to load");
+    sweepCommand->add_flag("--black-box", sweepOptions.blackBox,
+                           "Drive without velt-drive's own core (any plug-in of this interface; "
+                           "no interventions, no CPP or SPB targets)");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -356,6 +564,11 @@ int runCommandLine(int argc, char** argv) {
     if (checkCommand->parsed())
         return check(checkFiles, options.pluginPath, checkStrict || options.strict,
                      checkBlackBox || options.blackBox);
+    if (sweepCommand->parsed()) {
+        sweepOptions.strict = sweepOptions.strict || options.strict;
+        sweepOptions.blackBox = sweepOptions.blackBox || options.blackBox;
+        return sweep(sweepOptions, options.pluginPath);
+    }
     if (version) {
         PluginLibrary plugin;
         if (!openPlugin(plugin, options.pluginPath)) return kBadInput;

@@ -6,6 +6,7 @@
 #include "tools/velt-drive/beacons.h"
 #include "tools/velt-drive/number_format.h"
 #include "tools/velt-drive/plot.h"
+#include "tools/velt-drive/svg.h"
 #include "tools/velt-drive/svg_text.h"
 
 namespace velt::drive {
@@ -23,18 +24,6 @@ constexpr double kStripBottom = 670.0;
 
 std::string num(double value) { return svgNumber(value); }
 std::string escape(const std::string& text) { return escapeXml(text); }
-
-// A round tick step giving at most about ten ticks over the span.
-double tickStep(double span) {
-    double step = 1.0;
-    const double factors[] = {2.0, 2.5, 2.0};  // 1, 2, 5, 10, 20, 50, ...
-    int i = 0;
-    while (span / step > 10.0) {
-        step *= factors[i % 3];
-        ++i;
-    }
-    return step;
-}
 
 std::string aspectColour(int aspect) {
     if (aspect == 0) return "#c0392b";

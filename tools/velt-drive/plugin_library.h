@@ -70,6 +70,9 @@ void* openLibrary(const std::string& path, std::string& error);
 using AnyFunction = void (*)();
 AnyFunction findSymbol(void* handle, const char* name);
 void closeLibrary(void* handle);
+// Whether the code at `address` still belongs to a loaded library: after the
+// last close, a library that was really unloaded starts afresh when opened again.
+bool stillLoaded(AnyFunction address);
 }  // namespace platform
 
 }  // namespace velt::drive

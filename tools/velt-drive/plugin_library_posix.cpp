@@ -31,6 +31,13 @@ AnyFunction findSymbol(void* handle, const char* name) {
 
 void closeLibrary(void* handle) { dlclose(handle); }
 
+bool stillLoaded(AnyFunction address) {
+    void* code = nullptr;
+    std::memcpy(&code, &address, sizeof(code));
+    Dl_info info{};
+    return dladdr(code, &info) != 0;
+}
+
 }  // namespace platform
 
 std::string executableDirectory() {

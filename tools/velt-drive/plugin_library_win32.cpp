@@ -43,6 +43,13 @@ AnyFunction findSymbol(void* handle, const char* name) {
 
 void closeLibrary(void* handle) { FreeLibrary(reinterpret_cast<HMODULE>(handle)); }
 
+bool stillLoaded(AnyFunction address) {
+    HMODULE module = nullptr;
+    return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCSTR>(address), &module) != 0;
+}
+
 }  // namespace platform
 
 std::string executableDirectory() {

@@ -309,7 +309,7 @@ void Analysis::frame(const FrameRecord& frame) {
             if (value == kSoundStopped) s.say(at, 1, std::string(info.name) + " off");
         } else if (value == 1) {
             s.say(at, 1, info.name);
-            const bool warning = info.index == 6 || info.index == 7;
+            const bool warning = isWarningChime(info.index);
             if (info.index != 15)
                 report_.marks.push_back(
                     {warning ? Mark::Kind::Warning : Mark::Kind::Chime, at, info.name, info.index});

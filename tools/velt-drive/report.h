@@ -52,6 +52,9 @@ struct Report {
     bool serviceBrake = false;
 };
 
+// The chimes that warn of a brake to come: the pattern and the SPB warning.
+inline bool isWarningChime(int soundIndex) { return soundIndex == 6 || soundIndex == 7; }
+
 // Builds the report from the drive as it runs; it keeps only what the
 // report says, never the frames.
 class Analysis : public DriveConsumer {

@@ -69,7 +69,7 @@ std::int64_t secondsToMs(double seconds) {
 }
 
 // The ranges of what a scenario places and times.
-constexpr double kTrackLimitM = 1.0e6;
+constexpr double kTrackLimitM = kTrackRangeM.high;
 constexpr double kDayS = 86400.0;
 
 const UnitRange kTimeOrPosition[] = {{"s", "time", 0.0, kDayS},
@@ -115,7 +115,9 @@ private:
             start(line, keyword);
         } else if (word == "frame") {
             once("frame", line.posOf(keyword));
-            scenario_.frameMs = line.integer("frame interval", 1, 1000);
+            scenario_.frameMs =
+                line.integer("frame interval", static_cast<std::int64_t>(kFrameRangeMs.low),
+                             static_cast<std::int64_t>(kFrameRangeMs.high));
             line.expectWord("ms", "after the frame interval");
         } else if (word == "beacon") {
             beacon(line, keyword);
@@ -125,6 +127,8 @@ private:
             station(line, keyword);
         } else if (word == "end") {
             end(line);
+        } else if (word == "expect") {
+            expect(line, keyword);
         } else if (word == "power" || word == "brake" || word == "reverser" || word == "key" ||
                    word == "doors" || word == "horn" || word == "hold" || word == "jump") {
             driver(line, keyword);
@@ -153,11 +157,14 @@ private:
         } else if (f == "brake-notches") {
             v.brakeNotches = line.integer("brake notch count", 1, 50);
         } else if (f == "acceleration") {
-            v.accelerationKmhS = line.quantity("acceleration", "km/h/s", 0.01, 50);
+            v.accelerationKmhS =
+                line.quantity("acceleration", "km/h/s", kRateRangeKmhS.low, kRateRangeKmhS.high);
         } else if (f == "service-brake") {
-            v.serviceBrakeKmhS = line.quantity("service brake rate", "km/h/s", 0.01, 50);
+            v.serviceBrakeKmhS = line.quantity("service brake rate", "km/h/s", kRateRangeKmhS.low,
+                                               kRateRangeKmhS.high);
         } else if (f == "emergency-brake") {
-            v.emergencyBrakeKmhS = line.quantity("emergency brake rate", "km/h/s", 0.01, 50);
+            v.emergencyBrakeKmhS = line.quantity("emergency brake rate", "km/h/s",
+                                                 kRateRangeKmhS.low, kRateRangeKmhS.high);
         } else if (f == "max-speed") {
             v.maxSpeedKmh = line.quantity("maximum speed", "km/h", 1, 500);
         } else if (f == "resistance") {
@@ -186,7 +193,8 @@ private:
         } else if (f == "position") {
             s.positionM = line.quantity("start position", "m", -kTrackLimitM, kTrackLimitM);
         } else if (f == "speed") {
-            s.speedKmh = line.quantity("start speed", "km/h", 0, 500);
+            s.speedKmh = line.quantity("start speed", "km/h", kStartSpeedRangeKmh.low,
+                                       kStartSpeedRangeKmh.high);
             startSpeedPos_ = line.posOf(field);
         } else if (f == "power") {
             startPowerPos_ = line.peek() ? line.posOf(*line.peek()) : line.posOf(field);
@@ -330,6 +338,76 @@ private:
         }
     }
 
+    // expect stop before X m | stop between A m and B m | [no] EVENT |
+    // warning at least T s before brake | speed below|above V km/h at X m
+    void expect(Line& line, const Token& keyword) {
+        Expectation e;
+        e.pos = line.posOf(keyword);
+        const Token& what = line.take("what is expected ('stop', 'no', 'speed', 'warning', ...)");
+        e.text = line.textFrom(what.column);
+        const auto position = [&](const char* name) {
+            return line.quantity(name, "m", -kTrackLimitM, kTrackLimitM);
+        };
+        if (what.text == "stop") {
+            const Token& how = line.take("'before' or 'between' after 'expect stop'");
+            if (how.text == "before") {
+                e.kind = Expectation::Kind::StopBefore;
+                e.positionM = position("stop position");
+            } else if (how.text == "between") {
+                e.kind = Expectation::Kind::StopBetween;
+                e.positionM = position("nearest stop position");
+                line.expectWord("and", "between the two stop positions");
+                const Token& far = line.peekRequired("farthest stop position");
+                e.untilM = position("farthest stop position");
+                if (e.untilM < e.positionM)
+                    line.fail(far,
+                              "the farthest stop position is before the nearest; write the "
+                              "nearer position first");
+            } else {
+                line.fail(how, "expected 'before' or 'between' after 'expect stop', found '" +
+                                   printable(how.text) + "'");
+            }
+        } else if (what.text == "speed") {
+            const Token& how = line.take("'below' or 'above' after 'expect speed'");
+            if (how.text != "below" && how.text != "above")
+                line.fail(how, "expected 'below' or 'above' after 'expect speed', found '" +
+                                   printable(how.text) + "'");
+            e.kind =
+                how.text == "below" ? Expectation::Kind::SpeedBelow : Expectation::Kind::SpeedAbove;
+            e.speedKmh = line.quantity("speed", "km/h", 0, 500);
+            line.expectWord("at", "and the position after the speed");
+            e.positionM = position("position");
+        } else if (what.text == "warning" && line.peekIs("at")) {
+            line.expectWord("at", "after 'expect warning'");
+            line.expectWord("least", "after 'expect warning at'");
+            e.kind = Expectation::Kind::WarningLead;
+            e.seconds = line.quantity("warning time", "s", 0, kDayS);
+            line.expectWord("before", "after the warning time");
+            line.expectWord("brake", "after 'before'");
+        } else {
+            e.kind = Expectation::Kind::Happens;
+            const Token* event = &what;
+            if (what.text == "no") {
+                e.kind = Expectation::Kind::Never;
+                event = &line.take("what must not happen after 'expect no'");
+            }
+            if (event->text == "brake") {
+                e.event = Expectation::Event::Brake;
+            } else if (event->text == "emergency-brake") {
+                e.event = Expectation::Event::EmergencyBrake;
+            } else if (event->text == "service-brake") {
+                e.event = Expectation::Event::ServiceBrake;
+            } else if (event->text == "warning") {
+                e.event = Expectation::Event::Warning;
+            } else {
+                line.fail(*event, "unknown expectation '" + printable(event->text) +
+                                      "'; expected 'stop', 'speed', 'warning', 'brake', "
+                                      "'emergency-brake', 'service-brake' or 'no'");
+            }
+        }
+        scenario_.expectations.push_back(e);
+    }
+
     // After "at": a time since the start ("61.5 s"), a time of day ("10:01:00"),
     // a position ("1200 m") or, for the driver, "the station" / "station NAME".
     Trigger pointInTimeOrSpace(Line& line, bool stations) {
@@ -396,7 +474,8 @@ private:
             }
         } else if (w == "hold") {
             action.kind = DriverAction::Kind::Hold;
-            action.speedKmh = line.quantity("speed to hold", "km/h", 1, 500);
+            action.speedKmh = line.quantity("speed to hold", "km/h", kHoldSpeedRangeKmh.low,
+                                            kHoldSpeedRangeKmh.high);
             releasable = true;
         } else if (w == "jump") {
             action.kind = DriverAction::Kind::Jump;

@@ -32,6 +32,18 @@ private:
     std::string text_;
 };
 
+// The range a quantity of a scenario may take, in its unit; a sweep keeps
+// the values it gives a quantity within the same range.
+struct QuantityRange {
+    double low;
+    double high;
+};
+inline constexpr QuantityRange kTrackRangeM{-1.0e6, 1.0e6};
+inline constexpr QuantityRange kStartSpeedRangeKmh{0.0, 500.0};
+inline constexpr QuantityRange kHoldSpeedRangeKmh{1.0, 500.0};
+inline constexpr QuantityRange kRateRangeKmhS{0.01, 50.0};
+inline constexpr QuantityRange kFrameRangeMs{1.0, 1000.0};
+
 // The simple vehicle of vehicle_model.h. Rates are in km/h per second.
 struct VehicleParams {
     int powerNotches = 4;
@@ -118,6 +130,30 @@ struct Station {
     SourcePos pos;
 };
 
+// What the author expects of the drive, judged once it has ended (and for
+// every drive of a sweep).
+struct Expectation {
+    enum class Kind {
+        StopBefore,   // the train comes to a stand short of `positionM`, never having reached it
+        StopBetween,  // ... with its front from `positionM` to `untilM`
+        Never,        // `event` never happens
+        Happens,      // `event` happens at least once
+        WarningLead,  // every protection brake comes at least `seconds` after a warning
+        SpeedBelow,   // the speed where the front reaches `positionM` is below `speedKmh`
+        SpeedAbove,   // ... above `speedKmh`
+    };
+    // A protection brake of either kind, or one of them, or a warning chime.
+    enum class Event { Brake, EmergencyBrake, ServiceBrake, Warning };
+    Kind kind = Kind::Never;
+    Event event = Event::Brake;
+    double positionM = 0.0;
+    double untilM = 0.0;
+    double seconds = 0.0;
+    double speedKmh = 0.0;
+    SourcePos pos;
+    std::string text;  // what follows 'expect', as written
+};
+
 struct EndCondition {
     std::optional<std::int64_t> elapsedMs;
     std::optional<double> positionM;
@@ -141,6 +177,7 @@ struct Scenario {
     std::vector<SignalItem> signals;
     std::vector<Station> stations;
     std::vector<DriverAction> driver;
+    std::vector<Expectation> expectations;
     EndCondition end;
     SourcePos endTimePos, endPositionPos;  // the 'end at' lines that set them
     std::vector<Finding> findings;         // what the parser alone noticed, e.g. a repeated line
