@@ -18,7 +18,8 @@ int lineOf(const std::string& text, const std::string& piece) {
     const std::size_t at = text.find(piece);
     return at == std::string::npos
                ? -1
-               : 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+               : 1 + static_cast<int>(
+                         std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
 }
 
 RecordedDrive explain(const std::string& text) {
@@ -45,13 +46,14 @@ std::string section(int route, int aspect, int kmh) {
            std::to_string(aspect) + " at 10 m\n";
 }
 
-constexpr const char* kFlat = "vehicle resistance 0 km/h/s\nvehicle resistance 0 km/h/s at 100 km/h\n";
+constexpr const char* kFlat =
+    "vehicle resistance 0 km/h/s\nvehicle resistance 0 km/h/s at 100 km/h\n";
 
 struct Intervened {
     const char* name;
     std::string scenario;
     Check check;
-    int level;             // 0: the overspeed power cut
+    int level;              // 0: the overspeed power cut
     const char* causeLine;  // a piece of the scenario line the cause names
     const char* cause;      // a piece of what the check found
     const char* endedBy;    // a piece of what released it
@@ -66,26 +68,31 @@ const Intervened kChecks[] = {
      "start speed 30 km/h\nbeacon route at 5 m optional 0\nbeacon section at 10 m optional 1\n"
      "end at 20 s\n",
      Check::Signal, 2, "beacon section", "no signal has been reported", "the train stands"},
-    {"CppStop", section(0, 1, 25) + "beacon cpp at 20 m signal 0 optional 150\nhold 25 km/h\nend at 60 s\n",
+    {"CppStop",
+     section(0, 1, 25) + "beacon cpp at 20 m signal 0 optional 150\nhold 25 km/h\nend at 60 s\n",
      Check::CppStop, 2, "beacon cpp", "stop curve", "standstill"},
-    {"Cpp49", section(200, 4, 80) + "beacon cpp at 20 m signal 2 optional 300\nhold 80 km/h\nend at 30 s\n",
+    {"Cpp49",
+     section(200, 4, 80) + "beacon cpp at 20 m signal 2 optional 300\nhold 80 km/h\nend at 30 s\n",
      Check::Cpp49, 1, "beacon cpp", "49 km/h curve", "beyond the 42 km/h release curve"},
     {"Ccp", section(100, 3, 60) + "beacon ccp at 20 m optional 40400\nhold 60 km/h\nend at 40 s\n",
      Check::Ccp, 1, "beacon ccp", "its curve to 24 km/h", "beyond the release curve to 17 km/h"},
-    {"SpbKind1", section(0, 5, 50) + "beacon spb at 20 m optional 10300\nhold 50 km/h\nend at 60 s\n",
+    {"SpbKind1",
+     section(0, 5, 50) + "beacon spb at 20 m optional 10300\nhold 50 km/h\nend at 60 s\n",
      Check::Spb, 2, "beacon spb", "kind 1, stop curve", "standstill"},
     {"Clf", section(0, 5, 60) + "beacon clf at 20 m optional 8\nend at 30 s\n", Check::Clf, 1,
      "beacon clf", "over 44 km/h", "is below 37 km/h"},
     {"OverspeedCut", "vehicle max-speed 140 km/h\n" + section(0, 5, 119) + "power 4\nend at 20 s\n",
      Check::OverspeedCut, 0, "beacon route", "is above 120 km/h on line category 0",
      "is below 117 km/h"},
-    {"LegacyAlarmMissed", "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nend at 40 s\n",
+    {"LegacyAlarmMissed",
+     "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nend at 40 s\n",
      Check::Legacy, 2, "signal 0", "legacy state 1 (alarm), emergency brake above 15 km/h",
      "releases below 0.5 km/h"},
     {"LegacySilencedAlarm",
      "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 1 at 20 m\nend at 40 s\n",
      Check::Legacy, 2, "signal 1", "legacy state 2 (silenced alarm)", "releases below 0.5 km/h"},
-    {"LegacyCheck", "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 2 at 20 m\nend at 40 s\n",
+    {"LegacyCheck",
+     "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 2 at 20 m\nend at 40 s\n",
      Check::Legacy, 1, "signal 2", "legacy state 3 (speed check), full-service brake above 45 km/h",
      "brakes only above 45 km/h"},
     // Between 67 and 68 km/h on line category 1 the normal state holds the
@@ -126,17 +133,20 @@ TEST_P(EveryCheck, NamesItsDemandTheLineThatArmedItAndWhatReleasedIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Interventions, EveryCheck, ::testing::ValuesIn(kChecks),
-                         [](const ::testing::TestParamInfo<Intervened>& p) { return p.param.name; });
+                         [](const ::testing::TestParamInfo<Intervened>& p) {
+                             return p.param.name;
+                         });
 
 TEST(Explanation, TheSpbPatternOfLineCategory2ReleasesAndBrakesAgainUntilTheStop) {
-    const RecordedDrive drive =
-        explain(section(200, 5, 60) + "beacon spb at 20 m optional 350\nhold 60 km/h\nend at 90 s\n");
+    const RecordedDrive drive = explain(
+        section(200, 5, 60) + "beacon spb at 20 m optional 350\nhold 60 km/h\nend at 90 s\n");
     const std::vector<Intervention>& all = drive.end.interventions;
     ASSERT_GE(all.size(), 3u);
     for (std::size_t i = 0; i < all.size(); ++i) {
         EXPECT_EQ(all[i].check, Check::Spb);
         EXPECT_EQ(all[i].level, 1);
-        EXPECT_TRUE(has(all[i].endedBy, i + 1 < all.size() ? "beyond the SPB release curve" : "standstill"))
+        EXPECT_TRUE(
+            has(all[i].endedBy, i + 1 < all.size() ? "beyond the SPB release curve" : "standstill"))
             << i << ": " << all[i].endedBy;
     }
 }
@@ -151,40 +161,51 @@ void PrintTo(const Told& c, std::ostream* os) { *os << c.name; }
 
 const Told kHiddenState[] = {
     {"AlarmConfirmedInTime",
-     "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nkey 0 at 40 m\nend at 20 s\n",
+     "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nkey 0 at 40 m\nend at "
+     "20 s\n",
      "legacy request of state 1 cancelled by the confirm key (it was made by case.drive:3"},
-    {"AlarmMissed", "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nend at 10 s\n",
+    {"AlarmMissed",
+     "start speed 60 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nend at 10 s\n",
      "legacy state 1 (alarm) takes effect 3 s after its request by case.drive:3"},
     // "when stopped" waits for a frame that told the plug-in speed 0: a
     // key pressed while it still saw the train crawl would brake instead.
     {"AlarmConfirmedAtTheStand",
-     "start speed 50 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nkey 0 when stopped\nend at 60 s\n",
+     "start speed 50 km/h\nbeacon route at 5 m optional 0\nsignal 0 at 20 m\nkey 0 when "
+     "stopped\nend at 60 s\n",
      "confirm key: legacy state 1 (alarm) acknowledged, back to state 0"},
-    {"SectionBoundaryCancelsARequest", section(0, 2, 30) + "beacon section at 30 m optional 0\nend at 10 s\n",
+    {"SectionBoundaryCancelsARequest",
+     section(0, 2, 30) + "beacon section at 30 m optional 0\nend at 10 s\n",
      "legacy request of state 3 cancelled by the section boundary"},
     {"SpeedCheckClosedInTime",
      "start speed 30 km/h\nbeacon speed-check at 10 m\nbeacon speed-check at 30 m\nend at 10 s\n",
      "speed-check window closed in time"},
-    {"Aspect6StoredAs5", "start speed 30 km/h\nsignal 6 at 10 m\nend at 5 s\n", "aspect 6 stored as 5"},
+    {"Aspect6StoredAs5", "start speed 30 km/h\nsignal 6 at 10 m\nend at 5 s\n",
+     "aspect 6 stored as 5"},
     {"SpbStanding", "beacon route at 0 m optional 0\nbeacon spb at 0 m optional 300\nend at 1 s\n",
      "SPB beacon ignored: the train stands or runs backwards"},
-    {"SpbOnLineCategory1", "start speed 30 km/h\nbeacon route at 5 m optional 100\nbeacon spb at 10 m optional 300\nend at 5 s\n",
+    {"SpbOnLineCategory1",
+     "start speed 30 km/h\nbeacon route at 5 m optional 100\nbeacon spb at 10 m optional 300\nend "
+     "at 5 s\n",
      "SPB beacon ignored: line category 1 takes no SPB beacon"},
     {"ClfOutOfRange", "start speed 30 km/h\nbeacon clf at 5 m optional 32\nend at 5 s\n",
      "CLF beacon value 32 is outside 3 to 31: the limit stays off"},
     {"CcpOfZero", "start speed 30 km/h\nbeacon ccp at 5 m optional 0\nend at 5 s\n",
      "CCP beacon with optional 0 (0 or less) cancels nothing"},
-    {"CcpCancelled", "start speed 30 km/h\nbeacon ccp at 5 m optional 90800\nbeacon ccp at 10 m optional -5\nend at 5 s\n",
+    {"CcpCancelled",
+     "start speed 30 km/h\nbeacon ccp at 5 m optional 90800\nbeacon ccp at 10 m optional -5\nend "
+     "at 5 s\n",
      "CCP pattern cancelled: optional -5 is 0 or less"},
     {"SppStanding", "beacon route at 0 m optional 100\nbeacon spp at 0 m optional 1\nend at 1 s\n",
      "SPP beacon ignored: the train stands or runs backwards"},
     {"LegacyBeaconStanding", "beacon cpp at 0 m signal 0\nend at 1 s\n",
      "no legacy request: the beacon was passed standing or running backwards"},
-    {"CppOutsideASection", "start speed 30 km/h\nbeacon cpp at 10 m signal 0 optional 200\nend at 5 s\n",
+    {"CppOutsideASection",
+     "start speed 30 km/h\nbeacon cpp at 10 m signal 0 optional 200\nend at 5 s\n",
      "not supervised outside a Velt section"},
     {"KindBlink",
-     section(0, 5, 20) + "beacon kind-blink at 15 m optional 5000\nbrake 8 at 20 m until stopped\n"
-                         "doors open when stopped\ndoors close after 2 s\npower 4 after 1 s\nend at 40 s\n",
+     section(0, 5, 20) +
+         "beacon kind-blink at 15 m optional 5000\nbrake 8 at 20 m until stopped\n"
+         "doors open when stopped\ndoors close after 2 s\npower 4 after 1 s\nend at 40 s\n",
      "kind-blink indication off: the train runs above 1 km/h"},
 };
 
@@ -201,22 +222,25 @@ INSTANTIATE_TEST_SUITE_P(Events, HiddenState, ::testing::ValuesIn(kHiddenState),
 
 // What the summary used to guess from beacons it now takes from the core.
 TEST(Explanation, StatesATargetOnlyWhereTheCoreSupervisedOne) {
-    const std::string legacy = "start speed 50 km/h\nbeacon route at 10 m optional 0\n"
-                               "beacon cpp at 100 m signal 0\nkey 0 when stopped\nend at 60 s\n";
+    const std::string legacy =
+        "start speed 50 km/h\nbeacon route at 10 m optional 0\n"
+        "beacon cpp at 100 m signal 0\nkey 0 when stopped\nend at 60 s\n";
     const auto stopLine = [](const RecordedDrive& drive) {
         for (const ReportLine& line : drive.report.lines)
             if (line.text.rfind("train stopped", 0) == 0) return line.text;
         return std::string("no stop");
     };
     EXPECT_EQ(stopLine(explain(legacy)), "train stopped");
-    const RecordedDrive cpp = explain(section(0, 1, 25) +
-                                      "beacon cpp at 20 m signal 0 optional 150\nhold 25 km/h\nend at 60 s\n");
+    const RecordedDrive cpp =
+        explain(section(0, 1, 25) +
+                "beacon cpp at 20 m signal 0 optional 150\nhold 25 km/h\nend at 60 s\n");
     EXPECT_TRUE(has(stopLine(cpp), "short of the CPP stop target at 170.")) << stopLine(cpp);
 }
 
 TEST(Explanation, ACancelledCcpEndsItsCurveWhereItWasCancelled) {
     const RecordedDrive drive =
-        explain(section(2, 5, 40) + "beacon ccp at 20 m optional 90800\nbeacon ccp at 60 m optional 0\nend at 10 s\n");
+        explain(section(2, 5, 40) +
+                "beacon ccp at 20 m optional 90800\nbeacon ccp at 60 m optional 0\nend at 10 s\n");
     ASSERT_EQ(drive.end.patterns.size(), 1u);
     EXPECT_TRUE(drive.end.patterns[0].ended);
     EXPECT_NEAR(drive.end.patterns[0].endedAtM, 60.0, 1.0);
@@ -224,7 +248,8 @@ TEST(Explanation, ACancelledCcpEndsItsCurveWhereItWasCancelled) {
 
 TEST(Explanation, TellsTheDoorLinkFromAStopAspect) {
     RecordedDrive drive;
-    recordDrive(readScenario(std::string(VELT_SCENARIO_DIR) + "/station-stop-door-link.drive"), drive);
+    recordDrive(readScenario(std::string(VELT_SCENARIO_DIR) + "/station-stop-door-link.drive"),
+                drive);
     const std::string all = statements(drive);
     EXPECT_TRUE(has(all, "display target 29 (door link, doors opened)")) << all;
     EXPECT_TRUE(has(all, "display target 1 (door link, doors closed)")) << all;
@@ -237,10 +262,13 @@ TEST(CoreTwin, StopsAtTheFirstFrameInWhichTheLibraryDiffersAndNamesTheOutput) {
     RecordedDrive drive;
     recordDrive(parseScenario(section(0, 5, 30) + "end at 10 s\n", "flip.drive"), drive, flipping);
     EXPECT_EQ(drive.end.frames, 101u);
-    EXPECT_EQ(drive.end.divergence.rfind("frame 100 (1.666 s): panel[22] is ", 0), 0u) << drive.end.divergence;
-    EXPECT_TRUE(has(drive.end.divergence, " from the plug-in " + std::string(VELT_FLIPPING_PLUGIN_PATH)))
+    EXPECT_EQ(drive.end.divergence.rfind("frame 100 (1.666 s): panel[22] is ", 0), 0u)
         << drive.end.divergence;
-    EXPECT_TRUE(has(drive.end.divergence, "from velt-drive's own core: the library is not the velt"))
+    EXPECT_TRUE(
+        has(drive.end.divergence, " from the plug-in " + std::string(VELT_FLIPPING_PLUGIN_PATH)))
+        << drive.end.divergence;
+    EXPECT_TRUE(
+        has(drive.end.divergence, "from velt-drive's own core: the library is not the velt"))
         << drive.end.divergence;
 }
 

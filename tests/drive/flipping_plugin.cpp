@@ -29,7 +29,8 @@ void SetVehicleSpec(velt::VehicleSpec spec) {
 }
 void Initialize(std::int32_t brake) { inner<void (*)(std::int32_t)>("Initialize")(brake); }
 velt::HandleCommand Elapse(velt::VehicleState state, std::int32_t* panel, std::int32_t* sound) {
-    using ElapseFunction = velt::HandleCommand (*)(velt::VehicleState, std::int32_t*, std::int32_t*);
+    using ElapseFunction =
+        velt::HandleCommand (*)(velt::VehicleState, std::int32_t*, std::int32_t*);
     const velt::HandleCommand out = inner<ElapseFunction>("Elapse")(state, panel, sound);
     if (framesRun++ >= kFramesAlike) panel[22] += 1;
     return out;

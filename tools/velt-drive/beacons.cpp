@@ -43,8 +43,7 @@ std::string beaconLabel(const BeaconItem& beacon) {
     switch (beacon.type) {
         case kBeaconSpp: return "SPP " + std::to_string(opt);
         case kBeaconCpp:
-            return "CPP s" + std::to_string(beacon.signal) + " " + std::to_string(metres) +
-                   " m";
+            return "CPP s" + std::to_string(beacon.signal) + " " + std::to_string(metres) + " m";
         case kBeaconSpeedCheck: return "speed check";
         case kBeaconCcp:
             return opt > 0 ? "CCP " + std::to_string(packedValue(opt) * kSpeedStepKmh) +
@@ -52,7 +51,7 @@ std::string beaconLabel(const BeaconItem& beacon) {
                            : "CCP off";
         case kBeaconClf:
             return armsClf(opt) ? "CLF " + std::to_string(opt * kSpeedStepKmh) + " km/h"
-                       : "CLF off";
+                                : "CLF off";
         case kBeaconSpb: return "SPB " + std::to_string(metres) + " m";
         case kBeaconSection: return opt > 0 ? "section on" : "section off";
         case kBeaconRoute: return "route " + std::to_string(opt);

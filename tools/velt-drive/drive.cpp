@@ -201,9 +201,7 @@ private:
                                : scenario_.beacons[placed.index].pos.line;
     }
 
-    [[nodiscard]] bool diverged() const {
-        return twin_ != nullptr && !twin_->divergence().empty();
-    }
+    [[nodiscard]] bool diverged() const { return twin_ != nullptr && !twin_->divergence().empty(); }
 
     [[nodiscard]] std::size_t firstPlacedFrom(double positionM) const {
         const auto at = std::lower_bound(placed_.begin(), placed_.end(), positionM,

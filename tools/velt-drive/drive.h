@@ -63,7 +63,7 @@ struct HostEvent {
     Kind kind = Kind::Driver;
     std::size_t frame = 0;
     std::string text;
-    int item = -1;          // index into the scenario's beacons, signals or driver actions
+    int item = -1;           // index into the scenario's beacons, signals or driver actions
     double positionM = 0.0;  // where the train's front was
 };
 

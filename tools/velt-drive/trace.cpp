@@ -40,7 +40,8 @@ void TraceWriter::begin(int /*emergencyNotch*/) {
     for (int index : kSoundIndices) header += ",sound" + std::to_string(index);
     if (explained_)
         header +=
-            ",signal_demand,cpp_demand,ccp_demand,clf_demand,spb_demand,cpp_distance_m,ccp_distance_"
+            ",signal_demand,cpp_demand,ccp_demand,clf_demand,spb_demand,cpp_distance_m,ccp_"
+            "distance_"
             "m,spb_distance_m,legacy_state,legacy_request,events";
     header += '\n';
     std::memcpy(buffer_.data() + used_, header.data(), header.size());
