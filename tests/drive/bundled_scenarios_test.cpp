@@ -85,7 +85,7 @@ TEST(OverspeedCut, RemovesPowerAbove120AndReturnsItBelow117) {
     double fastest = 0.0;
     const auto& frames = drive.result.frames;
     for (std::size_t i = 1; i < frames.size(); ++i) {
-        const float speed = static_cast<float>(frames[i].speedKmh);
+        const auto speed = static_cast<float>(frames[i].speedKmh);
         fastest = std::max(fastest, frames[i].speedKmh);
         if (frames[i].driverPower != 4 || frames[i - 1].driverPower != 4) continue;
         if (frames[i - 1].out.power == 4 && frames[i].out.power == 0) {

@@ -70,7 +70,7 @@ HandleCommand handles{0, 0, 1, 0};
 void VELT_CALL none() {}
 std::int32_t VELT_CALL version() { return kPluginVersion; }
 void VELT_CALL spec(VehicleSpec) {}
-void VELT_CALL initialize(std::int32_t) { calls.push_back("Initialize"); }
+void VELT_CALL initialize(std::int32_t) { calls.emplace_back("Initialize"); }
 HandleCommand VELT_CALL elapse(VehicleState state, std::int32_t*, std::int32_t*) {
     if (!calls.empty() && calls.back() == "Initialize")
         calls.push_back("Elapse " + std::to_string(state.time) + " " + std::to_string(state.speed));

@@ -378,6 +378,16 @@ TEST_F(Controls, RunsTheLinkedDoorSequenceOnTheTargetElement) {
     EXPECT_EQ(panel[kPanelLimit], 20);
 }
 
+TEST_F(Controls, OpensNoLinkedDoorSequenceWithoutItsBeacon) {
+    enterVelt(0);
+    signal(4);
+    frame(kBase, 0.0F);
+    doorOpen();
+    frame(kBase + 100, 0.0F);
+    EXPECT_EQ(target(), 0);
+    EXPECT_EQ(panel[kPanelLimit], 20);
+}
+
 TEST_F(Controls, HidesTheOverspeedCutDuringTheLinkedDoorSequence) {
     enterVelt(0);
     signal(8);

@@ -118,13 +118,13 @@ void CoreTwin::elapse(const VehicleState& state, const HandleCommand& pluginHand
     at = firstDifference(pluginPanel, panel_.data(), kPanelSize);
     if (at >= 0) {
         differs_ = true;
-        difference_ = {"panel[" + std::to_string(at) + "]", pluginPanel[at], panel_.data()[at]};
+        difference_ = {"panel[" + std::to_string(at) + "]", pluginPanel[at], panel_[at]};
         return;
     }
     at = firstDifference(pluginSound, sound_.data(), kHostSoundSize);
     if (at >= 0) {
         differs_ = true;
-        difference_ = {"sound[" + std::to_string(at) + "]", pluginSound[at], sound_.data()[at]};
+        difference_ = {"sound[" + std::to_string(at) + "]", pluginSound[at], sound_[at]};
     }
 }
 

@@ -297,7 +297,7 @@ public:
     double warnMargin;
     bool velt;  // a Velt frame (else a legacy one)
 
-    float curve(double k) const { return brakingCurve(absSpeed, k); }
+    [[nodiscard]] float curve(double k) const { return brakingCurve(absSpeed, k); }
 };
 
 Explainer::Explainer(const Scenario& scenario, Scope scope) : scenario_(scenario), scope_(scope) {

@@ -46,8 +46,9 @@ bool namesADirectory(const std::string& path) {
 }  // namespace
 
 OutputFile::~OutputFile() {
-    if (stream_ != nullptr && !toStandardOutput()) std::fclose(stream_);
-    if (!temporary_.empty()) std::remove(temporary_.c_str());
+    // Nothing to report from a destructor: the output is being thrown away.
+    if (stream_ != nullptr && !toStandardOutput()) (void)std::fclose(stream_);
+    if (!temporary_.empty()) (void)std::remove(temporary_.c_str());
 }
 
 Outputs::~Outputs() { abandon(); }
@@ -105,7 +106,8 @@ bool Outputs::validate(std::string& error) const {
         std::error_code code;
         const std::string directory = directoryOf(out.path_);
         if (!out.isDefault_ && !fs::is_directory(directory, code)) {
-            error = named + "the directory " + directory + " does not exist; create it first";
+            error = named;
+            error += "the directory " + directory + " does not exist; create it first";
             return false;
         }
     }
@@ -183,9 +185,9 @@ bool Outputs::commit(std::string& error) {
 void Outputs::abandon() {
     for (const auto& pointer : outputs_) {
         OutputFile& out = *pointer;
-        if (out.stream_ != nullptr && !out.toStandardOutput()) std::fclose(out.stream_);
+        if (out.stream_ != nullptr && !out.toStandardOutput()) (void)std::fclose(out.stream_);
         out.stream_ = nullptr;
-        if (!out.temporary_.empty()) std::remove(out.temporary_.c_str());
+        if (!out.temporary_.empty()) (void)std::remove(out.temporary_.c_str());
         out.temporary_.clear();
     }
 }

@@ -100,11 +100,13 @@ public:
     }
 
 private:
-    double x(double position) const {
+    [[nodiscard]] double x(double position) const {
         return kLeft + (position - xLow_) / (xHigh_ - xLow_) * (kRight - kLeft);
     }
-    double y(double speed) const { return kBottom - speed / yHigh_ * (kBottom - kTop); }
-    double notchY(int notch) const {
+    [[nodiscard]] double y(double speed) const {
+        return kBottom - speed / yHigh_ * (kBottom - kTop);
+    }
+    [[nodiscard]] double notchY(int notch) const {
         return kStripBottom - static_cast<double>(notch) / static_cast<double>(notchTop_) *
                                   (kStripBottom - kStripTop);
     }
@@ -143,7 +145,7 @@ private:
             const double lx = std::clamp(from->first, b.left, b.right);
             const double ly = from->second < b.top ? b.top : b.bottom;
             result.svg += lineSvg(from->first, from->second, lx, ly,
-                                  "stroke=\"" + leaderColour + "\" stroke-dasharray=\"1,2\"");
+                                  "stroke=\"" + leaderColour + R"(" stroke-dasharray="1,2")");
         }
         result.svg += textSvg(px, py, content,
                               "text-anchor=\"" + anchor + "\" " + attributes +
@@ -193,23 +195,23 @@ private:
         }
     }
 
-    bool crossesALine(const Box& box) const {
+    [[nodiscard]] bool crossesALine(const Box& box) const {
         return std::any_of(lineXs_.begin(), lineXs_.end(),
                            [&](double lx) { return box.left <= lx + 1 && lx - 1 <= box.right; });
     }
 
     void header() {
-        out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(kWidth) +
+        out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + num(kWidth) +
                 "\" height=\"" + num(kHeight) + "\" viewBox=\"0 0 " + num(kWidth) + " " +
                 num(kHeight) +
                 "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"11\">\n";
         out_ += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-        out_ += "<defs><clipPath id=\"area\"><rect x=\"" + num(kLeft) + "\" y=\"" + num(kTop) +
+        out_ += R"(<defs><clipPath id="area"><rect x=")" + num(kLeft) + "\" y=\"" + num(kTop) +
                 "\" width=\"" + num(kRight - kLeft) + "\" height=\"" + num(kBottom - kTop) +
                 "\"/></clipPath></defs>\n";
         const FrameRecord& last = end_.last;
         text(kLeft, 24, scenario_.name + ": speed against position",
-             "font-size=\"16\" font-weight=\"bold\"", 16, true);
+             R"(font-size="16" font-weight="bold")", 16, true);
         std::string sub = "ended at " +
                           formatFixed(static_cast<double>(last.elapsedMs) / 1000.0, 1) + " s, " +
                           num(last.positionM) + " m: " + end_.reason;
@@ -220,27 +222,30 @@ private:
 
     void grid() {
         const double xStep = tickStep(xHigh_ - xLow_);
-        for (double tick = std::ceil(xLow_ / xStep) * xStep; tick <= xHigh_; tick += xStep) {
+        const auto firstX = static_cast<long long>(std::ceil(xLow_ / xStep));
+        for (long long i = firstX; static_cast<double>(i) * xStep <= xHigh_; ++i) {
+            const double tick = static_cast<double>(i) * xStep;
             line(x(tick), kTop, x(tick), kBottom, "stroke=\"#eee\"");
             line(x(tick), kStripTop, x(tick), kStripBottom, "stroke=\"#eee\"");
-            text(x(tick), kBottom + 15, formatFixed(tick, 0),
-                 "text-anchor=\"middle\" fill=\"#333\"", 11, false, "middle");
+            text(x(tick), kBottom + 15, formatFixed(tick, 0), R"(text-anchor="middle" fill="#333")",
+                 11, false, "middle");
         }
         const double yStep = tickStep(yHigh_);
-        for (double tick = 0.0; tick <= yHigh_ + 1e-9; tick += yStep) {
+        for (int i = 0; i * yStep <= yHigh_ + 1e-9; ++i) {
+            const double tick = i * yStep;
             line(kLeft, y(tick), kRight, y(tick), "stroke=\"#eee\"");
-            text(kLeft - 6, y(tick) + 4, formatFixed(tick, 0), "text-anchor=\"end\" fill=\"#333\"",
+            text(kLeft - 6, y(tick) + 4, formatFixed(tick, 0), R"(text-anchor="end" fill="#333")",
                  11, false, "end");
         }
         out_ += "<rect x=\"" + num(kLeft) + "\" y=\"" + num(kTop) + "\" width=\"" +
                 num(kRight - kLeft) + "\" height=\"" + num(kBottom - kTop) +
                 "\" fill=\"none\" stroke=\"#888\"/>\n";
         text(kLeft + (kRight - kLeft) / 2, kBottom + 28, "position (m)",
-             "text-anchor=\"middle\" fill=\"#333\"", 11, false, "middle");
+             R"(text-anchor="middle" fill="#333")", 11, false, "middle");
         const double mid = kTop + (kBottom - kTop) / 2;
         out_ += textSvg(
             18, mid, "speed (km/h)",
-            "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " + num(mid) + ")\"");
+            R"(text-anchor="middle" fill="#333" transform="rotate(-90 18 )" + num(mid) + ")\"");
     }
 
     void stations() {
@@ -252,7 +257,7 @@ private:
                     num(std::max(to - from, 2.0)) +
                     "\" height=\"8\" fill=\"#34495e\" opacity=\"0.5\"/>\n";
             const double px = x(station.positionM);
-            line(px, kBottom - 14, px, kBottom, "stroke=\"#34495e\" stroke-width=\"2\"");
+            line(px, kBottom - 14, px, kBottom, R"(stroke="#34495e" stroke-width="2")");
             const std::string attributes = "fill=\"#34495e\"";
             std::vector<LabelSpot> spots;
             for (int row = 0; row <= 8; ++row) {
@@ -285,6 +290,7 @@ private:
                     "\" fill=\"" + colour + "\" opacity=\"0.2\"/>\n";
             const std::string name = span.emergency ? "emergency brake" : "full-service brake";
             std::vector<LabelSpot> spots;
+            spots.reserve(3);
             for (int row = 0; row < 3; ++row)
                 spots.push_back(spot((from + to) / 2, kTop + 14 + 13.0 * row, name, 11, true,
                                      "middle", "fill=\"" + colour + "\""));
@@ -307,11 +313,10 @@ private:
                 LabelSpot candidate{{lx - kSize * 0.82, ly - length, lx + kSize * 0.26, ly}, ""};
                 if (column > 0)
                     candidate.svg += lineSvg(px, ly + 4, lx - side * 3, ly + 4,
-                                             "stroke=\"#7f8c8d\" stroke-dasharray=\"1,2\"");
-                candidate.svg +=
-                    textSvg(lx, ly, label,
-                            "fill=\"#566573\" font-size=\"10\" transform=\"rotate(-90 " + num(lx) +
-                                " " + num(ly) + ")\"");
+                                             R"(stroke="#7f8c8d" stroke-dasharray="1,2")");
+                candidate.svg += textSvg(lx, ly, label,
+                                         R"(fill="#566573" font-size="10" transform="rotate(-90 )" +
+                                             num(lx) + " " + num(ly) + ")\"");
                 spots.push_back(std::move(candidate));
             }
         }
@@ -323,7 +328,7 @@ private:
             if (mark.kind != Mark::Kind::Beacon) continue;
             const BeaconItem& beacon = scenario_.beacons[static_cast<std::size_t>(mark.item)];
             const double px = x(beacon.positionM);
-            line(px, kTop, px, kBottom, "stroke=\"#7f8c8d\" stroke-dasharray=\"3,3\"");
+            line(px, kTop, px, kBottom, R"(stroke="#7f8c8d" stroke-dasharray="3,3")");
             lineXs_.push_back(px);
             beaconDrawn_ = true;
             beaconLabel(px, drive::beaconLabel(beacon));
@@ -336,7 +341,7 @@ private:
             aspectsDrawn_.push_back(aspect);
             lineXs_.push_back(px);
             line(px, kTop, px, kBottom,
-                 "stroke=\"" + colour + "\" stroke-width=\"2\" opacity=\"0.8\"");
+                 "stroke=\"" + colour + R"(" stroke-width="2" opacity="0.8")");
             const std::string label = "aspect " + std::to_string(aspect);
             std::vector<LabelSpot> spots;
             // Above the plot, beside the top of the line.
@@ -356,7 +361,7 @@ private:
                    const std::string& colour) {
         if (points.size() < 2) return;
         std::string path = "<path clip-path=\"url(#area)\" fill=\"none\" stroke=\"" + colour +
-                           "\" stroke-width=\"1.5\" stroke-dasharray=\"6,4\" d=\"";
+                           R"(" stroke-width="1.5" stroke-dasharray="6,4" d=")";
         for (std::size_t i = 0; i < points.size(); ++i)
             path +=
                 (i == 0 ? "M" : " L") + num(x(points[i].first)) + " " + num(y(points[i].second));
@@ -378,17 +383,17 @@ private:
             for (int i = 0; i <= samples && to > from; ++i) {
                 const double position = from + (to - from) * static_cast<double>(i) / samples;
                 const double remaining = std::max(0.0, pattern.targetM - position);
-                points.push_back({position, std::sqrt(floor * floor + kCurveDivisor * remaining)});
+                points.emplace_back(position, std::sqrt(floor * floor + kCurveDivisor * remaining));
             }
             if (pattern.check == Check::Ccp && until > pattern.targetM)
-                points.push_back({until, floor});
+                points.emplace_back(until, floor);
             const std::string colour = restriction ? "#16a085" : "#8e44ad";
             (restriction ? ccpCurves_ : stopCurves_) = true;
             curvePath(points, colour);
             if (until < pattern.targetM) continue;  // ended before its target
             const double tx = x(pattern.targetM);
             line(tx, y(floor) - 10, tx, y(floor) + (floor > 0 ? 10 : 0),
-                 "stroke=\"" + colour + "\" stroke-width=\"3\"");
+                 "stroke=\"" + colour + R"(" stroke-width="3")");
             const char* name = pattern.check == Check::Ccp   ? "CCP target"
                                : pattern.check == Check::Spb ? "SPB target"
                                                              : "CPP target";
@@ -402,7 +407,8 @@ private:
         std::string path =
             "<path clip-path=\"url(#area)\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"2\" "
             "d=\"";
-        double lastX = -1e9, lastY = -1e9;
+        double lastX = -1e9;
+        double lastY = -1e9;
         const auto& points = recorded_.speed_;
         for (std::size_t i = 0; i < points.size(); ++i) {
             const PlotRecorder::SpeedPoint& point = points[i];
@@ -483,7 +489,7 @@ private:
                 label += (label.empty() ? "" : ", ") + part;
             if (group.kind == Mark::Kind::Warning)
                 soundLabel(kWarningLabel, group.px, group.py - 8, label, "#b7950b",
-                           "fill=\"#9a7d0a\" font-weight=\"bold\"");
+                           R"(fill="#9a7d0a" font-weight="bold")");
             else
                 soundLabel(kChimeLabel, group.px, group.py, label, "#2980b9", "fill=\"#2471a3\"");
         }
@@ -514,25 +520,25 @@ private:
         for (int notch = 0; notch <= notchTop_; ++notch) {
             if (notchTop_ > 6 && notch % 2 != 0 && notch != notchTop_) continue;
             text(kLeft - 6, notchY(notch) + 4, std::to_string(notch),
-                 "text-anchor=\"end\" fill=\"#333\" font-size=\"10\"", 10, false, "end");
+                 R"(text-anchor="end" fill="#333" font-size="10")", 10, false, "end");
         }
         const double mid = (kStripTop + kStripBottom) / 2;
         out_ += textSvg(
             18, mid, "notch",
-            "text-anchor=\"middle\" fill=\"#333\" transform=\"rotate(-90 18 " + num(mid) + ")\"");
+            R"(text-anchor="middle" fill="#333" transform="rotate(-90 18 )" + num(mid) + ")\"");
         text(kLeft, kStripTop - 3,
              "handles applied (solid) and the driver's (dashed): power green, brake red; emergency "
              "notch " +
                  std::to_string(recorded_.emergencyNotch_),
-             "fill=\"#444\" font-size=\"10\"", 10);
+             R"(fill="#444" font-size="10")", 10);
         stepLine(recorded_.handles_[PlotRecorder::kDriverPower],
-                 "stroke=\"#27ae60\" stroke-width=\"1\" stroke-dasharray=\"4,3\"");
+                 R"(stroke="#27ae60" stroke-width="1" stroke-dasharray="4,3")");
         stepLine(recorded_.handles_[PlotRecorder::kDriverBrake],
-                 "stroke=\"#c0392b\" stroke-width=\"1\" stroke-dasharray=\"4,3\"");
+                 R"(stroke="#c0392b" stroke-width="1" stroke-dasharray="4,3")");
         stepLine(recorded_.handles_[PlotRecorder::kAppliedPower],
-                 "stroke=\"#27ae60\" stroke-width=\"2\" opacity=\"0.8\"");
+                 R"(stroke="#27ae60" stroke-width="2" opacity="0.8")");
         stepLine(recorded_.handles_[PlotRecorder::kAppliedBrake],
-                 "stroke=\"#c0392b\" stroke-width=\"2\" opacity=\"0.8\"");
+                 R"(stroke="#c0392b" stroke-width="2" opacity="0.8")");
     }
 
     // One entry for each kind of thing the plot drew, in the colour it was
@@ -551,8 +557,7 @@ private:
             text(lx + 22, ly + 4, label, "fill=\"#333\"");
             lx += width;
         };
-        item("<line x1=\"0\" y1=\"0\" x2=\"18\" y2=\"0\" stroke=\"#1f5fa8\" stroke-width=\"2\"/>",
-             "speed");
+        item(R"(<line x1="0" y1="0" x2="18" y2="0" stroke="#1f5fa8" stroke-width="2"/>)", "speed");
         if (stopCurves_)
             item(
                 "<line x1=\"0\" y1=\"0\" x2=\"18\" y2=\"0\" stroke=\"#8e44ad\" "
@@ -574,11 +579,9 @@ private:
                 "opacity=\"0.3\"/>",
                 "full-service brake");
         if (warningDrawn_)
-            item("<path d=\"M9 -7 l-7 12 l14 0 z\" fill=\"#f1c40f\" stroke=\"#b7950b\"/>",
-                 "warning");
-        if (chimeDrawn_) item("<circle cx=\"9\" cy=\"0\" r=\"3.5\" fill=\"#2980b9\"/>", "chime");
-        if (stopDrawn_)
-            item("<rect x=\"5\" y=\"-4\" width=\"8\" height=\"8\" fill=\"black\"/>", "stop");
+            item(R"(<path d="M9 -7 l-7 12 l14 0 z" fill="#f1c40f" stroke="#b7950b"/>)", "warning");
+        if (chimeDrawn_) item(R"(<circle cx="9" cy="0" r="3.5" fill="#2980b9"/>)", "chime");
+        if (stopDrawn_) item(R"(<rect x="5" y="-4" width="8" height="8" fill="black"/>)", "stop");
         if (beaconDrawn_)
             item(
                 "<line x1=\"9\" y1=\"-7\" x2=\"9\" y2=\"7\" stroke=\"#7f8c8d\" "
@@ -588,8 +591,8 @@ private:
         aspectsDrawn_.erase(std::unique(aspectsDrawn_.begin(), aspectsDrawn_.end()),
                             aspectsDrawn_.end());
         for (const int aspect : aspectsDrawn_)
-            item("<line x1=\"9\" y1=\"-7\" x2=\"9\" y2=\"7\" stroke=\"" + aspectColour(aspect) +
-                     "\" stroke-width=\"2\"/>",
+            item(R"(<line x1="9" y1="-7" x2="9" y2="7" stroke=")" + aspectColour(aspect) +
+                     R"(" stroke-width="2"/>)",
                  "signal aspect " + std::to_string(aspect));
         if (!scenario_.stations.empty())
             item(

@@ -1,6 +1,7 @@
 #include "tools/velt-drive/scenario.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -56,7 +57,7 @@ std::optional<std::int64_t> parseClock(const std::string& text) {
         if (i == text.size()) return std::nullopt;
         for (; i < text.size(); ++i) {
             if (text[i] < '0' || text[i] > '9' || scale == 0) return std::nullopt;
-            fractionMs += (text[i] - '0') * scale;
+            fractionMs += static_cast<std::int64_t>(text[i] - '0') * scale;
             scale /= 10;
         }
     }
@@ -64,9 +65,7 @@ std::optional<std::int64_t> parseClock(const std::string& text) {
     return ((fields[0] * 60LL + fields[1]) * 60LL + fields[2]) * 1000LL + fractionMs;
 }
 
-std::int64_t secondsToMs(double seconds) {
-    return static_cast<std::int64_t>(seconds * 1000.0 + 0.5);
-}
+std::int64_t secondsToMs(double seconds) { return std::llround(seconds * 1000.0); }
 
 // The ranges of what a scenario places and times.
 constexpr double kTrackLimitM = kTrackRangeM.high;
@@ -258,7 +257,9 @@ private:
         }
         line.expectWord("at", "before the beacon's position");
         item.positionM = line.quantity("beacon position", "m", -kTrackLimitM, kTrackLimitM);
-        bool haveSignal = false, haveOptional = false, haveDistance = false;
+        bool haveSignal = false;
+        bool haveOptional = false;
+        bool haveDistance = false;
         while (!line.atEnd()) {
             const Token& field = line.take("beacon field");
             if (field.text == "signal" && !haveSignal) {
@@ -420,7 +421,7 @@ private:
             if (token.text == "station") {
                 const Token& name = line.take("station name");
                 trigger.station = name.text;
-                stationRefs_.push_back({name.text, line.posOf(name)});
+                stationRefs_.emplace_back(name.text, line.posOf(name));
             }
             return trigger;
         }
@@ -498,7 +499,7 @@ private:
             if (isRelease && haveRelease)
                 line.fail(clause, "the action already has an end ('" + c + "')");
             if (isRelease && !releasable)
-                line.fail(clause, "'" + c + "' has no meaning for '" + w + "'");
+                line.fail(clause, "'" + c + "' has no meaning for '" + std::string(w) + "'");
             if (c == "at") {
                 action.trigger = pointInTimeOrSpace(line, true);
             } else if (c == "when") {
@@ -538,7 +539,7 @@ private:
             haveTrigger = haveTrigger || isTrigger;
             haveRelease = haveRelease || isRelease;
         }
-        notchChecks_.push_back({scenario_.driver.size(), line.posOf(keyword)});
+        notchChecks_.emplace_back(scenario_.driver.size(), line.posOf(keyword));
         scenario_.driver.push_back(action);
     }
 

@@ -287,7 +287,7 @@ std::string formatSweepCsv(const SweepResult& result) {
         f.push_back(ran && lead ? formatFixed(*lead, 3) : "");
         const Intervention* first =
             ran && !o.interventions.empty() ? &o.interventions.front().explained : nullptr;
-        f.push_back(first != nullptr ? checkWord(first->check) : "");
+        f.emplace_back(first != nullptr ? checkWord(first->check) : "");
         f.push_back(first != nullptr && first->causeRef.known()
                         ? std::to_string(first->causeRef.line)
                         : "");

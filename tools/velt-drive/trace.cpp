@@ -1,5 +1,6 @@
 #include "tools/velt-drive/trace.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -95,8 +96,7 @@ void TraceWriter::frame(const FrameRecord& frame) {
         *p++ = ',';
         p = appendInt(p, core.legacyRequest);
         *p++ = ',';
-        std::memcpy(p, events.data(), events.size());
-        p += events.size();
+        p = std::copy(events.begin(), events.end(), p);
     }
     *p++ = '\n';
     used_ = static_cast<std::size_t>(p - buffer_.data());
