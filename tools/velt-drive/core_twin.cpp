@@ -118,13 +118,15 @@ void CoreTwin::elapse(const VehicleState& state, const HandleCommand& pluginHand
     at = firstDifference(pluginPanel, panel_.data(), kPanelSize);
     if (at >= 0) {
         differs_ = true;
-        difference_ = {"panel[" + std::to_string(at) + "]", pluginPanel[at], panel_[at]};
+        difference_ = {"panel[" + std::to_string(at) + "]", pluginPanel[at],
+                       panel_[static_cast<std::size_t>(at)]};
         return;
     }
     at = firstDifference(pluginSound, sound_.data(), kHostSoundSize);
     if (at >= 0) {
         differs_ = true;
-        difference_ = {"sound[" + std::to_string(at) + "]", pluginSound[at], sound_[at]};
+        difference_ = {"sound[" + std::to_string(at) + "]", pluginSound[at],
+                       sound_[static_cast<std::size_t>(at)]};
     }
 }
 

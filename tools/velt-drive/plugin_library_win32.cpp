@@ -37,8 +37,7 @@ void* openLibrary(const std::string& path, std::string& error) {
 }
 
 AnyFunction findSymbol(void* handle, const char* name) {
-    const FARPROC address = GetProcAddress(reinterpret_cast<HMODULE>(handle), name);
-    return reinterpret_cast<AnyFunction>(address);
+    return reinterpret_cast<AnyFunction>(GetProcAddress(reinterpret_cast<HMODULE>(handle), name));
 }
 
 void closeLibrary(void* handle) { FreeLibrary(reinterpret_cast<HMODULE>(handle)); }
