@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/velt-drive/core_twin.h"
-#include "tools/velt-drive/drive.h"
-#include "tools/velt-drive/plugin_library.h"
-#include "tools/velt-drive/report.h"
-#include "tools/velt-drive/scenario.h"
+#include "tools/velt-drive/explain/core_twin.h"
+#include "tools/velt-drive/drive/drive.h"
+#include "tools/velt-drive/plugin/plugin_library.h"
+#include "tools/velt-drive/render/report.h"
+#include "tools/velt-drive/scenario/scenario.h"
 
 namespace velt::drive {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/velt-drive/scenario.h"
+#include "tools/velt-drive/scenario/scenario.h"
 
 namespace {
 

@@ -1,0 +1,147 @@
+#include "tools/velt-drive/explain/core_twin.h"
+
+#include <cstring>
+#include <utility>
+
+#include "tools/velt-drive/util/number_format.h"
+
+namespace velt::drive {
+
+namespace {
+
+// What a handle of the result is called in a message.
+constexpr const char* kHandleNames[] = {"the brake handle", "the power handle", "the reverser",
+                                        "the constant-speed command"};
+
+// The index of the first entry in which two arrays differ, or -1.
+int firstDifference(const std::int32_t* a, const std::int32_t* b, int size) {
+    if (std::memcmp(a, b, static_cast<std::size_t>(size) * sizeof(std::int32_t)) == 0) return -1;
+    for (int i = 0; i < size; ++i)
+        if (a[i] != b[i]) return i;
+    return -1;
+}
+
+}  // namespace
+
+CoreTwin::CoreTwin(const Scenario& scenario, std::string pluginPath, Explainer::Scope scope)
+    : explainer_(scenario, scope), pluginPath_(std::move(pluginPath)) {
+    // As the library does when it is loaded; the wiring never changes.
+    host::attach();
+    // The arrays start as the drive's own: every indicator 0, every sound stopped.
+    sound_.fill(kSoundStopped);
+}
+
+void CoreTwin::startAsLoaded() {
+    // A library's statics are zero when it is mapped; attach() wires them.
+    host::protection = CVelt{};
+    host::vehicleCache = VehicleCache{};
+    host::attach();
+}
+
+template <typename Call>
+void CoreTwin::event(const HostCall& call, Call&& entryPoint) {
+    before_ = host::protection;
+    entryPoint();
+    explainer_.call(call, before_, host::protection, host::vehicleCache);
+}
+
+void CoreTwin::load() {
+    event({HostCall::Kind::Load}, [] { ::Load(); });
+}
+
+void CoreTwin::dispose() {
+    event({HostCall::Kind::Dispose}, [] { ::Dispose(); });
+}
+
+void CoreTwin::setVehicleSpec(const VehicleSpec& spec) {
+    event({HostCall::Kind::SetVehicleSpec, spec.brakeNotches}, [&] { ::SetVehicleSpec(spec); });
+}
+
+void CoreTwin::initialize(std::int32_t brake) {
+    event({HostCall::Kind::Initialize, brake}, [&] { ::Initialize(brake); });
+}
+
+void CoreTwin::setPower(std::int32_t notch) {
+    event({HostCall::Kind::SetPower, notch}, [&] { ::SetPower(notch); });
+}
+
+void CoreTwin::setBrake(std::int32_t notch) {
+    event({HostCall::Kind::SetBrake, notch}, [&] { ::SetBrake(notch); });
+}
+
+void CoreTwin::setReverser(std::int32_t position) {
+    event({HostCall::Kind::SetReverser, position}, [&] { ::SetReverser(position); });
+}
+
+void CoreTwin::keyDown(std::int32_t key) {
+    event({HostCall::Kind::KeyDown, key}, [&] { ::KeyDown(key); });
+}
+
+void CoreTwin::keyUp(std::int32_t key) {
+    event({HostCall::Kind::KeyUp, key}, [&] { ::KeyUp(key); });
+}
+
+void CoreTwin::hornBlow(std::int32_t horn) {
+    event({HostCall::Kind::HornBlow, horn}, [&] { ::HornBlow(horn); });
+}
+
+void CoreTwin::doorOpen() {
+    event({HostCall::Kind::DoorOpen}, [] { ::DoorOpen(); });
+}
+
+void CoreTwin::doorClose() {
+    event({HostCall::Kind::DoorClose}, [] { ::DoorClose(); });
+}
+
+void CoreTwin::setSignal(std::int32_t aspect) {
+    event({HostCall::Kind::SetSignal, aspect}, [&] { ::SetSignal(aspect); });
+}
+
+void CoreTwin::setBeaconData(const BeaconData& beacon) {
+    event({HostCall::Kind::SetBeaconData, 0, beacon}, [&] { ::SetBeaconData(beacon); });
+}
+
+void CoreTwin::elapse(const VehicleState& state, const HandleCommand& pluginHandles,
+                      const std::int32_t* pluginPanel, const std::int32_t* pluginSound) {
+    before_ = host::protection;
+    const HandleCommand own = ::Elapse(state, panel_.data(), sound_.data());
+    if (differs_) return;  // the first difference is the one to tell
+    const std::int32_t pluginOut[] = {pluginHandles.brake, pluginHandles.power,
+                                      pluginHandles.reverser, pluginHandles.constantSpeed};
+    const std::int32_t ownOut[] = {own.brake, own.power, own.reverser, own.constantSpeed};
+    int at = firstDifference(pluginOut, ownOut, 4);
+    if (at >= 0) {
+        differs_ = true;
+        difference_ = {kHandleNames[at], pluginOut[at], ownOut[at]};
+        return;
+    }
+    at = firstDifference(pluginPanel, panel_.data(), kPanelSize);
+    if (at >= 0) {
+        differs_ = true;
+        difference_ = {"panel[" + std::to_string(at) + "]", pluginPanel[at],
+                       panel_[static_cast<std::size_t>(at)]};
+        return;
+    }
+    at = firstDifference(pluginSound, sound_.data(), kHostSoundSize);
+    if (at >= 0) {
+        differs_ = true;
+        difference_ = {"sound[" + std::to_string(at) + "]", pluginSound[at],
+                       sound_[static_cast<std::size_t>(at)]};
+    }
+}
+
+const CoreFrame& CoreTwin::explainFrame(const FrameRecord& record) {
+    if (differs_ && divergence_.empty()) {
+        divergence_ = "frame " + std::to_string(record.number) + " (" +
+                      formatFixed(static_cast<double>(record.elapsedMs) / 1000.0, 3) +
+                      " s): " + difference_.output + " is " + std::to_string(difference_.plugin) +
+                      " from the plug-in " + pluginPath_ + " but " +
+                      std::to_string(difference_.own) +
+                      " from velt-drive's own core: the library is not the velt this tool was "
+                      "built with (build both from the same sources, or run with --black-box to "
+                      "drive it without this check)";
+    }
+    return explainer_.frame(record, before_, host::protection, host::vehicleCache);
+}
+
+}  // namespace velt::drive
