@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/drive/drive.h"
+#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 #include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/scenario/scenario.h"

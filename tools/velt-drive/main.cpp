@@ -17,23 +17,23 @@
 #include <unistd.h>
 #endif
 
-#include "tools/velt-drive/render/cab_timeline.h"
-#include "tools/velt-drive/scenario/checks.h"
-#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/drive/drive.h"
-#include "tools/velt-drive/render/events_csv.h"
-#include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/outcome/outcome.h"
-#include "tools/velt-drive/util/output_file.h"
-#include "tools/velt-drive/render/plot.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
+#include "tools/velt-drive/render/cab_timeline.h"
+#include "tools/velt-drive/render/events_csv.h"
+#include "tools/velt-drive/render/plot.h"
 #include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/render/report_page.h"
+#include "tools/velt-drive/render/time_plot.h"
+#include "tools/velt-drive/render/trace.h"
+#include "tools/velt-drive/scenario/checks.h"
 #include "tools/velt-drive/scenario/scenario.h"
 #include "tools/velt-drive/sweep/sweep.h"
 #include "tools/velt-drive/sweep/sweep_report.h"
-#include "tools/velt-drive/render/time_plot.h"
-#include "tools/velt-drive/render/trace.h"
+#include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/util/output_file.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <fstream>
 #include <string>
 
-#include "tools/velt-drive/render/cab_timeline.h"
-#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/drive/drive.h"
-#include "tools/velt-drive/render/plot.h"
+#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
+#include "tools/velt-drive/render/cab_timeline.h"
+#include "tools/velt-drive/render/plot.h"
 #include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/render/report_page.h"
 #include "tools/velt-drive/render/time_plot.h"

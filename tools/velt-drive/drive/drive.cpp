@@ -4,10 +4,10 @@
 #include <cmath>
 #include <limits>
 
-#include "tools/velt-drive/scenario/beacons.h"
-#include "tools/velt-drive/explain/core_twin.h"
-#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/drive/vehicle_model.h"
+#include "tools/velt-drive/explain/core_twin.h"
+#include "tools/velt-drive/scenario/beacons.h"
+#include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
 

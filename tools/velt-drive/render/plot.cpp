@@ -3,9 +3,9 @@
 #include <optional>
 
 #include "core/supervision.h"
+#include "tools/velt-drive/render/plot.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/number_format.h"
-#include "tools/velt-drive/render/plot.h"
 #include "tools/velt-drive/util/svg_canvas.h"
 #include "tools/velt-drive/util/svg_text.h"
 

@@ -5,8 +5,8 @@
 
 #include "tools/velt-drive/scenario/beacons.h"
 
-#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/explain/panel_codes.h"
+#include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
 

@@ -1,7 +1,7 @@
 #include "tools/velt-drive/render/report_page.h"
 
-#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/explain/panel_codes.h"
+#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_text.h"
 
 namespace velt::drive {

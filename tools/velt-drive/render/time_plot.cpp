@@ -4,8 +4,8 @@
 #include <cmath>
 #include <optional>
 
-#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/explain/panel_codes.h"
+#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_text.h"
 
 namespace velt::drive {

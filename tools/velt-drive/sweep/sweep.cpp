@@ -13,11 +13,11 @@
 #include <csignal>
 #endif
 
-#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/drive/drive.h"
-#include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 #include "tools/velt-drive/plugin/plugin_session.h"
+#include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
 

@@ -2,9 +2,9 @@
 #include <cmath>
 #include <optional>
 
+#include "tools/velt-drive/sweep/sweep_report.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_canvas.h"
-#include "tools/velt-drive/sweep/sweep_report.h"
 
 namespace velt::drive {
 

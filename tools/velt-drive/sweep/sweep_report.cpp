@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/scenario/checks.h"
 #include "tools/velt-drive/util/number_format.h"
-#include "tools/velt-drive/render/report.h"
 
 namespace velt::drive {
 
