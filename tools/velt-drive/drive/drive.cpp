@@ -424,22 +424,22 @@ private:
         const BeaconItem& item = scenario_.beacons[index];
         std::string text;
         const bool standing = !(reportedSpeed_ > 0.0F);
-        if (item.type == kBeaconRoute) lineCategory_ = lineTypeOfRoute(item.optional);
-        if (item.type == kBeaconSection) {
+        if (item.type == cab::kBeaconRoute) lineCategory_ = lineTypeOfRoute(item.optional);
+        if (item.type == cab::kBeaconSection) {
             const bool begins = item.optional > 0 && !inSection_;
             inSection_ = item.optional > 0;
             // An aspect reported before the next frame still counts.
             if (begins && !aspectReported_) sectionWithoutAspect_ = static_cast<int>(index);
         }
         const std::string category = "line category " + std::to_string(lineCategory_);
-        if (item.type == kBeaconSpb) {
+        if (item.type == cab::kBeaconSpb) {
             if (standing) {
                 text = "velt ignores SPB beacons passed while the train stands or runs backwards";
             } else if (lineCategory_ != 0 && lineCategory_ != 2) {
                 text = "velt ignores SPB beacons on " + category;
             }
         }
-        if (item.type == kBeaconSpp) {
+        if (item.type == cab::kBeaconSpp) {
             if (standing) {
                 text = "velt ignores SPP beacons passed while the train stands or runs backwards";
             } else if (item.optional == 1 && lineCategory_ != 1 && lineCategory_ != 2) {

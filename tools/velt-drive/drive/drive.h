@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cab.h"
 #include "host/plugin_abi.h"
 #include "tools/velt-drive/drive/explanation.h"
 #include "tools/velt-drive/plugin/plugin_session.h"
@@ -18,10 +19,8 @@
 namespace velt::drive {
 
 // The panel and sound indices the plug-in writes, in trace column order.
-inline constexpr std::array<int, 17> kPanelIndices = {10, 11, 12, 13, 20, 21, 22, 23, 30,
-                                                      31, 32, 35, 40, 45, 46, 50, 255};
-inline constexpr std::array<int, 16> kSoundIndices = {0,  1,  2,  5,  6,  7,  10, 11,
-                                                      15, 20, 21, 22, 23, 25, 26, 30};
+inline constexpr const auto& kPanelIndices = cab::kPanelWritten;
+inline constexpr const auto& kSoundIndices = cab::kSoundWritten;
 
 // A host starts with every sound stopped and every indicator at 0.
 inline constexpr std::int32_t kSoundStopped = -10000;

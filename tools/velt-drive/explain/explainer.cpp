@@ -435,7 +435,7 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
     const BeaconData& beacon = call.beacon;
     const std::int32_t opt = beacon.optional;
     switch (beacon.type) {
-        case kBeaconSpp:
+        case cab::kBeaconSpp:
             if (!forward) {
                 say(EventKind::Reminder, "SPP beacon ignored: " + standing, source_);
             } else if (a.sppActive != 0) {
@@ -455,9 +455,9 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                     source_);
             }
             break;
-        case kBeaconCpp: cppBeacon(b, a); break;
-        case kBeaconSpeedCheck: speedCheckBeacon(b, a, forward); break;
-        case kBeaconCcp:
+        case cab::kBeaconCpp: cppBeacon(b, a); break;
+        case cab::kBeaconSpeedCheck: speedCheckBeacon(b, a, forward); break;
+        case cab::kBeaconCcp:
             if (a.ccpActive != 0) {
                 ccpBy_ = source_;
                 say(EventKind::Pattern,
@@ -484,7 +484,7 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                     source_, Check::Ccp);
             }
             break;
-        case kBeaconClf:
+        case cab::kBeaconClf:
             if (a.clfState != ClfState::kOff) {
                 clfBy_ = source_;
                 say(EventKind::Pattern,
@@ -510,7 +510,7 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                     source_, Check::Clf);
             }
             break;
-        case kBeaconSpb:
+        case cab::kBeaconSpb:
             if (!forward) {
                 say(EventKind::Pattern, "SPB beacon ignored: " + standing, source_, Check::Spb);
             } else if (!takesSpbBeacon(a.lineType)) {
@@ -532,7 +532,7 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                 openSpan(Span::Spb, Check::Spb, source_.positionM + a.spbDistance, 0.0);
             }
             break;
-        case kBeaconSection:
+        case cab::kBeaconSection:
             if (a.veltDefined != b.veltDefined) {
                 sectionBy_ = source_;
                 if (a.veltDefined == 1) {
@@ -550,7 +550,7 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                 }
             }
             break;
-        case kBeaconRoute:
+        case cab::kBeaconRoute:
             routeBy_ = source_;
             say(EventKind::Route,
                 "route code " + std::to_string(opt) + ": line category " +
@@ -562,7 +562,7 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                          : ""),
                 source_);
             break;
-        case kBeaconDoorLink:
+        case cab::kBeaconDoorLink:
             if (a.linkDoorState == LinkDoorState::kArmed) {
                 say(EventKind::DoorLink,
                     std::string("door-link sequence armed: the next door opening shows it") +
@@ -575,7 +575,7 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                 say(EventKind::DoorLink, "door-link sequence cancelled", source_);
             }
             break;
-        case kBeaconKindBlink:
+        case cab::kBeaconKindBlink:
             if (a.kindBlinkTimer > 0) {
                 say(EventKind::KindBlink,
                     "kind-blink delay of " + std::to_string(a.kindBlinkTimer) +
@@ -693,7 +693,7 @@ void Explainer::doors(const HostCall& call, const CVelt& b, const CVelt& a) {
 
 void Explainer::keys(const HostCall& call, const CVelt& b, const CVelt& a,
                      const VehicleCache& cache) {
-    if (call.value == 3 && b.brakeDemand != Demand::kNone) {
+    if (call.value == cab::kKeyRecovery && b.brakeDemand != Demand::kNone) {
         if (a.brakeDemand == Demand::kNone) {
             say(EventKind::Recovery,
                 "recovery key: every brake demand cleared; the next frame brakes again where a "
@@ -709,7 +709,8 @@ void Explainer::keys(const HostCall& call, const CVelt& b, const CVelt& a,
                 source_);
         }
     }
-    if (call.value == 0 && b.brakeDemand == Demand::kNone && a.brakeDemand != Demand::kNone) {
+    if (call.value == cab::kKeyConfirm && b.brakeDemand == Demand::kNone &&
+        a.brakeDemand != Demand::kNone) {
         confirmBy_ = source_;
         confirmedAtSpeed_ = true;
         say(EventKind::Legacy,
@@ -727,7 +728,7 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
     Request request = legacy::kNoRequest;
     if (call.kind == HostCall::Kind::SetSignal) {
         request = legacy::requestForAspect(normaliseAspect(call.value), b.lineType, cache.speedKmh);
-    } else if (call.kind == HostCall::Kind::SetBeaconData && call.beacon.type == kBeaconCpp) {
+    } else if (call.kind == HostCall::Kind::SetBeaconData && call.beacon.type == cab::kBeaconCpp) {
         if (!passedMovingForward(cache.speedKmh)) {
             say(EventKind::Legacy,
                 "no legacy request: the beacon was passed standing or running backwards", source_,
@@ -780,7 +781,7 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
             "confirm key: " + stateText(b.ats1State) + " acknowledged, back to state 0", source_,
             Check::Legacy);
         stateBy_ = source_;
-    } else if (call.kind == HostCall::Kind::KeyDown && call.value == 0 &&
+    } else if (call.kind == HostCall::Kind::KeyDown && call.value == cab::kKeyConfirm &&
                b.brakeDemand != Demand::kNone &&
                (b.ats1State != LegacyState::kNormal || b.ats1Pending != b.ats1State)) {
         say(EventKind::Legacy, "confirm key has no effect while the protection brakes", source_,

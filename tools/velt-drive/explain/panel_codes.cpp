@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/beacons.h"
+#include "core/cab.h"
 #include "core/display_codes.h"
 
 namespace velt::drive {
@@ -84,10 +85,10 @@ private:
     std::map<std::pair<int, std::int32_t>, Entry> entries_;
 };
 
-constexpr int kPanelMode = 20;
-constexpr int kPanelLimit = 21;
-constexpr int kPanelTarget = 22;
-constexpr int kPanelAux = 23;
+constexpr int kPanelMode = cab::kPanelDisplayMode;
+constexpr int kPanelLimit = cab::kPanelDisplayLimit;
+constexpr int kPanelTarget = cab::kPanelDisplayTarget;
+constexpr int kPanelAux = cab::kPanelDisplayAux;
 
 std::string category(std::int32_t lineType) { return "line category " + std::to_string(lineType); }
 

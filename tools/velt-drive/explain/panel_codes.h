@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "core/cab.h"
+
 namespace velt::drive {
 
-inline constexpr int kFirstDisplayPanel = 20;  // mode, limit, target, aux
+inline constexpr int kFirstDisplayPanel = cab::kPanelDisplayMode;  // mode, limit, target, aux
 inline constexpr int kDisplayPanels = 4;
 
 struct PanelCode {
@@ -30,22 +32,22 @@ struct CabSound {
     bool loop;
 };
 inline constexpr CabSound kCabSounds[] = {
-    {0, "bell", true},
-    {1, "bell release chime", false},
-    {2, "station-stop reminder", true},
-    {5, "supervision-change chime", false},
-    {6, "pattern warning chime", false},
-    {7, "SPB warning chime", false},
-    {10, "lamp switch sound", false},
-    {11, "confirm chime", false},
-    {15, "start/stop chime", false},
-    {20, "buzzer", true},
-    {21, "buzzer-off sound", false},
-    {22, "station chime B", false},
-    {23, "station chime A", false},
-    {25, "door chime A", false},
-    {26, "door chime B", false},
-    {30, "reverser sound", true},
+    {cab::kSoundBell, "bell", true},
+    {cab::kSoundReleaseChime, "bell release chime", false},
+    {cab::kSoundStationStop, "station-stop reminder", true},
+    {cab::kSoundChangeChime, "supervision-change chime", false},
+    {cab::kSoundPatternWarning, "pattern warning chime", false},
+    {cab::kSoundSpbWarning, "SPB warning chime", false},
+    {cab::kSoundLampSwitch, "lamp switch sound", false},
+    {cab::kSoundConfirmChime, "confirm chime", false},
+    {cab::kSoundStartStopChime, "start/stop chime", false},
+    {cab::kSoundBuzzer, "buzzer", true},
+    {cab::kSoundBuzzerOff, "buzzer-off sound", false},
+    {cab::kSoundStationChimeB, "station chime B", false},
+    {cab::kSoundStationChimeA, "station chime A", false},
+    {cab::kSoundDoorChimeA, "door chime A", false},
+    {cab::kSoundDoorChimeB, "door chime B", false},
+    {cab::kSoundReverser, "reverser sound", true},
 };
 
 // The panel indices that light a lamp (0 off, 1 on), with the names the
@@ -55,8 +57,13 @@ struct CabLamp {
     const char* name;
 };
 inline constexpr CabLamp kCabLamps[] = {
-    {10, "legacy normal"}, {11, "legacy check"}, {12, "legacy alarm"}, {13, "check or alarm"},
-    {40, "station stop"},  {45, "cab lamp"},     {50, "moving"},
+    {cab::kPanelLegacyNormal, "legacy normal"},
+    {cab::kPanelLegacyCheck, "legacy check"},
+    {cab::kPanelLegacyAlarm, "legacy alarm"},
+    {cab::kPanelCheckOrAlarm, "check or alarm"},
+    {cab::kPanelStationStop, "station stop"},
+    {cab::kPanelCabLamp, "cab lamp"},
+    {cab::kPanelMoving, "moving"},
 };
 
 // The element a display panel index stands for: "mode", "limit", "target",

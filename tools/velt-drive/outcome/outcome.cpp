@@ -85,8 +85,8 @@ OutcomeRecorder::OutcomeRecorder(const Scenario& scenario, const Explainer* expl
     }
     std::sort(crossings_.begin(), crossings_.end(),
               [](const Crossing& a, const Crossing& b) { return a.positionM < b.positionM; });
-    warningSlots_[0] = static_cast<std::size_t>(soundSlot(6));
-    warningSlots_[1] = static_cast<std::size_t>(soundSlot(7));
+    warningSlots_[0] = static_cast<std::size_t>(soundSlot(cab::kSoundPatternWarning));
+    warningSlots_[1] = static_cast<std::size_t>(soundSlot(cab::kSoundSpbWarning));
 }
 
 void OutcomeRecorder::begin(int /*emergencyNotch*/) {

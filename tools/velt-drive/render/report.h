@@ -53,7 +53,9 @@ struct Report {
 };
 
 // The chimes that warn of a brake to come: the pattern and the SPB warning.
-inline bool isWarningChime(int soundIndex) { return soundIndex == 6 || soundIndex == 7; }
+inline bool isWarningChime(int soundIndex) {
+    return soundIndex == cab::kSoundPatternWarning || soundIndex == cab::kSoundSpbWarning;
+}
 
 // Builds the report from the drive as it runs; it keeps only what the
 // report says, never the frames.

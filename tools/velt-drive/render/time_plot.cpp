@@ -76,11 +76,11 @@ public:
                      [](std::int32_t v) { return v != 0 ? "on" : ""; });
             laneY += step;
         }
-        lampLane(laneY, "bell (sound 0)", timeline_.sound(0).spans(), "#e74c3c",
+        lampLane(laneY, "bell (sound 0)", timeline_.sound(cab::kSoundBell).spans(), "#e74c3c",
                  [](std::int32_t v) { return v == 0 ? "ringing" : ""; });
         laneY += step;
-        lampLane(laneY, "reminder (sound 2)", timeline_.sound(2).spans(), "#5dade2",
-                 [](std::int32_t v) {
+        lampLane(laneY, "reminder (sound 2)", timeline_.sound(cab::kSoundStationStop).spans(),
+                 "#5dade2", [](std::int32_t v) {
                      return v == 0 ? "sounding" : v == -1200 ? "attenuated" : "";
                  });
         laneY += step;

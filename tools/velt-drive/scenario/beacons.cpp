@@ -11,16 +11,16 @@ struct BeaconTypeWords {
 };
 
 constexpr BeaconTypeWords kBeaconTypes[] = {
-    {kBeaconSpp, "spp", "SPP"},
-    {kBeaconCpp, "cpp", "CPP"},
-    {kBeaconSpeedCheck, "speed-check", "speed check"},
-    {kBeaconCcp, "ccp", "CCP"},
-    {kBeaconClf, "clf", "CLF"},
-    {kBeaconSpb, "spb", "SPB"},
-    {kBeaconSection, "section", "section"},
-    {kBeaconRoute, "route", "route"},
-    {kBeaconDoorLink, "door-link", "door link"},
-    {kBeaconKindBlink, "kind-blink", "kind blink"},
+    {cab::kBeaconSpp, "spp", "SPP"},
+    {cab::kBeaconCpp, "cpp", "CPP"},
+    {cab::kBeaconSpeedCheck, "speed-check", "speed check"},
+    {cab::kBeaconCcp, "ccp", "CCP"},
+    {cab::kBeaconClf, "clf", "CLF"},
+    {cab::kBeaconSpb, "spb", "SPB"},
+    {cab::kBeaconSection, "section", "section"},
+    {cab::kBeaconRoute, "route", "route"},
+    {cab::kBeaconDoorLink, "door-link", "door link"},
+    {cab::kBeaconKindBlink, "kind-blink", "kind blink"},
 };
 
 }  // namespace
@@ -41,22 +41,22 @@ std::string beaconLabel(const BeaconItem& beacon) {
     const std::int32_t opt = beacon.optional;
     const std::int32_t metres = packedMetres(opt);
     switch (beacon.type) {
-        case kBeaconSpp: return "SPP " + std::to_string(opt);
-        case kBeaconCpp:
+        case cab::kBeaconSpp: return "SPP " + std::to_string(opt);
+        case cab::kBeaconCpp:
             return "CPP s" + std::to_string(beacon.signal) + " " + std::to_string(metres) + " m";
-        case kBeaconSpeedCheck: return "speed check";
-        case kBeaconCcp:
+        case cab::kBeaconSpeedCheck: return "speed check";
+        case cab::kBeaconCcp:
             return opt > 0 ? "CCP " + std::to_string(packedValue(opt) * kSpeedStepKmh) +
                                  " km/h in " + std::to_string(metres) + " m"
                            : "CCP off";
-        case kBeaconClf:
+        case cab::kBeaconClf:
             return armsClf(opt) ? "CLF " + std::to_string(opt * kSpeedStepKmh) + " km/h"
                                 : "CLF off";
-        case kBeaconSpb: return "SPB " + std::to_string(metres) + " m";
-        case kBeaconSection: return opt > 0 ? "section on" : "section off";
-        case kBeaconRoute: return "route " + std::to_string(opt);
-        case kBeaconDoorLink: return "door link " + std::to_string(opt);
-        case kBeaconKindBlink: return "kind blink " + std::to_string(opt);
+        case cab::kBeaconSpb: return "SPB " + std::to_string(metres) + " m";
+        case cab::kBeaconSection: return opt > 0 ? "section on" : "section off";
+        case cab::kBeaconRoute: return "route " + std::to_string(opt);
+        case cab::kBeaconDoorLink: return "door link " + std::to_string(opt);
+        case cab::kBeaconKindBlink: return "kind blink " + std::to_string(opt);
         default: return "beacon " + std::to_string(beacon.type) + " (" + std::to_string(opt) + ")";
     }
 }

@@ -9,23 +9,10 @@
 #include <string_view>
 
 #include "core/beacons.h"
+#include "core/cab.h"
 #include "tools/velt-drive/scenario/scenario.h"
 
 namespace velt::drive {
-
-// Beacon types velt reads; every other type is ignored.
-enum BeaconType : std::int32_t {
-    kBeaconSpp = 1,
-    kBeaconCpp = 10,
-    kBeaconSpeedCheck = 11,
-    kBeaconCcp = 12,
-    kBeaconClf = 13,
-    kBeaconSpb = 15,
-    kBeaconSection = 20,
-    kBeaconRoute = 21,
-    kBeaconDoorLink = 22,
-    kBeaconKindBlink = 24,
-};
 
 // The type for a name written in a scenario ("cpp", "route").
 std::optional<std::int32_t> beaconTypeForWord(std::string_view word);

@@ -133,21 +133,21 @@ private:
     void beaconValues(const BeaconItem& beacon) {
         const std::int32_t opt = beacon.optional;
         switch (beacon.type) {
-            case kBeaconSpp:
-            case kBeaconCpp:
-            case kBeaconSpeedCheck:
-            case kBeaconSpb:
-            case kBeaconSection:
-            case kBeaconDoorLink:
-            case kBeaconKindBlink: break;
-            case kBeaconCcp:
+            case cab::kBeaconSpp:
+            case cab::kBeaconCpp:
+            case cab::kBeaconSpeedCheck:
+            case cab::kBeaconSpb:
+            case cab::kBeaconSection:
+            case cab::kBeaconDoorLink:
+            case cab::kBeaconKindBlink: break;
+            case cab::kBeaconCcp:
                 if (opt <= 0)
                     say(beacon.pos, "CCP value " + std::to_string(opt) +
                                         " is 0 or less: velt switches the CCP pattern off here "
                                         "(which lifts a restriction; "
                                         "speed / 5 x 10000 + metres arms one)");
                 break;
-            case kBeaconClf:
+            case cab::kBeaconClf:
                 if (!armsClf(opt))
                     say(beacon.pos, "CLF value " + std::to_string(opt) + " is outside " +
                                         std::to_string(kClfLowestCode) + " to " +
@@ -155,7 +155,7 @@ private:
                                         ": velt switches the CLF limit off here (3 to 31 arm a "
                                         "limit of 15 to 155 km/h)");
                 break;
-            case kBeaconRoute: {
+            case cab::kBeaconRoute: {
                 const std::int32_t category = lineTypeOfRoute(opt);
                 if (category < 0 || category > 2)
                     say(beacon.pos,
