@@ -5,6 +5,9 @@
 #include "host/entry_points.h"
 
 #include "core/wrap.h"
+// Checks the list of entry points the tools and tests use against the
+// declarations that these definitions implement.
+#include "host/host_calls.h"
 
 namespace velt::host {
 

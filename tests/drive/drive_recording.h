@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tools/velt-drive/drive/drive.h"
-#include "tools/velt-drive/explain/core_twin.h"
+#include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 #include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/scenario/scenario.h"
@@ -50,9 +50,7 @@ inline const PluginApi& nativePlugin() { return nativeLibrary().api(); }
 inline DriveEnd driveExplained(const Scenario& scenario,
                                const std::vector<DriveConsumer*>& consumers,
                                const PluginLibrary& library = nativeLibrary()) {
-    CoreTwin twin(scenario, library.path());
-    PluginSession session(library.api(), twin);
-    return runDrive(scenario, session, consumers);
+    return ExplainedDrive(scenario, library, Explain::Everything).run(consumers);
 }
 
 inline void recordDrive(const Scenario& scenario, RecordedDrive& drive,

@@ -18,7 +18,7 @@
 #endif
 
 #include "tools/velt-drive/drive/drive.h"
-#include "tools/velt-drive/explain/core_twin.h"
+#include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/outcome/outcome.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 #include "tools/velt-drive/render/cab_timeline.h"
@@ -153,11 +153,8 @@ int check(const std::vector<std::string>& files, const std::string& pluginPath, 
         }
         FindingPrinter printer(file, strict);
         for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
-        CoreTwin twin(scenario, plugin.path());
-        PluginSession blackBoxSession(plugin.api());
-        PluginSession twinSession(plugin.api(), twin);
-        const DriveEnd end =
-            runDrive(scenario, blackBox ? blackBoxSession : twinSession, {&printer});
+        ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Everything);
+        const DriveEnd end = drive.run({&printer});
         findings += printer.count();
         if (!end.divergence.empty()) {
             std::cerr << "velt-drive: " << file << ": " << end.divergence << "\n";
@@ -251,13 +248,11 @@ int run(const RunOptions& options) {
     std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &timeline, &printer, &progress};
     EventsWriter events(eventsFile != nullptr ? eventsFile->stream() : nullptr);
     if (eventsFile != nullptr) consumers.push_back(&events);
-    CoreTwin twin(scenario, plugin.path());
-    OutcomeRecorder outcome(scenario, options.blackBox ? nullptr : &twin.explainer());
+    ExplainedDrive drive(scenario, plugin,
+                         options.blackBox ? Explain::Nothing : Explain::Everything);
+    OutcomeRecorder outcome(scenario, drive.explainer());
     consumers.push_back(&outcome);
-    PluginSession blackBoxSession(plugin.api());
-    PluginSession twinSession(plugin.api(), twin);
-    const DriveEnd end =
-        runDrive(scenario, options.blackBox ? blackBoxSession : twinSession, consumers);
+    const DriveEnd end = drive.run(consumers);
 
     if (!end.divergence.empty()) {
         outputs.abandon();

@@ -97,8 +97,7 @@ TEST(Jump, InitializesThePluginAndPassesOnlyWhatLiesAheadAgainAfterAJumpBack) {
         "end at 300 m\n",
         "jump.drive");
     RecordedDrive drive;
-    PluginSession session(api);
-    runDrive(scenario, session, {&drive});
+    runDrive(scenario, api, nullptr, {&drive});
     const std::vector<std::string> expected = {
         "Initialize", "Elapse 36000000 36.000000",  // the start, at 10:00:00 and 36 km/h
         "beacon 1",   "beacon 2",

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tools/velt-drive/drive/drive.h"
-#include "tools/velt-drive/explain/core_twin.h"
+#include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 #include "tools/velt-drive/render/cab_timeline.h"
 #include "tools/velt-drive/render/plot.h"
@@ -51,9 +51,8 @@ TEST(LongRun, ADayOfDrivingStaysUnder100MegabytesWithEveryOutput) {
     Analysis analysis(scenario);
     PlotRecorder plot(scenario);
     CabTimeline timeline(scenario);
-    CoreTwin twin(scenario, VELT_PLUGIN_PATH);
-    PluginSession session(plugin.api(), twin);
-    const DriveEnd end = runDrive(scenario, session, {&trace, &analysis, &plot, &timeline});
+    const DriveEnd end = ExplainedDrive(scenario, plugin, Explain::Everything)
+                             .run({&trace, &analysis, &plot, &timeline});
     const std::string svg = plot.render(analysis.report(), end);
     const std::string timeSvg = renderTimePlot(timeline, analysis.report(), end);
     const Report& report = analysis.report();

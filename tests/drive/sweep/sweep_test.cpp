@@ -104,10 +104,9 @@ TEST(Vary, TheFirstQuantityChangesSlowest) {
 
 DriveOutcome judged(const std::string& expectations) {
     const Scenario scenario = parseScenario(kCppStop + expectations, "s.drive");
-    CoreTwin twin(scenario, nativeLibrary().path());
-    OutcomeRecorder recorder(scenario, &twin.explainer());
-    PluginSession session(nativePlugin(), twin);
-    runDrive(scenario, session, {&recorder});
+    ExplainedDrive drive(scenario, nativeLibrary(), Explain::Everything);
+    OutcomeRecorder recorder(scenario, drive.explainer());
+    drive.run({&recorder});
     return recorder.outcome();
 }
 

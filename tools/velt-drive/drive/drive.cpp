@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "tools/velt-drive/drive/vehicle_model.h"
-#include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/number_format.h"
 
@@ -54,11 +53,11 @@ int notchForGap(double gapKmh, int notches) {
 
 class Drive {
 public:
-    Drive(const Scenario& scenario, PluginSession& plugin,
+    Drive(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
           const std::vector<DriveConsumer*>& consumers)
         : scenario_(scenario),
-          plugin_(plugin),
-          twin_(plugin.twin()),
+          plugin_(plugin, witness),
+          witness_(witness),
           consumers_(consumers),
           model_(scenario.vehicle, scenario.start.positionM, scenario.start.speedKmh,
                  scenario.start.reverser),
@@ -93,11 +92,11 @@ public:
         const StartState& start = scenario_.start;
         for (DriveConsumer* consumer : consumers_) consumer->begin(vehicle.brakeNotches + 1);
 
-        plugin_.load();
+        call(HostCallId::Load);
         VehicleSpec spec{};
         spec.brakeNotches = vehicle.brakeNotches;
-        plugin_.setVehicleSpec(spec);
-        plugin_.initialize(0);
+        plugin_.call(HostCall::vehicleSpec(spec));
+        call(HostCallId::Initialize);
         // The start state, reported once as a host does when a run begins.
         power_ = start.power;
         brake_ = start.brake;
@@ -109,14 +108,10 @@ public:
                  ", power " + std::to_string(power_) + ", brake " + std::to_string(brake_) +
                  ", doors " + (doorsClosed_ ? "closed" : "open"),
              -1);
-        plugin_.setReverser(reverser_);
-        plugin_.setPower(power_);
-        plugin_.setBrake(brake_);
-        if (doorsClosed_) {
-            plugin_.doorClose();
-        } else {
-            plugin_.doorOpen();
-        }
+        call(HostCallId::SetReverser, reverser_);
+        call(HostCallId::SetPower, power_);
+        call(HostCallId::SetBrake, brake_);
+        call(doorsClosed_ ? HostCallId::DoorClose : HostCallId::DoorOpen);
 
         const EndCondition& end = scenario_.end;
         const bool stopEnds = end.whenStopped || (!end.elapsedMs && !end.positionM);
@@ -162,18 +157,12 @@ public:
         if (diverged()) {
             end_.reason = "the plug-in's outputs differ from velt-drive's own core";
         } else {
-            plugin_.dispose();
+            call(HostCallId::Dispose);
         }
         end_.frames = k + 1;
         end_.actionsDone = nextAction_;
         end_.last = record_;
-        if (twin_ != nullptr) {
-            twin_->finish(record_);
-            end_.explained = true;
-            end_.divergence = twin_->divergence();
-            end_.interventions = twin_->explainer().interventions();
-            end_.patterns = twin_->explainer().patterns();
-        }
+        if (witness_ != nullptr) witness_->finish(record_, end_);
         for (DriveConsumer* consumer : consumers_) consumer->end(end_);
         return end_;
     }
@@ -201,7 +190,11 @@ private:
                                : scenario_.beacons[placed.index].pos.line;
     }
 
-    [[nodiscard]] bool diverged() const { return twin_ != nullptr && !twin_->divergence().empty(); }
+    [[nodiscard]] bool diverged() const {
+        return witness_ != nullptr && !witness_->divergence().empty();
+    }
+
+    void call(HostCallId id, std::int32_t value = 0) { plugin_.call(HostCall::of(id, value)); }
 
     [[nodiscard]] std::size_t firstPlacedFrom(double positionM) const {
         const auto at = std::lower_bound(placed_.begin(), placed_.end(), positionM,
@@ -241,7 +234,7 @@ private:
             record.panel[i] = panel_[static_cast<std::size_t>(kPanelIndices[i])];
         for (std::size_t i = 0; i < kSoundIndices.size(); ++i)
             record.sound[i] = sound_[static_cast<std::size_t>(kSoundIndices[i])];
-        if (twin_ != nullptr) record.core = &twin_->explainFrame(record);
+        if (witness_ != nullptr) record.core = &witness_->explainFrame(record);
         for (DriveConsumer* consumer : consumers_) consumer->frame(record);
         lastOut_ = out;
         return out;
@@ -252,14 +245,14 @@ private:
     // the scenario they come from.
     void note(HostEvent::Kind kind, std::size_t frame, std::string text, int item) {
         const HostEvent event{kind, frame, std::move(text), item, model_.positionM()};
-        if (twin_ != nullptr) twin_->from(&event);
+        if (witness_ != nullptr) witness_->from(&event);
         for (DriveConsumer* consumer : consumers_) consumer->event(event);
     }
 
     // The calls that follow come from no line of the scenario: the hold
     // moving the handles, a quick key let go.
     void unannounced() {
-        if (twin_ != nullptr) twin_->from(nullptr);
+        if (witness_ != nullptr) witness_->from(nullptr);
     }
 
     void warn(SourcePos pos, const std::string& text) {
@@ -398,7 +391,7 @@ private:
         const SignalItem& item = scenario_.signals[i];
         note(HostEvent::Kind::Signal, k, "signal aspect " + std::to_string(item.aspect),
              static_cast<int>(i));
-        plugin_.setSignal(item.aspect);
+        call(HostCallId::SetSignal, item.aspect);
         aspectReported_ = true;
     }
 
@@ -415,7 +408,7 @@ private:
             "beacon " + std::to_string(item.type) + (name.empty() ? "" : " (" + name + ")") +
             " signal " + std::to_string(item.signal) + " optional " + std::to_string(item.optional);
         note(HostEvent::Kind::Beacon, k, text, static_cast<int>(placed.index));
-        plugin_.setBeaconData(data);
+        plugin_.call(HostCall::beaconData(data));
     }
 
     // What velt makes of a beacon depends on the line category and section
@@ -502,13 +495,13 @@ private:
     void setPower(int notch) {
         if (notch == power_) return;
         power_ = notch;
-        plugin_.setPower(notch);
+        call(HostCallId::SetPower, notch);
     }
 
     void setBrake(int notch) {
         if (notch == brake_) return;
         brake_ = notch;
-        plugin_.setBrake(notch);
+        call(HostCallId::SetBrake, notch);
     }
 
     // A later action on the same handle or key takes over from an earlier
@@ -547,22 +540,22 @@ private:
             case DriverAction::Kind::Reverser:
                 if (action.value != reverser_) {
                     reverser_ = action.value;
-                    plugin_.setReverser(reverser_);
+                    call(HostCallId::SetReverser, reverser_);
                 }
                 break;
             case DriverAction::Kind::Key:
                 dropReleasesOf(action.kind, action.value);
-                plugin_.keyDown(action.value);
+                call(HostCallId::KeyDown, action.value);
                 break;
             case DriverAction::Kind::DoorsOpen:
                 doorsClosed_ = false;
-                plugin_.doorOpen();
+                call(HostCallId::DoorOpen);
                 break;
             case DriverAction::Kind::DoorsClose:
                 doorsClosed_ = true;
-                plugin_.doorClose();
+                call(HostCallId::DoorClose);
                 break;
-            case DriverAction::Kind::Horn: plugin_.hornBlow(0); break;
+            case DriverAction::Kind::Horn: call(HostCallId::HornBlow); break;
             case DriverAction::Kind::Hold:
                 holding_ = true;
                 holdAction_ = static_cast<int>(index);
@@ -585,7 +578,7 @@ private:
     // time (also an earlier one). What lies behind the new place is not
     // passed; what lies ahead is passed when reached, again after a jump back.
     void jump(const DriverAction& action, std::int64_t elapsed) {
-        plugin_.initialize(0);
+        call(HostCallId::Initialize);
         model_ = VehicleModel(scenario_.vehicle, action.positionM, 0.0, reverser_);
         clockBaseMs_ = action.clockMs - elapsed;
         nextPlaced_ = firstPlacedFrom(action.positionM);
@@ -660,7 +653,7 @@ private:
                 } else {
                     released("driver: key " + std::to_string(action.value) + " released");
                 }
-                plugin_.keyUp(action.value);
+                call(HostCallId::KeyUp, action.value);
             }
         }
         releases_.erase(std::remove_if(releases_.begin(), releases_.end(),
@@ -669,8 +662,8 @@ private:
     }
 
     const Scenario& scenario_;
-    PluginSession& plugin_;
-    CoreTwin* twin_;  // velt-drive's own core beside the plug-in; null for a black box
+    PluginSession plugin_;
+    Witness* witness_;  // velt-drive's own core beside the plug-in; null for a black box
     const std::vector<DriveConsumer*>& consumers_;
     VehicleModel model_;
     std::int64_t clockBaseMs_;  // time of day at elapsed 0; a jump moves it
@@ -708,9 +701,9 @@ private:
 
 }  // namespace
 
-DriveEnd runDrive(const Scenario& scenario, PluginSession& plugin,
+DriveEnd runDrive(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
                   const std::vector<DriveConsumer*>& consumers) {
-    return Drive(scenario, plugin, consumers).run();
+    return Drive(scenario, plugin, witness, consumers).run();
 }
 
 }  // namespace velt::drive

@@ -95,9 +95,28 @@ public:
     virtual void end(const DriveEnd& /*end*/) {}
 };
 
+// What runs beside the plug-in and explains the drive (velt-drive's own
+// core, explain/core_twin.h): it mirrors every call and frame, is told which
+// host event the calls that follow come from, explains each frame for the
+// consumers, and may find that the plug-in is not the velt it mirrors,
+// which ends the drive.
+class Witness : public CallMirror {
+public:
+    // The host event the calls that follow come from; null: no line of the
+    // scenario (the driver's hold moving a handle, a quick key let go).
+    virtual void from(const HostEvent* event) = 0;
+    // The frame just run, explained; valid while the consumers are handed it.
+    virtual const CoreFrame& explainFrame(const FrameRecord& record) = 0;
+    // Empty while the plug-in agrees; else what differed first, in words.
+    [[nodiscard]] virtual const std::string& divergence() const = 0;
+    // The drive ended at `last`: what the witness knows of it goes into `end`.
+    virtual void finish(const FrameRecord& last, DriveEnd& end) = 0;
+};
+
 // Runs the drive: Load, SetVehicleSpec, Initialize, the start state, then
-// frames until the end condition; Dispose at the end.
-DriveEnd runDrive(const Scenario& scenario, PluginSession& plugin,
+// frames until the end condition; Dispose at the end. Every call goes to
+// the plug-in and then to the witness, if there is one (none: a black box).
+DriveEnd runDrive(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
                   const std::vector<DriveConsumer*>& consumers);
 
 }  // namespace velt::drive

@@ -38,73 +38,16 @@ void CoreTwin::startAsLoaded() {
     host::attach();
 }
 
-template <typename Call>
-void CoreTwin::event(const HostCall& call, Call&& entryPoint) {
+void CoreTwin::call(const HostCall& call) {
     before_ = host::protection;
-    entryPoint();
+    makeCall(own_, call);
     explainer_.call(call, before_, host::protection, host::vehicleCache);
 }
 
-void CoreTwin::load() {
-    event({HostCall::Kind::Load}, [] { ::Load(); });
-}
-
-void CoreTwin::dispose() {
-    event({HostCall::Kind::Dispose}, [] { ::Dispose(); });
-}
-
-void CoreTwin::setVehicleSpec(const VehicleSpec& spec) {
-    event({HostCall::Kind::SetVehicleSpec, spec.brakeNotches}, [&] { ::SetVehicleSpec(spec); });
-}
-
-void CoreTwin::initialize(std::int32_t brake) {
-    event({HostCall::Kind::Initialize, brake}, [&] { ::Initialize(brake); });
-}
-
-void CoreTwin::setPower(std::int32_t notch) {
-    event({HostCall::Kind::SetPower, notch}, [&] { ::SetPower(notch); });
-}
-
-void CoreTwin::setBrake(std::int32_t notch) {
-    event({HostCall::Kind::SetBrake, notch}, [&] { ::SetBrake(notch); });
-}
-
-void CoreTwin::setReverser(std::int32_t position) {
-    event({HostCall::Kind::SetReverser, position}, [&] { ::SetReverser(position); });
-}
-
-void CoreTwin::keyDown(std::int32_t key) {
-    event({HostCall::Kind::KeyDown, key}, [&] { ::KeyDown(key); });
-}
-
-void CoreTwin::keyUp(std::int32_t key) {
-    event({HostCall::Kind::KeyUp, key}, [&] { ::KeyUp(key); });
-}
-
-void CoreTwin::hornBlow(std::int32_t horn) {
-    event({HostCall::Kind::HornBlow, horn}, [&] { ::HornBlow(horn); });
-}
-
-void CoreTwin::doorOpen() {
-    event({HostCall::Kind::DoorOpen}, [] { ::DoorOpen(); });
-}
-
-void CoreTwin::doorClose() {
-    event({HostCall::Kind::DoorClose}, [] { ::DoorClose(); });
-}
-
-void CoreTwin::setSignal(std::int32_t aspect) {
-    event({HostCall::Kind::SetSignal, aspect}, [&] { ::SetSignal(aspect); });
-}
-
-void CoreTwin::setBeaconData(const BeaconData& beacon) {
-    event({HostCall::Kind::SetBeaconData, 0, beacon}, [&] { ::SetBeaconData(beacon); });
-}
-
-void CoreTwin::elapse(const VehicleState& state, const HandleCommand& pluginHandles,
-                      const std::int32_t* pluginPanel, const std::int32_t* pluginSound) {
+void CoreTwin::frame(const VehicleState& state, const HandleCommand& pluginHandles,
+                     const std::int32_t* pluginPanel, const std::int32_t* pluginSound) {
     before_ = host::protection;
-    const HandleCommand own = ::Elapse(state, panel_.data(), sound_.data());
+    const HandleCommand own = own_.elapse(state, panel_.data(), sound_.data());
     if (differs_) return;  // the first difference is the one to tell
     const std::int32_t pluginOut[] = {pluginHandles.brake, pluginHandles.power,
                                       pluginHandles.reverser, pluginHandles.constantSpeed};
@@ -142,6 +85,14 @@ const CoreFrame& CoreTwin::explainFrame(const FrameRecord& record) {
                       "drive it without this check)";
     }
     return explainer_.frame(record, before_, host::protection, host::vehicleCache);
+}
+
+void CoreTwin::finish(const FrameRecord& last, DriveEnd& end) {
+    explainer_.finish(last);
+    end.explained = true;
+    end.divergence = divergence_;
+    end.interventions = explainer_.interventions();
+    end.patterns = explainer_.patterns();
 }
 
 }  // namespace velt::drive

@@ -18,50 +18,38 @@
 
 #include "core/velt.h"
 #include "host/entry_points.h"
-#include "host/plugin_abi.h"
+#include "host/host_calls.h"
 #include "tools/velt-drive/explain/explainer.h"
 
 namespace velt::drive {
 
-class CoreTwin {
+class CoreTwin : public Witness {
 public:
     // `pluginPath` only names the library in the message of a difference.
     CoreTwin(const Scenario& scenario, std::string pluginPath,
              Explainer::Scope scope = Explainer::Scope::Everything);
 
-    // The host calls, in the order the library got them.
-    void load();
-    void dispose();
-    void setVehicleSpec(const VehicleSpec& spec);
-    void initialize(std::int32_t brake);
-    void setPower(std::int32_t notch);
-    void setBrake(std::int32_t notch);
-    void setReverser(std::int32_t position);
-    void keyDown(std::int32_t key);
-    void keyUp(std::int32_t key);
-    void hornBlow(std::int32_t horn);
-    void doorOpen();
-    void doorClose();
-    void setSignal(std::int32_t aspect);
-    void setBeaconData(const BeaconData& beacon);
+    // The host calls, in the order the library got them: each made on the
+    // core's own entry points, and explained.
+    void call(const HostCall& call) override;
     // Runs the twin's frame and compares its outputs with the library's.
-    void elapse(const VehicleState& state, const HandleCommand& pluginHandles,
-                const std::int32_t* pluginPanel, const std::int32_t* pluginSound);
+    void frame(const VehicleState& state, const HandleCommand& pluginHandles,
+               const std::int32_t* pluginPanel, const std::int32_t* pluginSound) override;
 
-    // The host event that the following calls come from, or none (the
-    // driver's hold moving a handle, a quick key let go).
-    void from(const HostEvent* event) { explainer_.from(event); }
+    void from(const HostEvent* event) override { explainer_.from(event); }
 
     // Explains the frame just run, once the drive has its record: the
     // core's state for the trace, and the events since the frame before.
-    // Also words a difference found by elapse.
-    const CoreFrame& explainFrame(const FrameRecord& record);
+    // Also words a difference found by frame().
+    const CoreFrame& explainFrame(const FrameRecord& record) override;
 
     // Empty while the library and the twin agree; else what differed first,
     // in words: "frame 1234 (20.567 s): panel[22] is 29 from ...".
-    const std::string& divergence() const { return divergence_; }
+    [[nodiscard]] const std::string& divergence() const override { return divergence_; }
 
-    void finish(const FrameRecord& last) { explainer_.finish(last); }
+    // Closes the explanation and hands its interventions and patterns over.
+    void finish(const FrameRecord& last, DriveEnd& end) override;
+
     const Explainer& explainer() const { return explainer_; }
     static const CVelt& core() { return host::protection; }
     // Puts the process's core back as a library has it when just loaded,
@@ -69,10 +57,6 @@ public:
     static void startAsLoaded();
 
 private:
-    // The calls between frames: state before, the call, then what changed.
-    template <typename Call>
-    void event(const HostCall& call, Call&& entryPoint);
-
     struct Difference {
         std::string output;  // "panel[22]", "the brake handle"
         std::int64_t plugin = 0;
@@ -80,10 +64,11 @@ private:
     };
 
     Explainer explainer_;
+    EntryPoints own_ = linkedEntryPoints();  // the core's entry points, linked in
     std::string pluginPath_;
     CVelt before_{};  // the core before the call or frame being explained
     std::array<std::int32_t, kPanelSize> panel_{};
-    std::array<std::int32_t, 256> sound_{};
+    std::array<std::int32_t, kHostSoundSize> sound_{};
     bool differs_ = false;
     Difference difference_;
     std::string divergence_;

@@ -371,14 +371,14 @@ void Explainer::call(const HostCall& call, const CVelt& b, const CVelt& a,
                      const VehicleCache& cache) {
     // What a call changes may change the display without a code changing.
     displayDirty_ = true;
-    switch (call.kind) {
-        case HostCall::Kind::Initialize: restart(); return;
-        case HostCall::Kind::SetSignal:
-        case HostCall::Kind::SetBeaconData: intake(call, b, a, cache.speedKmh); break;
-        case HostCall::Kind::DoorOpen:
-        case HostCall::Kind::DoorClose: doors(call, b, a); break;
-        case HostCall::Kind::KeyDown: keys(call, b, a, cache); break;
-        case HostCall::Kind::SetBrake:
+    switch (call.id) {
+        case HostCallId::Initialize: restart(); return;
+        case HostCallId::SetSignal:
+        case HostCallId::SetBeaconData: intake(call, b, a, cache.speedKmh); break;
+        case HostCallId::DoorOpen:
+        case HostCallId::DoorClose: doors(call, b, a); break;
+        case HostCallId::KeyDown: keys(call, b, a, cache); break;
+        case HostCallId::SetBrake:
             if (b.sppVolume == snd::kLoopFull && a.sppVolume == snd::kLoopQuiet)
                 say(EventKind::Reminder,
                     "station-stop reminder attenuated: the driver's brake at notch " +
@@ -411,7 +411,7 @@ void Explainer::restart() {
 void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, float speed) {
     const bool forward = passedMovingForward(speed);
     const std::string standing = "the train stands or runs backwards";
-    if (call.kind == HostCall::Kind::SetSignal) {
+    if (call.id == HostCallId::SetSignal) {
         const std::int32_t aspect = normaliseAspect(call.value);
         aspectBy_ = source_;
         aspectReported_ = true;
@@ -666,7 +666,7 @@ void Explainer::speedCheckBeacon(const CVelt& b, const CVelt& a, bool forward) {
 }
 
 void Explainer::doors(const HostCall& call, const CVelt& b, const CVelt& a) {
-    if (call.kind == HostCall::Kind::DoorOpen) {
+    if (call.id == HostCallId::DoorOpen) {
         if (b.sppActive != 0)
             say(EventKind::Reminder, "station-stop reminder ended: the doors opened", source_);
         if (b.kindBlinkTimer != 0)
@@ -726,9 +726,9 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
                                const VehicleCache& cache) {
     // The request the call made, by the core's own rules.
     Request request = legacy::kNoRequest;
-    if (call.kind == HostCall::Kind::SetSignal) {
+    if (call.id == HostCallId::SetSignal) {
         request = legacy::requestForAspect(normaliseAspect(call.value), b.lineType, cache.speedKmh);
-    } else if (call.kind == HostCall::Kind::SetBeaconData && call.beacon.type == cab::kBeaconCpp) {
+    } else if (call.id == HostCallId::SetBeaconData && call.beacon.type == cab::kBeaconCpp) {
         if (!passedMovingForward(cache.speedKmh)) {
             say(EventKind::Legacy,
                 "no legacy request: the beacon was passed standing or running backwards", source_,
@@ -762,8 +762,8 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
     } else if (b.ats1Pending != a.ats1Pending && a.ats1Pending == LegacyState::kNormal &&
                b.ats1Pending != b.ats1State) {
         std::string by = "by " + source_.what;
-        if (call.kind == HostCall::Kind::KeyDown) by = "by the confirm key";
-        if (call.kind == HostCall::Kind::SetBeaconData) by = "by the section boundary";
+        if (call.id == HostCallId::KeyDown) by = "by the confirm key";
+        if (call.id == HostCallId::SetBeaconData) by = "by the section boundary";
         say(EventKind::Legacy,
             "legacy request of state " + stateNumber(b.ats1Pending) + " cancelled " + by +
                 " (it was made by " + where(requestBy_) + ")",
@@ -781,7 +781,7 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
             "confirm key: " + stateText(b.ats1State) + " acknowledged, back to state 0", source_,
             Check::Legacy);
         stateBy_ = source_;
-    } else if (call.kind == HostCall::Kind::KeyDown && call.value == cab::kKeyConfirm &&
+    } else if (call.id == HostCallId::KeyDown && call.value == cab::kKeyConfirm &&
                b.brakeDemand != Demand::kNone &&
                (b.ats1State != LegacyState::kNormal || b.ats1Pending != b.ats1State)) {
         say(EventKind::Legacy, "confirm key has no effect while the protection brakes", source_,

@@ -16,35 +16,12 @@
 
 #include "core/velt.h"
 #include "host/entry_points.h"
-#include "host/plugin_abi.h"
+#include "host/host_calls.h"
 #include "tools/velt-drive/drive/drive.h"
 #include "tools/velt-drive/drive/explanation.h"
 #include "tools/velt-drive/scenario/scenario.h"
 
 namespace velt::drive {
-
-// One call of the host between frames, as the explainer needs to know it.
-struct HostCall {
-    enum class Kind {
-        Load,
-        Dispose,
-        SetVehicleSpec,
-        Initialize,
-        SetPower,
-        SetBrake,
-        SetReverser,
-        KeyDown,
-        KeyUp,
-        HornBlow,
-        DoorOpen,
-        DoorClose,
-        SetSignal,
-        SetBeaconData,
-    };
-    Kind kind = Kind::Load;
-    std::int32_t value = 0;  // notch, position, key or aspect
-    BeaconData beacon{};
-};
 
 class Explainer {
 public:

@@ -43,22 +43,10 @@ bool PluginLibrary::open(const std::string& path) {
         return false;
     }
     std::string missing;
-    bind(handle_, "Load", api_.load, missing);
-    bind(handle_, "Dispose", api_.dispose, missing);
-    bind(handle_, "GetPluginVersion", api_.getPluginVersion, missing);
-    bind(handle_, "SetVehicleSpec", api_.setVehicleSpec, missing);
-    bind(handle_, "Initialize", api_.initialize, missing);
-    bind(handle_, "Elapse", api_.elapse, missing);
-    bind(handle_, "SetPower", api_.setPower, missing);
-    bind(handle_, "SetBrake", api_.setBrake, missing);
-    bind(handle_, "SetReverser", api_.setReverser, missing);
-    bind(handle_, "KeyDown", api_.keyDown, missing);
-    bind(handle_, "KeyUp", api_.keyUp, missing);
-    bind(handle_, "HornBlow", api_.hornBlow, missing);
-    bind(handle_, "DoorOpen", api_.doorOpen, missing);
-    bind(handle_, "DoorClose", api_.doorClose, missing);
-    bind(handle_, "SetSignal", api_.setSignal, missing);
-    bind(handle_, "SetBeaconData", api_.setBeaconData, missing);
+#define VELT_HOST_CALL_BIND(Name, member, Signature, Argument) \
+    bind(handle_, #Name, api_.member, missing);
+    VELT_HOST_CALLS(VELT_HOST_CALL_BIND)
+#undef VELT_HOST_CALL_BIND
     if (!missing.empty()) {
         error_ = path + ": not a plug-in: missing entry point(s) " + missing;
         close();

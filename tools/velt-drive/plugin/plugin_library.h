@@ -6,28 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "host/plugin_abi.h"
+#include "host/host_calls.h"
 
 namespace velt::drive {
 
-struct PluginApi {
-    void(VELT_CALL* load)();
-    void(VELT_CALL* dispose)();
-    std::int32_t(VELT_CALL* getPluginVersion)();
-    void(VELT_CALL* setVehicleSpec)(VehicleSpec);
-    void(VELT_CALL* initialize)(std::int32_t);
-    HandleCommand(VELT_CALL* elapse)(VehicleState, std::int32_t*, std::int32_t*);
-    void(VELT_CALL* setPower)(std::int32_t);
-    void(VELT_CALL* setBrake)(std::int32_t);
-    void(VELT_CALL* setReverser)(std::int32_t);
-    void(VELT_CALL* keyDown)(std::int32_t);
-    void(VELT_CALL* keyUp)(std::int32_t);
-    void(VELT_CALL* hornBlow)(std::int32_t);
-    void(VELT_CALL* doorOpen)();
-    void(VELT_CALL* doorClose)();
-    void(VELT_CALL* setSignal)(std::int32_t);
-    void(VELT_CALL* setBeaconData)(BeaconData);
-};
+// The library's entry points, found by their plain names.
+using PluginApi = EntryPoints;
 
 // An opened plug-in library. The library stays loaded while the object lives.
 class PluginLibrary {

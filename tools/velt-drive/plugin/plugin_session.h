@@ -1,47 +1,41 @@
 // Every call the host stand-in makes to the plug-in goes through here, in
 // the order a host makes them. This is the one place to watch, mirror or
-// compare what the plug-in is told and what it answers: with a twin, each
-// call goes to velt-drive's own core as well, and each frame's outputs are
-// compared with the twin's.
+// compare what the plug-in is told and what it answers: a mirror (velt-drive's
+// own core) is handed each call and each frame after the plug-in.
 #pragma once
 
 #include <cstdint>
 
-#include "host/plugin_abi.h"
+#include "host/host_calls.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 
 namespace velt::drive {
 
-class CoreTwin;
+// What follows the plug-in call by call.
+class CallMirror {
+public:
+    virtual ~CallMirror() = default;
+
+    // A call between frames, after the plug-in has taken it.
+    virtual void call(const HostCall& call) = 0;
+    // A frame, after the plug-in has run it: what it was told, what it
+    // returned and the arrays it wrote.
+    virtual void frame(const VehicleState& state, const HandleCommand& pluginHandles,
+                       const std::int32_t* pluginPanel, const std::int32_t* pluginSound) = 0;
+};
 
 class PluginSession {
 public:
-    // A black-box session: the plug-in alone.
-    explicit PluginSession(const PluginApi& api) : api_(api) {}
-    // The plug-in and velt-drive's own core beside it.
-    PluginSession(const PluginApi& api, CoreTwin& twin) : api_(api), twin_(&twin) {}
+    // The plug-in alone (a black box), or with a mirror beside it.
+    explicit PluginSession(const PluginApi& api, CallMirror* mirror = nullptr)
+        : api_(api), mirror_(mirror) {}
 
-    CoreTwin* twin() const { return twin_; }
-
-    void load();
-    void dispose();
-    void setVehicleSpec(const VehicleSpec& spec);
-    void initialize(std::int32_t brake);
+    void call(const HostCall& call);
     HandleCommand elapse(const VehicleState& state, std::int32_t* panel, std::int32_t* sound);
-    void setPower(std::int32_t notch);
-    void setBrake(std::int32_t notch);
-    void setReverser(std::int32_t position);
-    void keyDown(std::int32_t key);
-    void keyUp(std::int32_t key);
-    void hornBlow(std::int32_t horn);
-    void doorOpen();
-    void doorClose();
-    void setSignal(std::int32_t aspect);
-    void setBeaconData(const BeaconData& beacon);
 
 private:
     const PluginApi& api_;
-    CoreTwin* twin_ = nullptr;
+    CallMirror* mirror_;
 };
 
 }  // namespace velt::drive

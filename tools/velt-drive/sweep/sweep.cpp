@@ -14,9 +14,8 @@
 #endif
 
 #include "tools/velt-drive/drive/drive.h"
-#include "tools/velt-drive/explain/core_twin.h"
+#include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
-#include "tools/velt-drive/plugin/plugin_session.h"
 #include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
@@ -311,11 +310,9 @@ DriveOutcome driveOnce(const Scenario& base, const std::vector<Vary>& varies,
                        bool blackBox) {
     const Scenario scenario = variant(base, varies, values);
     // Only the interventions: the sweep tells nothing else of the explanation.
-    CoreTwin twin(scenario, plugin.path(), Explainer::Scope::Interventions);
-    OutcomeRecorder recorder(scenario, blackBox ? nullptr : &twin.explainer());
-    PluginSession blackBoxSession(plugin.api());
-    PluginSession twinSession(plugin.api(), twin);
-    runDrive(scenario, blackBox ? blackBoxSession : twinSession, {&recorder});
+    ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Interventions);
+    OutcomeRecorder recorder(scenario, drive.explainer());
+    drive.run({&recorder});
     return recorder.outcome();
 }
 
