@@ -12,7 +12,6 @@
 #include "tools/velt-drive/drive/drive.h"
 #include "tools/velt-drive/drive/explanation.h"
 #include "tools/velt-drive/explain/explainer.h"
-#include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/scenario/scenario.h"
 
 namespace velt::drive {
