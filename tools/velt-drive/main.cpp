@@ -34,6 +34,7 @@
 #include "tools/velt-drive/sweep/sweep_report.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/output_file.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace {
 
@@ -100,17 +101,14 @@ public:
             now - shown_ < std::chrono::milliseconds(250))
             return;
         shown_ = now;
-        std::string text =
-            "\rvelt-drive: " + formatFixed(static_cast<double>(frame.elapsedMs) / 1000.0, 0) + " s";
+        std::string text = "\rvelt-drive: " + secondsText(secondsOf(frame.elapsedMs), 0);
         if (scenario_.end.elapsedMs)
-            text += " of " +
-                    formatFixed(static_cast<double>(*scenario_.end.elapsedMs) / 1000.0, 0) +
-                    " s (" +
+            text += " of " + secondsText(secondsOf(*scenario_.end.elapsedMs), 0) + " (" +
                     formatFixed(100.0 * static_cast<double>(frame.elapsedMs) /
                                     static_cast<double>(*scenario_.end.elapsedMs),
                                 0) +
                     "%)";
-        text += " driven, at " + formatFixed(frame.positionM, 0) + " m   ";
+        text += " driven, at " + metresText(frame.positionM, 0) + "   ";
         std::cerr << text << std::flush;
         drawn_ = true;
     }
@@ -447,8 +445,8 @@ int sweep(const SweepCommand& command, const std::string& pluginPath) {
     std::cerr << formatSweepFailures(result);
     const std::size_t failed = result.failedCount();
     words << "velt-drive sweep: " << drives.size() << (drives.size() == 1 ? " drive" : " drives")
-          << " of " << scenario.name << " (" << frames << " frames) in " << formatFixed(seconds, 1)
-          << " s: "
+          << " of " << scenario.name << " (" << frames << " frames) in " << secondsText(seconds, 1)
+          << ": "
           << (failed == 0 ? "all met their expectations" : std::to_string(failed) + " failed")
           << ".\n";
     if (!tableFile.toStandardOutput()) words << "Table: " << tableFile.path() << "\n";

@@ -7,6 +7,7 @@
 #include "tools/velt-drive/drive/vehicle_model.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
 
@@ -34,9 +35,6 @@ constexpr std::int64_t kStandstillSettleMs = 3000;
 constexpr double kHoldPowerBelowKmh = 1.0;
 constexpr double kHoldBrakeAboveKmh = 2.0;
 constexpr double kHoldFullGapKmh = 10.0;
-
-std::string metres(double value) { return formatFixed(value, 1) + " m"; }
-std::string kmh(double value) { return formatPlain(value) + " km/h"; }
 
 std::string clockText(std::int64_t ms) {
     const auto two = [](std::int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
@@ -134,15 +132,14 @@ public:
             if (speed != 0.0) standingSinceMs_ = -1;
             if (speed == 0.0 && standingSinceMs_ < 0) standingSinceMs_ = elapsed;
             if (end.positionM && model_.positionM() >= *end.positionM) {
-                end_.reason = "reached the end position " + metres(*end.positionM);
+                end_.reason = "reached the end position " + metresText(*end.positionM);
                 break;
             }
             if (elapsed >= limitMs) {
                 end_.reason = end.elapsedMs
                                   ? "reached the end time"
-                                  : "reached the time limit of " +
-                                        formatPlain(static_cast<double>(limitMs) / 1000.0) +
-                                        " s (the scenario has no 'end at ... s')";
+                                  : "reached the time limit of " + secondsText(secondsOf(limitMs)) +
+                                        " (the scenario has no 'end at ... s')";
                 break;
             }
             if (stopEnds && nextAction_ >= scenario_.driver.size() && !holding_ &&
@@ -346,13 +343,13 @@ private:
         std::string text;
         switch (t.kind) {
             case Trigger::Kind::SpeedAbove:
-                text = "the speed is already above " + kmh(t.value) + " " + turn +
-                       ": velt-drive waits until it falls to " + kmh(t.value) +
+                text = "the speed is already above " + kmhText(t.value) + " " + turn +
+                       ": velt-drive waits until it falls to " + kmhText(t.value) +
                        " and rises above it again";
                 break;
             case Trigger::Kind::SpeedBelow:
-                text = "the speed is already below " + kmh(t.value) + " " + turn +
-                       ": velt-drive waits until it rises to " + kmh(t.value) +
+                text = "the speed is already below " + kmhText(t.value) + " " + turn +
+                       ": velt-drive waits until it rises to " + kmhText(t.value) +
                        " and falls below it again";
                 break;
             case Trigger::Kind::Stopped:
@@ -360,15 +357,13 @@ private:
                        ": velt-drive waits until it moves and stops again";
                 break;
             case Trigger::Kind::Position:
-                text = "the train is already at " + metres(model_.positionM()) + ", past " +
-                       metres(t.value) + ", " + turn + ": it falls due at once";
+                text = "the train is already at " + metresText(model_.positionM()) + ", past " +
+                       metresText(t.value) + ", " + turn + ": it falls due at once";
                 break;
             case Trigger::Kind::Elapsed:
                 if (t.ms < lastActionMs_)
-                    text = "its time " + formatPlain(static_cast<double>(t.ms) / 1000.0) +
-                           " s has passed " + turn + " at " +
-                           formatPlain(static_cast<double>(elapsed) / 1000.0) +
-                           " s: it falls due at once";
+                    text = "its time " + secondsText(secondsOf(t.ms)) + " has passed " + turn +
+                           " at " + secondsText(secondsOf(elapsed)) + ": it falls due at once";
                 break;
             case Trigger::Kind::TimeOfDay:
                 if (index > 0 && t.ms < timeOfDay(lastActionMs_))

@@ -9,7 +9,7 @@
 #include "core/legacy_rules.h"
 #include "core/supervision.h"
 #include "tools/velt-drive/scenario/beacons.h"
-#include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
 
@@ -19,22 +19,15 @@ using legacy::BrakeRule;
 using legacy::Request;
 using legacy::RequestKind;
 
-// Speeds are compared with thresholds: as many decimals as it takes (up to
-// three), so that 0.483 km/h is not shown as the 0.5 km/h it is below.
-std::string kmh(double value) { return formatPlain(value) + " km/h"; }
 // A speed that velt compares with exactly 0: a crawl must not read "0 km/h".
 std::string kmhNonZero(double value) {
-    return value != 0.0 && std::fabs(value) < 0.0005 ? "less than 0.001 km/h" : kmh(value);
-}
-std::string metres(double value) { return formatFixed(value, 1) + " m"; }
-std::string seconds(std::int64_t ms) {
-    return formatPlain(static_cast<double>(ms) / 1000.0) + " s";
+    return value != 0.0 && std::fabs(value) < 0.0005 ? "less than 0.001 km/h" : kmhText(value);
 }
 
 // "demo.drive:23 at 300.0 m"; the start of the run when no line is behind it.
 std::string where(const CauseRef& cause) {
     if (!cause.known()) return "the start of the run";
-    return cause.file + ":" + std::to_string(cause.line) + " at " + metres(cause.positionM);
+    return cause.file + ":" + std::to_string(cause.line) + " at " + metresText(cause.positionM);
 }
 
 std::string stateNumber(LegacyState state) { return std::to_string(static_cast<int>(state)); }
@@ -58,34 +51,34 @@ std::string ruleText(LegacyState state, std::int32_t lineType) {
     switch (state) {
         case LegacyState::kAlarm:
         case LegacyState::kSilencedAlarm:
-            return "emergency brake above " + kmh(legacy::kAlarmBrakeAboveKmh) +
-                   ", released below " + kmh(legacy::kAlarmReleaseBelowKmh);
+            return "emergency brake above " + kmhText(legacy::kAlarmBrakeAboveKmh) +
+                   ", released below " + kmhText(legacy::kAlarmReleaseBelowKmh);
         case LegacyState::kCheck:
-            return "full-service brake above " + kmh(legacy::kCheckBrakeAboveKmh);
+            return "full-service brake above " + kmhText(legacy::kCheckBrakeAboveKmh);
         case LegacyState::kNormal: break;
     }
     if (lineType == legacy::kLineType1)
-        return "full-service brake above " + kmh(legacy::kNormalLine1BrakeAboveKmh) +
-               ", released below " + kmh(legacy::kNormalLine1ReleaseBelowKmh);
+        return "full-service brake above " + kmhText(legacy::kNormalLine1BrakeAboveKmh) +
+               ", released below " + kmhText(legacy::kNormalLine1ReleaseBelowKmh);
     return "no brake";
 }
 
 // Why a legacy state's rule asks for no brake at `speed`.
 std::string releaseText(LegacyState state, std::int32_t lineType, float speed) {
-    const std::string at = kmh(speed);
+    const std::string at = kmhText(speed);
     switch (state) {
         case LegacyState::kAlarm:
         case LegacyState::kSilencedAlarm:
-            return stateText(state) + " releases below " + kmh(legacy::kAlarmReleaseBelowKmh) +
+            return stateText(state) + " releases below " + kmhText(legacy::kAlarmReleaseBelowKmh) +
                    ": the train is at " + at;
         case LegacyState::kCheck:
-            return stateText(state) + " brakes only above " + kmh(legacy::kCheckBrakeAboveKmh) +
+            return stateText(state) + " brakes only above " + kmhText(legacy::kCheckBrakeAboveKmh) +
                    ": the train is at " + at;
         case LegacyState::kNormal: break;
     }
     if (lineType == legacy::kLineType1)
-        return stateText(state) + " releases below " + kmh(legacy::kNormalLine1ReleaseBelowKmh) +
-               ": the train is at " + at;
+        return stateText(state) + " releases below " +
+               kmhText(legacy::kNormalLine1ReleaseBelowKmh) + ": the train is at " + at;
     return stateText(state) + " does not brake on line category " + std::to_string(lineType);
 }
 
@@ -462,8 +455,9 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                 ccpBy_ = source_;
                 say(EventKind::Pattern,
                     std::string(b.ccpActive != 0 ? "CCP pattern re-armed" : "CCP pattern armed") +
-                        ": " + std::to_string(a.ccpSpeed) + " km/h in " + metres(a.ccpDistance) +
-                        " (at " + metres(source_.positionM + a.ccpDistance) + ")" +
+                        ": " + std::to_string(a.ccpSpeed) + " km/h in " +
+                        metresText(a.ccpDistance) + " (at " +
+                        metresText(source_.positionM + a.ccpDistance) + ")" +
                         (a.veltDefined == 1 ? "" : "; supervised only inside a Velt section"),
                     source_, Check::Ccp);
                 closeSpan(Span::Ccp, source_.positionM);
@@ -524,8 +518,8 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
                     std::string(b.spbActive != 0 ? "SPB pattern re-armed" : "SPB pattern armed") +
                         ": kind " + std::to_string(a.spbKind) + " (" +
                         (a.spbKind == 1 ? "emergency brake" : "full-service brake") +
-                        "), stop target " + metres(a.spbDistance) + " ahead (at " +
-                        metres(source_.positionM + a.spbDistance) + ")" +
+                        "), stop target " + metresText(a.spbDistance) + " ahead (at " +
+                        metresText(source_.positionM + a.spbDistance) + ")" +
                         (a.veltDefined == 1 ? "" : "; supervised only inside a Velt section"),
                     source_, Check::Spb);
                 closeSpan(Span::Spb, source_.positionM);
@@ -591,8 +585,8 @@ void Explainer::intake(const HostCall& call, const CVelt& b, const CVelt& a, flo
 
 void Explainer::cppBeacon(const CVelt& b, const CVelt& a) {
     cppBy_ = source_;
-    const std::string target =
-        metres(a.cppDistance) + " ahead (at " + metres(source_.positionM + a.cppDistance) + ")";
+    const std::string target = metresText(a.cppDistance) + " ahead (at " +
+                               metresText(source_.positionM + a.cppDistance) + ")";
     std::string text =
         std::string(b.cppActive != 0 ? "CPP pattern re-armed" : "CPP pattern armed") + ": signal " +
         std::to_string(a.cppSignal) + ", target " + target +
@@ -629,7 +623,7 @@ void Explainer::speedCheckBeacon(const CVelt& b, const CVelt& a, bool forward) {
         say(EventKind::SpeedCheck,
             "speed-check window opened: the next speed-check beacon trips the section if it "
             "comes within " +
-                seconds(legacy::kSpeedCheckWindowMs),
+                secondsText(secondsOf(legacy::kSpeedCheckWindowMs)),
             source_, Check::SpeedCheckTrip);
     } else if (b.spsTripped == 0 && a.spsTripped != 0) {
         tripBy_ = source_;
@@ -644,23 +638,24 @@ void Explainer::speedCheckBeacon(const CVelt& b, const CVelt& a, bool forward) {
             effect = "now " + stateText(a.ats1State) + " decides: " +
                      (rule.demand == Demand::kNone ? std::string("no brake")
                                                    : levelName(static_cast<int>(rule.demand))) +
-                     " at " + kmh(speed);
+                     " at " + kmhText(speed);
         } else {
             effect = "now it brakes";
         }
         say(EventKind::SpeedCheck,
-            "speed-check section TRIPPED: this beacon came " + seconds(now - windowOpenedMs_) +
-                " after the first (" + where(windowBy_) + "), within " +
-                seconds(legacy::kSpeedCheckWindowMs) +
+            "speed-check section TRIPPED: this beacon came " +
+                secondsText(secondsOf(now - windowOpenedMs_)) + " after the first (" +
+                where(windowBy_) + "), within " +
+                secondsText(secondsOf(legacy::kSpeedCheckWindowMs)) +
                 ". Until velt is initialized, legacy supervision brakes above " +
-                kmh(legacy::kTripBrakeAboveKmh) +
+                kmhText(legacy::kTripBrakeAboveKmh) +
                 " wherever the state's own rule leaves the brake open; " + effect,
             source_, Check::SpeedCheckTrip);
     } else {
         say(EventKind::SpeedCheck,
             "speed-check window closed " + std::string(a.spsTripped != 0 ? "" : "in time") +
-                ": this beacon came " + seconds(now - windowOpenedMs_) + " after the first (" +
-                where(windowBy_) + ")",
+                ": this beacon came " + secondsText(secondsOf(now - windowOpenedMs_)) +
+                " after the first (" + where(windowBy_) + ")",
             source_, Check::SpeedCheckTrip);
     }
 }
@@ -673,13 +668,13 @@ void Explainer::doors(const HostCall& call, const CVelt& b, const CVelt& a) {
             say(EventKind::KindBlink,
                 "kind-blink started by the door opening: the selector blinks from the next Velt "
                 "frame until the train runs above " +
-                    kmh(kKindBlinkEndKmh),
+                    kmhText(kKindBlinkEndKmh),
                 source_);
         if (b.linkDoorState == LinkDoorState::kArmed &&
             a.linkDoorState == LinkDoorState::kDoorsOpened)
             say(EventKind::DoorLink,
                 "door-link sequence: doors opened; the target shows 29, then 1 from " +
-                    seconds(a.linkDoorTime - *a.pTime) + " on",
+                    secondsText(secondsOf(a.linkDoorTime - *a.pTime)) + " on",
                 source_);
         return;
     }
@@ -687,7 +682,7 @@ void Explainer::doors(const HostCall& call, const CVelt& b, const CVelt& a) {
         a.linkDoorState == LinkDoorState::kDoorsClosed)
         say(EventKind::DoorLink,
             "door-link sequence: doors closed; the target shows 1 for " +
-                seconds(a.linkDoorTime - *a.pTime),
+                secondsText(secondsOf(a.linkDoorTime - *a.pTime)),
             source_);
 }
 
@@ -749,13 +744,13 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
         } else if (state == b.ats1Pending) {
             say(EventKind::Legacy,
                 "legacy request of state " + stateNumber(state) + " (" + stateName(state) +
-                    ") renewed: its delay of " + seconds(delayOf(state)) + " starts again" +
-                    inSection,
+                    ") renewed: its delay of " + secondsText(secondsOf(delayOf(state))) +
+                    " starts again" + inSection,
                 source_, Check::Legacy);
         } else {
             say(EventKind::Legacy,
                 "legacy request of state " + stateNumber(state) + " (" + stateName(state) +
-                    ") made: it takes effect after " + seconds(delayOf(state)) +
+                    ") made: it takes effect after " + secondsText(secondsOf(delayOf(state))) +
                     " unless the confirm key is pressed" + inSection,
                 source_, Check::Legacy);
         }
@@ -881,8 +876,8 @@ void Explainer::patternsInFrame(const Frame& f) {
     const CVelt& b = f.b;
     if (b.cppPhase == CppPhase::kStopRequested && a.cppPhase == CppPhase::kStopPhase)
         say(EventKind::Pattern,
-            "CPP stop phase: below " + kmh(kCppStopPhaseEntryKmh) +
-                "; from here the train may run on at up to " + kmh(kCppStopPhaseLimitKmh),
+            "CPP stop phase: below " + kmhText(kCppStopPhaseEntryKmh) +
+                "; from here the train may run on at up to " + kmhText(kCppStopPhaseLimitKmh),
             cppBy_, Check::CppStop);
     if (b.cppPhase != CppPhase::kDistance && a.cppPhase == CppPhase::kDistance && a.cppActive != 0)
         say(EventKind::Pattern,
@@ -893,9 +888,9 @@ void Explainer::patternsInFrame(const Frame& f) {
     if (b.spbActive != 0 && a.spbActive == 0) {
         const std::string why =
             a.spbDistance > 0.0F
-                ? "the train is below " + kmh(kSpbDisarmBelowKmh) + " with the doors open, " +
-                      metres(a.spbDistance) + " short of the target"
-                : "the train stands " + metres(-a.spbDistance) + " past the target";
+                ? "the train is below " + kmhText(kSpbDisarmBelowKmh) + " with the doors open, " +
+                      metresText(a.spbDistance) + " short of the target"
+                : "the train stands " + metresText(-a.spbDistance) + " past the target";
         say(EventKind::Pattern, "SPB pattern ended: " + why, spbBy_, Check::Spb);
         spbEndedBy_ = "the SPB pattern ended in the frame before (" + why + ")";
         closeSpan(Span::Spb, f.record.positionM);
@@ -908,9 +903,9 @@ void Explainer::warnings(const Frame& f) {
         const auto warning = [&](const char* name, const char* curveName, float curve,
                                  float distance, const CauseRef& by, Check check) {
             say(EventKind::Warning,
-                std::string("pattern warning: ") + name + ", " + curveName + " " + metres(curve) +
-                    " is within 5 s of running (" + metres(f.warnMargin) + ") of the remaining " +
-                    metres(distance) + "; armed by " + where(by),
+                std::string("pattern warning: ") + name + ", " + curveName + " " +
+                    metresText(curve) + " is within 5 s of running (" + metresText(f.warnMargin) +
+                    ") of the remaining " + metresText(distance) + "; armed by " + where(by),
                 by, check);
         };
         bool named = false;
@@ -936,9 +931,9 @@ void Explainer::warnings(const Frame& f) {
     }
     if (f.velt && a.spbWarn == 1 && spbWarnBefore_ == 0)
         say(EventKind::Warning,
-            "SPB warning: stop curve " + metres(f.curve(kStopCurveK)) +
-                " is within 5 s of running (" + metres(f.warnMargin) + ") of the remaining " +
-                metres(a.spbDistance) + "; armed by " + where(spbBy_) +
+            "SPB warning: stop curve " + metresText(f.curve(kStopCurveK)) +
+                " is within 5 s of running (" + metresText(f.warnMargin) + ") of the remaining " +
+                metresText(a.spbDistance) + "; armed by " + where(spbBy_) +
                 (a.lineType == 1 ? " (no chime and no display on line category 1)" : ""),
             spbBy_, Check::Spb);
     patternWarnBefore_ = a.patternWarn;
@@ -947,7 +942,7 @@ void Explainer::warnings(const Frame& f) {
 
 std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cause) const {
     const CVelt& a = f.a;
-    const std::string speed = kmh(f.absSpeed);
+    const std::string speed = kmhText(f.absSpeed);
     switch (check) {
         case Check::Signal: {
             const SignalCheckInForce inForce = signalCheckOf(a);
@@ -968,66 +963,68 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
             if (inForce.override) {
                 cause = cppBy_;
                 return "the CPP beacon with signal 2 lowers " + aspect + " on line category 0 to " +
-                       kmh(inForce.check.kmh) + "; " + speed + " is " + kmh(over) +
+                       kmhText(inForce.check.kmh) + "; " + speed + " is " + kmhText(over) +
                        " over; beacon " + where(cppBy_);
             }
             cause = aspectBy_;
             return aspect + " on line category " + std::to_string(a.lineType) + " checks " +
-                   kmh(inForce.check.kmh) + "; " + speed + " is " + kmh(over) +
+                   kmhText(inForce.check.kmh) + "; " + speed + " is " + kmhText(over) +
                    " over; reported by " + where(aspectBy_);
         }
         case Check::CppStop:
             cause = cppBy_;
             if (a.cppPhase == CppPhase::kStopPhase)
-                return "in the stop phase " + speed + " is above " + kmh(kCppStopPhaseLimitKmh) +
-                       "; armed by " + where(cppBy_);
+                return "in the stop phase " + speed + " is above " +
+                       kmhText(kCppStopPhaseLimitKmh) + "; armed by " + where(cppBy_);
             if (a.cppDistance > 0.0F)
-                return "stop curve " + metres(f.curve(kStopCurveK)) + " reached the remaining " +
-                       metres(a.cppDistance) + "; armed by " + where(cppBy_);
-            return metres(-a.cppDistance) + " past the target, moving forward at " + speed +
+                return "stop curve " + metresText(f.curve(kStopCurveK)) +
+                       " reached the remaining " + metresText(a.cppDistance) + "; armed by " +
+                       where(cppBy_);
+            return metresText(-a.cppDistance) + " past the target, moving forward at " + speed +
                    "; armed by " + where(cppBy_);
         case Check::Cpp49:
             cause = cppBy_;
             if (a.cppDistance > 0.0F)
-                return "49 km/h curve " + metres(f.curve(k49CurveK)) + " reached the remaining " +
-                       metres(a.cppDistance) + "; armed by " + where(cppBy_);
+                return "49 km/h curve " + metresText(f.curve(k49CurveK)) +
+                       " reached the remaining " + metresText(a.cppDistance) + "; armed by " +
+                       where(cppBy_);
             return speed + " past the target is " +
-                   kmh(static_cast<double>(f.absSpeed) - kCpp49Kmh) + " over " + kmh(kCpp49Kmh) +
-                   "; armed by " + where(cppBy_);
+                   kmhText(static_cast<double>(f.absSpeed) - kCpp49Kmh) + " over " +
+                   kmhText(kCpp49Kmh) + "; armed by " + where(cppBy_);
         case Check::Ccp: {
             cause = ccpBy_;
             const std::int32_t above = a.ccpSpeed + kCcpDemandMarginKmh;
             const std::string name = "to " + std::to_string(a.ccpSpeed) + " km/h";
             if (a.ccpDistance > 0.0F)
                 return name + ", its curve to " + std::to_string(above) + " km/h " +
-                       metres(f.curve(squared(above))) + " reached the remaining " +
-                       metres(a.ccpDistance) + "; armed by " + where(ccpBy_);
-            return name + ", " + kmh(f.speed) + " past the target is " +
-                   kmh(static_cast<double>(f.speed) - above) + " over " + std::to_string(above) +
-                   " km/h; armed by " + where(ccpBy_);
+                       metresText(f.curve(squared(above))) + " reached the remaining " +
+                       metresText(a.ccpDistance) + "; armed by " + where(ccpBy_);
+            return name + ", " + kmhText(f.speed) + " past the target is " +
+                   kmhText(static_cast<double>(f.speed) - above) + " over " +
+                   std::to_string(above) + " km/h; armed by " + where(ccpBy_);
         }
         case Check::Spb:
             cause = spbBy_;
             return "kind " + std::to_string(a.spbKind) + ", stop curve " +
-                   metres(f.curve(kStopCurveK)) + " reached the remaining " +
-                   metres(a.spbDistance) + "; armed by " + where(spbBy_);
+                   metresText(f.curve(kStopCurveK)) + " reached the remaining " +
+                   metresText(a.spbDistance) + "; armed by " + where(spbBy_);
         case Check::Clf: {
             cause = clfBy_;
             const std::int32_t above = a.clfSpeed + kClfDemandMarginKmh;
-            return std::to_string(a.clfSpeed) + " km/h, " + kmh(f.speed) + " is " +
-                   kmh(static_cast<double>(f.speed) - above) + " over " + std::to_string(above) +
-                   " km/h; armed by " + where(clfBy_);
+            return std::to_string(a.clfSpeed) + " km/h, " + kmhText(f.speed) + " is " +
+                   kmhText(static_cast<double>(f.speed) - above) + " over " +
+                   std::to_string(above) + " km/h; armed by " + where(clfBy_);
         }
         case Check::Legacy:
             cause = stateBy_;
             return stateText(a.ats1State) + ", " + ruleText(a.ats1State, a.lineType) + ", at " +
-                   kmh(f.speed) + "; " +
+                   kmhText(f.speed) + "; " +
                    (stateBy_.known() ? "requested by " + where(stateBy_)
                                      : std::string("in force since the run began"));
         case Check::SpeedCheckTrip:
             cause = tripBy_;
-            return "emergency brake above " + kmh(legacy::kTripBrakeAboveKmh) + " (" +
-                   kmh(f.speed) + ") until velt is initialized; tripped by " + where(tripBy_);
+            return "emergency brake above " + kmhText(legacy::kTripBrakeAboveKmh) + " (" +
+                   kmhText(f.speed) + ") until velt is initialized; tripped by " + where(tripBy_);
         case Check::ConfirmAtSpeed:
             cause = confirmBy_;
             return "the key was pressed while the train moved, " + where(confirmBy_);
@@ -1040,13 +1037,13 @@ std::string Explainer::describeDemand(Check check, const Frame& f, CauseRef& cau
 std::string Explainer::describeRelease(Check check, const Frame& f) const {
     if (!releasedBy_[slot(check)].empty()) return releasedBy_[slot(check)];
     const CVelt& a = f.a;
-    const std::string speed = kmh(f.speed);
+    const std::string speed = kmhText(f.speed);
     if (!f.velt) {
         // Legacy supervision decides: by the state's rule, else by the trip.
         const BrakeRule state = legacy::stateBrake(a.ats1State, a.lineType, f.speed);
         if (state.decides) return releaseText(a.ats1State, a.lineType, f.speed);
-        return "the tripped section brakes only above " + kmh(legacy::kTripBrakeAboveKmh) +
-               ": the train is at " + kmh(f.speed);
+        return "the tripped section brakes only above " + kmhText(legacy::kTripBrakeAboveKmh) +
+               ": the train is at " + kmhText(f.speed);
     }
     switch (check) {
         case Check::Signal: {
@@ -1055,8 +1052,8 @@ std::string Explainer::describeRelease(Check check, const Frame& f) const {
             if (inForce.check.kind == SignalCheck::kNone)
                 return "aspect " + std::to_string(a.signalIndex) +
                        " has no check speed on line category " + std::to_string(a.lineType);
-            return kmh(f.absSpeed) + " is no longer above the check speed " +
-                   kmh(inForce.check.kmh) + " of aspect " + std::to_string(a.signalIndex);
+            return kmhText(f.absSpeed) + " is no longer above the check speed " +
+                   kmhText(inForce.check.kmh) + " of aspect " + std::to_string(a.signalIndex);
         }
         case Check::CppStop:
             if (!isCppStopCase(a.cppActive, a.signalIndex, a.cppSignal))
@@ -1069,16 +1066,16 @@ std::string Explainer::describeRelease(Check check, const Frame& f) const {
             if (!isCpp49Case(a.cppActive, a.lineType, a.signalIndex, a.cppSignal))
                 return "aspect " + std::to_string(a.signalIndex) + " gives no 49 km/h variant";
             if (a.cppDistance > 0.0F)
-                return "the remaining " + metres(a.cppDistance) +
-                       " is beyond the 42 km/h release curve " + metres(f.curve(k42CurveK));
-            return kmh(f.absSpeed) + " is below " + kmh(kCpp49ReleaseKmh);
+                return "the remaining " + metresText(a.cppDistance) +
+                       " is beyond the 42 km/h release curve " + metresText(f.curve(k42CurveK));
+            return kmhText(f.absSpeed) + " is below " + kmhText(kCpp49ReleaseKmh);
         case Check::Ccp: {
             if (a.ccpActive == 0) return "the CCP pattern was cancelled";
             const std::int32_t to = a.ccpSpeed - kCcpReleaseMarginKmh;
             if (a.ccpDistance > 0.0F)
-                return "the remaining " + metres(a.ccpDistance) +
+                return "the remaining " + metresText(a.ccpDistance) +
                        " is beyond the release curve to " + std::to_string(to) + " km/h (" +
-                       metres(f.curve(squared(to))) + ")";
+                       metresText(f.curve(squared(to))) + ")";
             if (a.lineType == 0) return "standstill past the CCP target";
             return speed + " past the target is no longer above " +
                    std::to_string(a.ccpSpeed + kCcpDemandMarginKmh) + " km/h";
@@ -1086,8 +1083,8 @@ std::string Explainer::describeRelease(Check check, const Frame& f) const {
         case Check::Spb:
             if (!spbEndedBy_.empty()) return spbEndedBy_;
             if (f.absSpeed == 0.0F) return "standstill";
-            return "the remaining " + metres(a.spbDistance) + " is beyond the SPB release curve " +
-                   metres(f.curve(kSpbReleaseCurveK));
+            return "the remaining " + metresText(a.spbDistance) +
+                   " is beyond the SPB release curve " + metresText(f.curve(kSpbReleaseCurveK));
         case Check::Clf:
             if (a.clfState == ClfState::kOff) return "the CLF limit was switched off";
             return speed + " is below " + std::to_string(a.clfSpeed - kClfReleaseMarginKmh) +
@@ -1230,13 +1227,13 @@ void Explainer::closeIntervention(int index, const std::string& endedBy) {
 void Explainer::overspeedCut(const Frame& f) {
     const CVelt& a = f.a;
     if (f.b.overspeedCut == 0 && a.overspeedCut != 0) {
-        const std::string text = kmh(f.absSpeed) + " is above " + kmh(kOverspeedCutKmh) +
+        const std::string text = kmhText(f.absSpeed) + " is above " + kmhText(kOverspeedCutKmh) +
                                  " on line category 0; line category set by " + where(routeBy_);
         beginIntervention(Check::OverspeedCut, 0, text, routeBy_);
         say(EventKind::PowerCut, "OVERSPEED POWER CUT: " + text, routeBy_, Check::OverspeedCut);
         out_.events.back().intervention = cut_;
     } else if (f.b.overspeedCut != 0 && a.overspeedCut == 0 && cut_ >= 0) {
-        const std::string why = kmh(f.absSpeed) + " is below " + kmh(kOverspeedRestoreKmh);
+        const std::string why = kmhText(f.absSpeed) + " is below " + kmhText(kOverspeedRestoreKmh);
         say(EventKind::PowerCut, "overspeed power cut ends: " + why, {}, Check::OverspeedCut);
         out_.events.back().intervention = cut_;
         closeIntervention(cut_, why);
@@ -1257,9 +1254,9 @@ void Explainer::legacyStates(const Frame& f) {
             requestBy_, Check::Legacy);
     } else {
         say(EventKind::Legacy,
-            stateText(a.ats1State) + " takes effect " + seconds(f.time - a.ats1PendingTime) +
-                " after its request by " + where(requestBy_) +
-                ", not confirmed: " + ruleText(a.ats1State, a.lineType),
+            stateText(a.ats1State) + " takes effect " +
+                secondsText(secondsOf(f.time - a.ats1PendingTime)) + " after its request by " +
+                where(requestBy_) + ", not confirmed: " + ruleText(a.ats1State, a.lineType),
             requestBy_, Check::Legacy);
     }
     stateBy_ = requestBy_;
@@ -1272,10 +1269,10 @@ void Explainer::sequences(const Frame& f) {
     if (b.kindBlink == 0 && a.kindBlink != 0)
         say(EventKind::KindBlink,
             "kind-blink indication on: the selector code blinks until the train runs above " +
-                kmh(kKindBlinkEndKmh));
+                kmhText(kKindBlinkEndKmh));
     if (b.kindBlink != 0 && a.kindBlink == 0)
         say(EventKind::KindBlink,
-            "kind-blink indication off: the train runs above " + kmh(kKindBlinkEndKmh));
+            "kind-blink indication off: the train runs above " + kmhText(kKindBlinkEndKmh));
     if (b.linkDoorState == LinkDoorState::kDoorsClosed && a.linkDoorState == LinkDoorState::kIdle)
         say(EventKind::DoorLink, "door-link sequence ended");
 }

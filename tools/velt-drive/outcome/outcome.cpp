@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
 
@@ -18,28 +18,26 @@ constexpr double kStationReachM = 500.0;
 // times: a drive's result stays small however often the protection brakes.
 constexpr std::int64_t kReappliedWithinMs = 1000;
 
-std::string metres(double value) { return formatFixed(value, 1) + " m"; }
-std::string kmh(double value) { return formatFixed(value, 1) + " km/h"; }
-std::string seconds(double value) { return formatFixed(value, 1) + " s"; }
-double secondsOf(const FramePoint& at) { return static_cast<double>(at.elapsedMs) / 1000.0; }
+double secondsAt(const FramePoint& at) { return secondsOf(at.elapsedMs); }
 
 // "the emergency brake at 669.1 m (98.3 s) by the CPP stop pattern"
 std::string brakeText(const InterventionOutcome& brake) {
     const FramePoint& start = brake.explained.start;
     return std::string(brake.explained.startLevel == 2 ? "emergency brake" : "full-service brake") +
-           " at " + metres(start.positionM) + " (" + seconds(secondsOf(start)) + ") by the " +
-           checkName(brake.explained.check);
+           " at " + metresText(start.positionM) + " (" + secondsText(secondsAt(start), 1) +
+           ") by the " + checkName(brake.explained.check);
 }
 
 // "12.6 m short of 700.0 m" or "3.1 m past 700.0 m".
 std::string against(double positionM, double targetM) {
     const double offset = positionM - targetM;
-    return metres(std::fabs(offset)) + (offset < 0.0 ? " short of " : " past ") + metres(targetM);
+    return metresText(std::fabs(offset)) + (offset < 0.0 ? " short of " : " past ") +
+           metresText(targetM);
 }
 
 std::string endText(const FramePoint& last) {
-    return "the drive ended at " + metres(last.positionM) + ", " + kmh(last.speedKmh) + " (" +
-           seconds(secondsOf(last)) + ")";
+    return "the drive ended at " + metresText(last.positionM) + ", " + kmhText(last.speedKmh, 1) +
+           " (" + secondsText(secondsAt(last), 1) + ")";
 }
 
 }  // namespace
@@ -244,15 +242,16 @@ void OutcomeRecorder::judge() {
                     [&](const FramePoint& s) { return !reached || s.frame < reached->frame; });
                 r.met = !reached && stand != stands.end();
                 if (stand != stands.end() && !reached) {
-                    r.detail = "stopped at " + metres(stand->positionM) + ", " +
+                    r.detail = "stopped at " + metresText(stand->positionM) + ", " +
                                against(stand->positionM, e.positionM);
                 } else if (reached) {
-                    r.detail = "reached " + metres(e.positionM) + " at " + kmh(reached->speedKmh);
+                    r.detail = "reached " + metresText(e.positionM) + " at " +
+                               kmhText(reached->speedKmh, 1);
                     const auto after = std::find_if(
                         stands.begin(), stands.end(),
                         [&](const FramePoint& s) { return s.frame >= reached->frame; });
                     if (after != stands.end())
-                        r.detail += " and stopped at " + metres(after->positionM) + ", " +
+                        r.detail += " and stopped at " + metresText(after->positionM) + ", " +
                                     against(after->positionM, e.positionM);
                 } else {
                     r.detail = "did not stop: " + endText(o.last);
@@ -266,10 +265,10 @@ void OutcomeRecorder::judge() {
                     });
                 r.met = stand != stands.end();
                 if (r.met) {
-                    r.detail = "stopped at " + metres(stand->positionM);
+                    r.detail = "stopped at " + metresText(stand->positionM);
                 } else if (!stands.empty()) {
                     r.detail =
-                        "stopped at " + metres(stands.front().positionM) +
+                        "stopped at " + metresText(stands.front().positionM) +
                         (stands.size() > 1 ? " first" : "") + ", " +
                         against(stands.front().positionM,
                                 stands.front().positionM < e.positionM ? e.positionM : e.untilM);
@@ -293,9 +292,10 @@ void OutcomeRecorder::judge() {
                 bool happened = first != o.interventions.end();
                 if (e.event == Expectation::Event::Warning) {
                     happened = o.firstWarning.has_value();
-                    r.detail = happened ? "first warning at " + metres(o.firstWarning->positionM) +
-                                              " (" + seconds(secondsOf(*o.firstWarning)) + ")"
-                                        : "no warning";
+                    r.detail = happened
+                                   ? "first warning at " + metresText(o.firstWarning->positionM) +
+                                         " (" + secondsText(secondsAt(*o.firstWarning), 1) + ")"
+                                   : "no warning";
                 } else if (happened) {
                     const auto n =
                         std::count_if(o.interventions.begin(), o.interventions.end(), counts);
@@ -327,11 +327,11 @@ void OutcomeRecorder::judge() {
                         break;
                     }
                     const double lead =
-                        secondsOf(brake.explained.start) - secondsOf(*brake.warning);
+                        secondsAt(brake.explained.start) - secondsAt(*brake.warning);
                     if (lead < e.seconds) {
                         r.met = false;
-                        r.detail = "the " + brakeText(brake) + " came " + seconds(lead) +
-                                   " after the warning at " + metres(brake.warning->positionM);
+                        r.detail = "the " + brakeText(brake) + " came " + secondsText(lead, 1) +
+                                   " after the warning at " + metresText(brake.warning->positionM);
                         break;
                     }
                     if (shortest < 0.0 || lead < shortest) shortest = lead;
@@ -339,7 +339,7 @@ void OutcomeRecorder::judge() {
                 if (r.met)
                     r.detail = shortest < 0.0
                                    ? "no protection brake"
-                                   : "warned " + seconds(shortest) +
+                                   : "warned " + secondsText(shortest, 1) +
                                          (brakes > 1 ? " or more" : "") + " before the brake";
                 break;
             }
@@ -348,14 +348,14 @@ void OutcomeRecorder::judge() {
                 const bool below = e.kind == Expectation::Kind::SpeedBelow;
                 if (reached) {
                     r.met = below ? reached->speedKmh < e.speedKmh : reached->speedKmh > e.speedKmh;
-                    r.detail = kmh(reached->speedKmh) + " at " + metres(e.positionM);
+                    r.detail = kmhText(reached->speedKmh, 1) + " at " + metresText(e.positionM);
                 } else if (!stands.empty()) {
                     // A train that stood still short of the place never ran faster there.
                     r.met = below;
-                    r.detail = "stopped at " + metres(stands.back().positionM) + ", short of " +
-                               metres(e.positionM);
+                    r.detail = "stopped at " + metresText(stands.back().positionM) + ", short of " +
+                               metresText(e.positionM);
                 } else {
-                    r.detail = "never reached " + metres(e.positionM) + ": " + endText(o.last);
+                    r.detail = "never reached " + metresText(e.positionM) + ": " + endText(o.last);
                 }
                 break;
             }

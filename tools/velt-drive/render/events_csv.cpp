@@ -1,18 +1,9 @@
 #include "tools/velt-drive/render/events_csv.h"
 
+#include "tools/velt-drive/util/csv.h"
 #include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
-
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\n") == std::string::npos) return text;
-    std::string field = "\"";
-    for (const char c : text) {
-        if (c == '"') field += '"';
-        field += c;
-    }
-    return field + "\"";
-}
 
 void EventsWriter::begin(int /*emergencyNotch*/) {
     write(

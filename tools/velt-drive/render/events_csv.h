@@ -29,8 +29,4 @@ private:
     bool failed_ = false;
 };
 
-// A text as one CSV field: quoted when it holds a comma, a quote or a line
-// break, with quotes doubled.
-std::string csvField(const std::string& text);
-
 }  // namespace velt::drive

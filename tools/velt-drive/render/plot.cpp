@@ -8,6 +8,7 @@
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_canvas.h"
 #include "tools/velt-drive/util/svg_text.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
 
@@ -212,11 +213,10 @@ private:
         const FrameRecord& last = end_.last;
         text(kLeft, 24, scenario_.name + ": speed against position",
              R"(font-size="16" font-weight="bold")", 16, true);
-        std::string sub = "ended at " +
-                          formatFixed(static_cast<double>(last.elapsedMs) / 1000.0, 1) + " s, " +
-                          num(last.positionM) + " m: " + end_.reason;
+        std::string sub = "ended at " + secondsText(secondsOf(last.elapsedMs), 1) + ", " +
+                          metresText(last.positionM) + ": " + end_.reason;
         if (!report_.stops.empty())
-            sub += "; stopped at " + num(report_.stops.back().positionM) + " m";
+            sub += "; stopped at " + metresText(report_.stops.back().positionM);
         text(kLeft, 42, sub, "fill=\"#444\"");
     }
 
@@ -398,7 +398,7 @@ private:
                                : pattern.check == Check::Spb ? "SPB target"
                                                              : "CPP target";
             request(kTargetLabel, besidePoint(tx, y(floor) - 6,
-                                              std::string(name) + " " + num(pattern.targetM) + " m",
+                                              std::string(name) + " " + metresText(pattern.targetM),
                                               10, false, "fill=\"" + colour + "\"", colour));
         }
     }
@@ -464,7 +464,7 @@ private:
                 out_ += "<rect x=\"" + num(px - 4) + "\" y=\"" + num(py - 4) +
                         "\" width=\"8\" height=\"8\" fill=\"black\"/>\n";
                 placer_.reserve({px - 4, py - 4, px + 4, py + 4});
-                request(kStopLabel, besidePoint(px, py, "stop " + num(frame.positionM) + " m", 11,
+                request(kStopLabel, besidePoint(px, py, "stop " + metresText(frame.positionM), 11,
                                                 true, "fill=\"black\"", "#333"));
                 continue;
             } else {

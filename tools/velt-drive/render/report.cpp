@@ -7,6 +7,7 @@
 
 #include "tools/velt-drive/explain/panel_codes.h"
 #include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
 
@@ -167,7 +168,7 @@ int protectionLevel(const FrameRecord& frame, int emergencyNotch) {
 std::string relation(double offset, const std::string& what) {
     const double magnitude = offset < 0.0 ? -offset : offset;
     if (magnitude < 0.05) return "at " + what;
-    return formatFixed(magnitude, 1) + " m " + (offset < 0.0 ? "short of " : "past ") + what;
+    return metresText(magnitude) + " " + (offset < 0.0 ? "short of " : "past ") + what;
 }
 
 std::string pad(const std::string& text, std::size_t width) {
@@ -176,10 +177,6 @@ std::string pad(const std::string& text, std::size_t width) {
 
 std::string padRight(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-std::string secondsText(std::int64_t ms) {
-    return formatFixed(static_cast<double>(ms) / 1000.0, 3) + " s";
 }
 
 // A table as text: columns as wide as their widest cell, numbers to the
@@ -348,12 +345,11 @@ void Analysis::frame(const FrameRecord& frame) {
         // against the stations nearby.
         if (frame.core != nullptr && frame.core->stopTarget != Check::None) {
             const double remaining = frame.core->stopTargetRemainingM;
-            text +=
-                ", " + relation(-remaining,
-                                std::string("the ") +
-                                    (frame.core->stopTarget == Check::Spb ? "SPB target"
-                                                                          : "CPP stop target") +
-                                    " at " + formatFixed(frame.positionM + remaining, 1) + " m");
+            text += ", " + relation(-remaining,
+                                    std::string("the ") +
+                                        (frame.core->stopTarget == Check::Spb ? "SPB target"
+                                                                              : "CPP stop target") +
+                                        " at " + metresText(frame.positionM + remaining));
         }
         for (const Station& station : scenario_.stations) {
             const double offset = frame.positionM - station.positionM;
@@ -389,9 +385,9 @@ TextTable interventionTable(const std::vector<Intervention>& interventions) {
     for (std::size_t i = 0; i < interventions.size(); ++i) {
         const Intervention& v = interventions[i];
         table.rows.push_back(
-            {std::to_string(i + 1), secondsText(v.start.elapsedMs),
-             formatFixed(v.start.positionM, 1) + " m", formatFixed(v.start.speedKmh, 1) + " km/h",
-             secondsText(v.end.elapsedMs), formatFixed(v.end.positionM, 1) + " m",
+            {std::to_string(i + 1), secondsText(secondsOf(v.start.elapsedMs), 3),
+             metresText(v.start.positionM), kmhText(v.start.speedKmh, 1),
+             secondsText(secondsOf(v.end.elapsedMs), 3), metresText(v.end.positionM),
              checkName(v.check),
              v.level == 0 ? "power cut" : (v.level == 2 ? "emergency" : "full service"),
              v.causeRef.known() ? v.causeRef.file + ":" + std::to_string(v.causeRef.line) : "-",
@@ -419,15 +415,15 @@ std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const R
                " km/h  " + line.text + "\n";
     }
     const FrameRecord& last = end.last;
-    out += "Ended at " + formatFixed(static_cast<double>(last.elapsedMs) / 1000.0, 3) + " s, " +
-           formatFixed(last.positionM, 1) + " m, " + formatFixed(last.speedKmh, 1) +
-           " km/h: " + end.reason + ".\n";
+    out += "Ended at " + secondsText(secondsOf(last.elapsedMs), 3) + ", " +
+           metresText(last.positionM) + ", " + kmhText(last.speedKmh, 1) + ": " + end.reason +
+           ".\n";
     if (report.stops.empty()) {
         out += "The train did not stop.\n";
     } else {
         for (const FramePoint& stop : report.stops)
-            out += "Stopped at " + formatFixed(stop.positionM, 1) + " m after " +
-                   formatFixed(static_cast<double>(stop.elapsedMs) / 1000.0, 3) + " s.\n";
+            out += "Stopped at " + metresText(stop.positionM) + " after " +
+                   secondsText(secondsOf(stop.elapsedMs), 3) + ".\n";
     }
     out += std::string("Protection brake: ") +
            (report.emergencyBrake ? "emergency" : (report.serviceBrake ? "full service" : "none")) +

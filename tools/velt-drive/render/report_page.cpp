@@ -3,12 +3,13 @@
 #include "tools/velt-drive/explain/panel_codes.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_text.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
 
 namespace {
 
-std::string seconds(std::int64_t ms) { return formatFixed(static_cast<double>(ms) / 1000.0, 3); }
+std::string seconds(std::int64_t ms) { return secondsText(secondsOf(ms), 3); }
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
@@ -350,8 +351,8 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
         "<title>velt-drive: " +
         name + "</title>\n<style>" + kStyle + "</style></head><body>\n";
     out += "<h1>velt-drive: " + name + "</h1>\n<p>" +
-           escapeXml("Ended at " + seconds(end.last.elapsedMs) + " s, " +
-                     formatFixed(end.last.positionM, 1) + " m: " + end.reason + ".") +
+           escapeXml("Ended at " + seconds(end.last.elapsedMs) + ", " +
+                     metresText(end.last.positionM) + ": " + end.reason + ".") +
            "</p>\n";
     out +=
         "<div id=\"player\"><div class=\"controls\">"
@@ -391,8 +392,8 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
             for (const InterventionLine& line : report.interventionLines)
                 if (line.intervention == i)
                     out += "<li><a href=\"#frame=" + std::to_string(line.at.frame) + "\">" +
-                           seconds(line.at.elapsedMs) + " s, " + formatFixed(line.at.positionM, 1) +
-                           " m</a>: " + escapeXml(line.text) + "</li>";
+                           seconds(line.at.elapsedMs) + ", " + metresText(line.at.positionM) +
+                           "</a>: " + escapeXml(line.text) + "</li>";
             out += "</ul></li>";
         }
         out += "</ol>\n";

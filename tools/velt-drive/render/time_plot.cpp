@@ -7,6 +7,7 @@
 #include "tools/velt-drive/explain/panel_codes.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_text.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
 
@@ -169,8 +170,8 @@ private:
         text(kLeft, 24, timeline_.scenario().name + ": the cab against time",
              R"(font-size="16" font-weight="bold")", 16, true);
         text(kLeft, 42,
-             "ended at " + formatFixed(static_cast<double>(end_.last.elapsedMs) / 1000.0, 1) +
-                 " s, " + num(end_.last.positionM) + " m: " + end_.reason +
+             "ended at " + secondsText(secondsOf(end_.last.elapsedMs), 1) + ", " +
+                 metresText(end_.last.positionM) + ": " + end_.reason +
                  "; hatched spans blink, with the period given",
              "fill=\"#444\"");
     }
@@ -254,7 +255,7 @@ private:
             const double px = x(static_cast<double>(stop.elapsedMs));
             rect(px - 4, kBottom - 8, px + 4, kBottom, "fill=\"black\"");
             placer_.reserve({px - 4, kBottom - 8, px + 4, kBottom});
-            std::string name = "stop " + num(stop.positionM) + " m";
+            std::string name = "stop " + metresText(stop.positionM);
             for (const Station& station : timeline_.scenario().stations)
                 if (std::fabs(stop.positionM - station.positionM) <= station.windowM)
                     name.insert(0, station.name + ", ");
@@ -412,7 +413,7 @@ private:
             if (span.on != 0) return;
             rect(x0, laneY + 2, x1, laneY + kLaneHeight - 2, R"(fill="#5d6d7e" opacity="0.6")");
             const double seconds = (x1 - x0) / (kRight - kLeft) * tEnd_ / 1000.0;
-            spanText(x0, x1, laneY, {"open " + formatFixed(seconds, 1) + " s", "open"});
+            spanText(x0, x1, laneY, {"open " + secondsText(seconds, 1), "open"});
         });
     }
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "tools/velt-drive/render/events_csv.h"
+#include "tools/velt-drive/util/csv.h"
 #include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {

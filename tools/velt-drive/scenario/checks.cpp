@@ -3,16 +3,11 @@
 #include <algorithm>
 
 #include "tools/velt-drive/scenario/beacons.h"
-#include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
 
 namespace {
-
-std::string metres(double value) { return formatFixed(value, 1) + " m"; }
-std::string seconds(std::int64_t ms) {
-    return formatPlain(static_cast<double>(ms) / 1000.0) + " s";
-}
 
 class Checker {
 public:
@@ -63,24 +58,25 @@ private:
             say({},
                 "no 'end' line: the drive ends when the train stands still after the driver's last "
                 "action, and after " +
-                    seconds(kDefaultTimeLimitMs) +
+                    secondsText(secondsOf(kDefaultTimeLimitMs)) +
                     " at the latest; add 'end at T s' "
                     "or 'end at X m'");
         if (end.positionM && *end.positionM <= s_.start.positionM)
-            say(s_.endPositionPos,
-                "the end position " + metres(*end.positionM) + " is not ahead of the start at " +
-                    metres(s_.start.positionM) + ": the drive ends at its first frame");
+            say(s_.endPositionPos, "the end position " + metresText(*end.positionM) +
+                                       " is not ahead of the start at " +
+                                       metresText(s_.start.positionM) +
+                                       ": the drive ends at its first frame");
     }
 
     void place(SourcePos pos, double positionM, const char* what) {
         if (positionM < lowestOrigin_) {
-            say(pos, std::string("this ") + what + " at " + metres(positionM) +
-                         " lies behind the start at " + metres(s_.start.positionM) +
-                         ": the train never passes it; place it at " + metres(s_.start.positionM) +
-                         " or ahead");
+            say(pos, std::string("this ") + what + " at " + metresText(positionM) +
+                         " lies behind the start at " + metresText(s_.start.positionM) +
+                         ": the train never passes it; place it at " +
+                         metresText(s_.start.positionM) + " or ahead");
         } else if (s_.end.positionM && positionM > *s_.end.positionM) {
-            say(pos, std::string("this ") + what + " at " + metres(positionM) +
-                         " lies past the end at " + metres(*s_.end.positionM) +
+            say(pos, std::string("this ") + what + " at " + metresText(positionM) +
+                         " lies past the end at " + metresText(*s_.end.positionM) +
                          ": the drive ends before the train reaches it");
         }
     }
@@ -97,7 +93,7 @@ private:
             dueMs = trigger.ms - s_.start.timeOfDayMs;
         if (dueMs > *s_.end.elapsedMs)
             say(pos, std::string("this ") + what + " falls due after the end at " +
-                         seconds(*s_.end.elapsedMs) + ": the drive ends before it");
+                         secondsText(secondsOf(*s_.end.elapsedMs)) + ": the drive ends before it");
     }
 
     // An expectation about a place the train cannot stop short of, or
@@ -110,15 +106,15 @@ private:
         const double start = s_.start.positionM;
         const double farthest = e.kind == Kind::StopBetween ? e.untilM : e.positionM;
         if (aboutStop && farthest <= lowestOrigin_) {
-            say(e.pos, "the train starts at " + metres(start) + ", not short of " +
-                           metres(farthest) + ": this expectation can never be met");
+            say(e.pos, "the train starts at " + metresText(start) + ", not short of " +
+                           metresText(farthest) + ": this expectation can never be met");
         } else if (aboutSpeed && e.positionM <= lowestOrigin_) {
-            say(e.pos, "the train starts at " + metres(start) + ", at or past " +
-                           metres(e.positionM) + ": the speed is judged at the first frame");
+            say(e.pos, "the train starts at " + metresText(start) + ", at or past " +
+                           metresText(e.positionM) + ": the speed is judged at the first frame");
         } else if (s_.end.positionM && e.positionM > *s_.end.positionM) {
-            const std::string end = metres(*s_.end.positionM);
+            const std::string end = metresText(*s_.end.positionM);
             std::string text = "the drive ends at " + end + ", before the train reaches " +
-                               metres(e.positionM) + ": ";
+                               metresText(e.positionM) + ": ";
             if (e.kind == Kind::SpeedAbove) {
                 text += "this expectation can never be met";
             } else if (e.kind == Kind::SpeedBelow) {

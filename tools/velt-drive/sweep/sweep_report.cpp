@@ -5,6 +5,7 @@
 
 #include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/scenario/checks.h"
+#include "tools/velt-drive/util/csv.h"
 #include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
@@ -102,16 +103,6 @@ std::string expectationCell(const SweepResult& result, const SweepDrive& drive) 
     const int failed = drive.outcome.failedExpectations();
     if (failed == 0) return "met";
     return std::to_string(failed) + " of " + std::to_string(count) + " failed";
-}
-
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // A column name from a unit: "km/h/s" -> "kmh_s".
