@@ -34,7 +34,8 @@ struct CauseRef {
     bool known() const { return line > 0; }
 };
 
-// A check of the protection, as an intervention or a warning names it.
+// A check of the protection, as an intervention or a warning names it. Its
+// name, its CSV word and its rank in the merge: explain/check_table.h.
 enum class Check {
     None,
     Signal,          // Velt signal speed check: a stop aspect or a check speed
@@ -48,11 +49,6 @@ enum class Check {
     SpeedCheckTrip,  // a speed-check section passed too fast
     ConfirmAtSpeed,  // the confirm key pressed while moving in legacy state 1
 };
-
-// "CPP stop pattern", "legacy ATS", ...: the check as the summary names it.
-const char* checkName(Check check);
-// "cpp-stop", "legacy", ...: one word for a CSV column.
-const char* checkWord(Check check);
 
 enum class EventKind {
     Brake,       // an intervention begins, or another check brakes within it
@@ -71,9 +67,6 @@ enum class EventKind {
     Reminder,    // the station-stop reminder started, attenuated, ended; station chimes
     Display,     // a display element's code, steady or blinking
 };
-
-// "brake", "pattern", ...: one word for a CSV column.
-const char* eventKindWord(EventKind kind);
 
 struct ExplainedEvent {
     FramePoint at;  // the frame in which the host saw it

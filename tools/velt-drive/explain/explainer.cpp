@@ -8,6 +8,7 @@
 #include "core/display_codes.h"
 #include "core/legacy_rules.h"
 #include "core/supervision.h"
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/units.h"
 
@@ -111,11 +112,7 @@ SignalCheckInForce signalCheckOf(const CVelt& v) {
     return {signalCheckSpeed(v.signalIndex, v.lineType), false};
 }
 
-constexpr Check kMergeOrder[] = {
-    Check::Signal, Check::CppStop, Check::Cpp49,          Check::Ccp,           Check::Clf,
-    Check::Spb,    Check::Legacy,  Check::SpeedCheckTrip, Check::ConfirmAtSpeed};
-
-std::size_t slot(Check check) { return static_cast<std::size_t>(check); }
+std::size_t slot(Check check) { return checkSlot(check); }
 
 // Display codes of one element over every phase of the blinking clocks.
 using Look = std::vector<std::int32_t>;
@@ -210,61 +207,6 @@ std::string describeLook(std::size_t element, const Look& look, const CVelt& v) 
 }
 
 }  // namespace
-
-const char* checkName(Check check) {
-    switch (check) {
-        case Check::None: return "none";
-        case Check::Signal: return "signal speed check";
-        case Check::CppStop: return "CPP stop pattern";
-        case Check::Cpp49: return "CPP 49 km/h variant";
-        case Check::Ccp: return "CCP pattern";
-        case Check::Spb: return "SPB pattern";
-        case Check::Clf: return "CLF limit";
-        case Check::OverspeedCut: return "overspeed power cut";
-        case Check::Legacy: return "legacy ATS";
-        case Check::SpeedCheckTrip: return "tripped speed-check section";
-        case Check::ConfirmAtSpeed: return "confirm key at speed in legacy state 1";
-    }
-    return "";
-}
-
-const char* checkWord(Check check) {
-    switch (check) {
-        case Check::None: return "";
-        case Check::Signal: return "signal";
-        case Check::CppStop: return "cpp-stop";
-        case Check::Cpp49: return "cpp-49";
-        case Check::Ccp: return "ccp";
-        case Check::Spb: return "spb";
-        case Check::Clf: return "clf";
-        case Check::OverspeedCut: return "overspeed-cut";
-        case Check::Legacy: return "legacy";
-        case Check::SpeedCheckTrip: return "speed-check-trip";
-        case Check::ConfirmAtSpeed: return "confirm-at-speed";
-    }
-    return "";
-}
-
-const char* eventKindWord(EventKind kind) {
-    switch (kind) {
-        case EventKind::Brake: return "brake";
-        case EventKind::Release: return "release";
-        case EventKind::PowerCut: return "power-cut";
-        case EventKind::Warning: return "warning";
-        case EventKind::Section: return "section";
-        case EventKind::Route: return "route";
-        case EventKind::Aspect: return "aspect";
-        case EventKind::Pattern: return "pattern";
-        case EventKind::Legacy: return "legacy";
-        case EventKind::SpeedCheck: return "speed-check";
-        case EventKind::Recovery: return "recovery";
-        case EventKind::KindBlink: return "kind-blink";
-        case EventKind::DoorLink: return "door-link";
-        case EventKind::Reminder: return "reminder";
-        case EventKind::Display: return "display";
-    }
-    return "";
-}
 
 // One frame as the core ran it: the state before and after, and the
 // frame's values computed as the core computes them.

@@ -19,6 +19,7 @@
 #include "host/host_calls.h"
 #include "tools/velt-drive/drive/drive.h"
 #include "tools/velt-drive/drive/explanation.h"
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/scenario/scenario.h"
 
 namespace velt::drive {
@@ -53,7 +54,7 @@ public:
 private:
     class Frame;
     enum class Span { Cpp, Ccp, Spb };
-    static constexpr std::size_t kChecks = 11;  // the values of Check
+    static constexpr std::size_t kChecks = kCheckCount;
 
     // The scenario line of a host event.
     CauseRef causeOf(const HostEvent& event) const;

@@ -1,4 +1,5 @@
 #include "tools/velt-drive/outcome/outcome.h"
+#include "tools/velt-drive/explain/check_table.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,5 @@
 #include "tools/velt-drive/render/events_csv.h"
+#include "tools/velt-drive/explain/check_table.h"
 
 #include "tools/velt-drive/util/csv.h"
 #include "tools/velt-drive/util/number_format.h"

@@ -1,4 +1,5 @@
 #include "tools/velt-drive/render/report.h"
+#include "tools/velt-drive/explain/check_table.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,5 @@
 #include "tools/velt-drive/render/time_plot.h"
+#include "tools/velt-drive/explain/check_table.h"
 
 #include <algorithm>
 #include <cmath>

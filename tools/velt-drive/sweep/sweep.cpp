@@ -14,6 +14,7 @@
 #endif
 
 #include "tools/velt-drive/drive/drive.h"
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 #include "tools/velt-drive/util/number_format.h"
@@ -632,9 +633,7 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
         e.end = in.point();
         e.ended = in.number() != 0;
         const std::uint64_t check = in.number();
-        e.check = check <= static_cast<std::uint64_t>(Check::ConfirmAtSpeed)
-                      ? static_cast<Check>(check)
-                      : Check::None;
+        e.check = check < kCheckCount ? static_cast<Check>(check) : Check::None;
         e.level = static_cast<int>(in.number() & 3U);
         e.cause = in.text();
         e.causeRef.file = in.text();
