@@ -132,6 +132,11 @@ public:
     void initialize();
     void execute();
 
+    // The values a frame computes from the host's time and speed once and
+    // hands every stage (frame.cpp); read-only, so that a tool that explains
+    // a frame reads them as the frame had them instead of computing its own.
+    [[nodiscard]] FrameValues frameValues() const;
+
     // The display this state shows at a time (display.cpp): what the frame
     // writes at its own time. A blinking code is one that differs between
     // times; asking at other times tells it from a steady one.
@@ -171,7 +176,6 @@ public:
 private:
     // ---- The stages of one frame, run by execute() only, each with the
     // frame's values.
-    [[nodiscard]] FrameValues frameValues() const;
     void ringBell();
     void chimeStartStop(float absSpeed);
     void handOverTriggers();

@@ -84,7 +84,7 @@ const CoreFrame& CoreTwin::explainFrame(const FrameRecord& record) {
                       "built with (build both from the same sources, or run with --black-box to "
                       "drive it without this check)";
     }
-    return explainer_.frame(record, before_, host::protection, host::vehicleCache);
+    return explainer_.frame(record, before_, host::protection);
 }
 
 void CoreTwin::finish(const FrameRecord& last, DriveEnd& end) {

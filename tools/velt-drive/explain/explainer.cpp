@@ -208,28 +208,25 @@ std::string describeLook(std::size_t element, const Look& look, const CVelt& v) 
 
 }  // namespace
 
-// One frame as the core ran it: the state before and after, and the
-// frame's values computed as the core computes them.
+// One frame as the core ran it: the state before and after, and the values
+// the frame computed, read from the core.
 class Explainer::Frame {
 public:
-    Frame(const FrameRecord& frameRecord, const CVelt& before, const CVelt& after,
-          const VehicleCache& cache)
+    Frame(const FrameRecord& frameRecord, const CVelt& before, const CVelt& after)
         : record(frameRecord),
           b(before),
           a(after),
-          speed(cache.speedKmh),
-          absSpeed(std::fabs(cache.speedKmh)),
-          time(cache.timeMs),
-          warnMargin(warnMarginMetres(absSpeed)),
+          values(after.frameValues()),
           velt(before.veltDefined == 1) {}
 
     const FrameRecord& record;
     const CVelt& b;
     const CVelt& a;
-    float speed;     // signed, as the core read it
-    float absSpeed;  // as the core's curves take it
-    std::int32_t time;
-    double warnMargin;
+    const FrameValues values;
+    const float& speed = values.speed;        // signed, as the core read it
+    const float& absSpeed = values.absSpeed;  // as the core's curves take it
+    const std::int32_t& time = values.time;
+    const double& warnMargin = values.warnMargin;
     bool velt;  // a Velt frame (else a legacy one)
 
     [[nodiscard]] float curve(double k) const { return brakingCurve(absSpeed, k); }
@@ -751,7 +748,7 @@ void Explainer::closeSpan(Span span, double atM) {
 // ---- Frames.
 
 const CoreFrame& Explainer::frame(const FrameRecord& record, const CVelt& before,
-                                  const CVelt& after, const VehicleCache& cache) {
+                                  const CVelt& after) {
     if (delivered_) {
         out_.events.clear();
         eventsThisFrame_ = 0;
@@ -760,7 +757,7 @@ const CoreFrame& Explainer::frame(const FrameRecord& record, const CVelt& before
     for (ExplainedEvent& event : out_.events) event.at = at_;
     framesSeen_ = true;
     inFrame_ = true;
-    const Frame f(record, before, after, cache);
+    const Frame f(record, before, after);
     sectionWithoutAspect(f);
     patternsInFrame(f);
     legacyStates(f);

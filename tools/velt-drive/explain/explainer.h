@@ -41,9 +41,8 @@ public:
     void call(const HostCall& call, const CVelt& before, const CVelt& after,
               const VehicleCache& cache);
 
-    // A frame: the core before and after it, the cache, and the drive's record.
-    const CoreFrame& frame(const FrameRecord& record, const CVelt& before, const CVelt& after,
-                           const VehicleCache& cache);
+    // A frame: the core before and after it, and the drive's record.
+    const CoreFrame& frame(const FrameRecord& record, const CVelt& before, const CVelt& after);
 
     // Closes what is still open when the drive ends.
     void finish(const FrameRecord& last);
