@@ -1,14 +1,13 @@
 #include "tools/velt-drive/explain/explainer.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 #include "core/beacons.h"
-#include "core/display_codes.h"
 #include "core/legacy_rules.h"
 #include "core/supervision.h"
 #include "tools/velt-drive/explain/check_table.h"
+#include "tools/velt-drive/explain/panel_codes.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/units.h"
 
@@ -113,98 +112,6 @@ SignalCheckInForce signalCheckOf(const CVelt& v) {
 }
 
 std::size_t slot(Check check) { return checkSlot(check); }
-
-// Display codes of one element over every phase of the blinking clocks.
-using Look = std::vector<std::int32_t>;
-
-const char* const kElementNames[] = {"display mode", "display limit", "display target",
-                                     "display aux"};
-
-std::int32_t elementOf(const DisplayCodes& d, std::size_t element) {
-    switch (element) {
-        case 0: return d.mode;
-        case 1: return d.limit;
-        case 2: return d.target;
-        default: return d.aux;
-    }
-}
-
-// What a display code means, from the state that shows it.
-std::string codeMeaning(std::size_t element, std::int32_t code, const CVelt& v) {
-    if (code == 0) return "";
-    const bool velt = v.veltDefined == 1;
-    switch (element) {
-        case 0:
-            if (code == display::kModeLegacyLine0) return "legacy supervision, line category 0";
-            if (code == display::kModeLegacyOther) return "legacy supervision";
-            if (code == display::kModeVelt) return "Velt supervision";
-            break;
-        case 1:
-            if (code == display::kLimitOverspeedCut && v.overspeedCut != 0) return "overspeed cut";
-            if (code == display::kLimitStopPhase && v.cppPhase == CppPhase::kStopPhase)
-                return "CPP stop phase";
-            if (code == display::kLimitCppOnLine0) return "CPP restriction";
-            if (code == display::kRestriction) return "CCP or CLF restriction";
-            if (v.clfState != ClfState::kOff && code == display::speedCode(v.clfSpeed))
-                return "CLF " + std::to_string(v.clfSpeed) + " km/h";
-            return "aspect " + std::to_string(v.signalIndex);
-        case 2:
-            if (velt && v.linkDoorState == LinkDoorState::kDoorsOpened)
-                return "door link, doors opened";
-            if (velt && v.linkDoorState == LinkDoorState::kDoorsClosed)
-                return "door link, doors closed";
-            if (code == display::kTargetDoorOrStopBraking) return "CPP stop phase, braking";
-            if (code == display::kTargetStop) return "stop aspect";
-            if (code == display::kRestriction) return "CCP restriction";
-            if (v.ccpActive != 0 && code == display::speedCode(v.ccpSpeed))
-                return "CCP " + std::to_string(v.ccpSpeed) + " km/h";
-            if (v.clfState != ClfState::kOff && code == display::speedCode(v.clfSpeed))
-                return "CLF " + std::to_string(v.clfSpeed) + " km/h, CPP stop target";
-            return "aspect " + std::to_string(v.signalIndex) + ", CPP stop target";
-        default:
-            if (!velt) {
-                if (code == 2 || code == 3) return "legacy alarm";
-                if (code == 4 || code == 5) return "legacy speed check";
-                if (code == 6 || code == 7) return "legacy normal";
-                break;
-            }
-            if (code == display::kAuxWarnOther && v.spbWarn == 1 && v.patternWarn == 0)
-                return "SPB warning";
-            if (code == display::kAuxWarnLine0 || code == display::kAuxWarnOther)
-                return "pattern warning";
-            if (code == display::kAuxSpb) return "SPB pattern";
-            if (code == display::kAuxSpbKind1) return "SPB pattern, kind 1";
-            if (code >= display::kAuxSelectorBase && code <= display::kAuxSelectorBase + 8)
-                return "selector " + std::to_string(code - display::kAuxSelectorBase);
-            break;
-    }
-    return "";
-}
-
-std::string describeLook(std::size_t element, const Look& look, const CVelt& v) {
-    std::string text = kElementNames[element];
-    std::vector<std::int32_t> shown;
-    for (const std::int32_t code : look)
-        if (code != 0) shown.push_back(code);
-    if (look.size() == 1) {
-        text += " " + std::to_string(look[0]);
-    } else if (shown.size() == 1) {
-        text += " " + std::to_string(shown[0]) + " blinking";
-    } else {
-        text += " ";
-        for (std::size_t i = 0; i < look.size(); ++i)
-            text += (i > 0 ? "/" : "") + std::to_string(look[i]);
-        text += " alternating";
-    }
-    std::string meanings;
-    for (const std::int32_t code : shown) {
-        const std::string meaning = codeMeaning(element, code, v);
-        if (!meaning.empty() && meanings.find(meaning) == std::string::npos)
-            meanings += (meanings.empty() ? "" : ", ") + meaning;
-    }
-    if (!meanings.empty()) text += " (" + meanings + ")";
-    return text;
-}
 
 }  // namespace
 
@@ -1219,32 +1126,15 @@ void Explainer::sequences(const Frame& f) {
 void Explainer::display(const Frame& f) {
     const CVelt& a = f.a;
     const CVelt& b = f.b;
-    const DisplayCodes now{a.dispMode, a.dispLimit, a.dispTarget, a.dispAux};
-    const DisplayCodes was{b.dispMode, b.dispLimit, b.dispTarget, b.dispAux};
-    bool changed = !displayShown_;
-    for (std::size_t e = 0; e < 4; ++e) changed = changed || elementOf(now, e) != elementOf(was, e);
+    const bool changed = !displayShown_ || a.dispMode != b.dispMode || a.dispLimit != b.dispLimit ||
+                         a.dispTarget != b.dispTarget || a.dispAux != b.dispAux;
     if (!changed && !displayDirty_ && !displayInputsChanged(b, a)) return;
     displayDirty_ = false;
     displayShown_ = true;
-    // The state shown over every phase of the blinking clocks: eight times
-    // a quarter second apart cover them all. The door-link step is a time-out,
-    // not a blink, so it is held where this frame has it.
-    CVelt probe = a;
-    if (probe.linkDoorState == LinkDoorState::kDoorsOpened)
-        probe.linkDoorTime = f.time < a.linkDoorTime ? INT32_MAX : INT32_MIN;
-    const std::int32_t base = f.time - f.time % 2000;
-    std::array<Look, 4> looks;
-    for (std::int32_t i = 0; i < 8; ++i) {
-        const DisplayCodes d = probe.displayAt(base + 250 * i + 125);
-        for (std::size_t e = 0; e < 4; ++e) {
-            Look& look = looks[e];
-            const std::int32_t code = elementOf(d, e);
-            if (std::find(look.begin(), look.end(), code) == look.end()) look.push_back(code);
-        }
-    }
-    for (std::size_t e = 0; e < 4; ++e) {
-        std::sort(looks[e].begin(), looks[e].end());
-        const std::string text = describeLook(e, looks[e], a);
+    const DisplayLook looks = displayLook(a, f.time);
+    for (std::size_t e = 0; e < looks.size(); ++e) {
+        const std::string text =
+            describeLook(kFirstDisplayPanel + static_cast<int>(e), looks[e], a);
         if (text == look_[e]) continue;
         look_[e] = text;
         say(EventKind::Display, text);

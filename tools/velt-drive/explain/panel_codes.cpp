@@ -1,12 +1,13 @@
 #include "tools/velt-drive/explain/panel_codes.h"
 
 #include <algorithm>
+#include <climits>
 #include <map>
 #include <set>
 #include <utility>
 
 #include "core/beacons.h"
-#include "core/cab.h"
+#include "core/blink.h"
 #include "core/display_codes.h"
 
 namespace velt::drive {
@@ -190,17 +191,78 @@ void addAux(CodeTable& t) {
               "fast blink (0.5 s) during the kind-blink indication");
 }
 
-}  // namespace
-
-const char* displayElement(int panel) {
-    switch (panel) {
-        case kPanelMode: return "mode";
-        case kPanelLimit: return "limit";
-        case kPanelTarget: return "target";
-        case kPanelAux: return "aux";
-        default: return "";
+// The code of one element (0 mode, 1 limit, 2 target, 3 aux).
+std::int32_t elementOf(const DisplayCodes& d, std::size_t element) {
+    switch (element) {
+        case 0: return d.mode;
+        case 1: return d.limit;
+        case 2: return d.target;
+        default: return d.aux;
     }
 }
+
+// What a legacy state shows on the aux element, braking or not, by the
+// display's own rule.
+const char* legacyAuxMeaning(std::int32_t code) {
+    const std::pair<LegacyState, const char*> states[] = {
+        {LegacyState::kAlarm, "legacy alarm"},
+        {LegacyState::kCheck, "legacy speed check"},
+        {LegacyState::kNormal, "legacy normal"}};
+    for (const auto& [state, name] : states)
+        for (const bool braking : {false, true})
+            if (code == legacyAux(state, 1, braking)) return name;
+    return nullptr;
+}
+
+// Which of a code's cases holds in the state that shows it.
+std::string meaningIn(int panel, std::int32_t code, const CVelt& v) {
+    if (code == kNothing) return "";
+    const bool velt = v.veltDefined == 1;
+    switch (panel) {
+        case kPanelMode:
+            if (code == kModeLegacyLine0) return "legacy supervision, line category 0";
+            if (code == kModeLegacyOther) return "legacy supervision";
+            if (code == kModeVelt) return "Velt supervision";
+            break;
+        case kPanelLimit:
+            if (code == kLimitOverspeedCut && v.overspeedCut != 0) return "overspeed cut";
+            if (code == kLimitStopPhase && v.cppPhase == CppPhase::kStopPhase)
+                return "CPP stop phase";
+            if (code == kLimitCppOnLine0) return "CPP restriction";
+            if (code == kRestriction) return "CCP or CLF restriction";
+            if (v.clfState != ClfState::kOff && code == speedCode(v.clfSpeed))
+                return "CLF " + std::to_string(v.clfSpeed) + " km/h";
+            return "aspect " + std::to_string(v.signalIndex);
+        case kPanelTarget:
+            if (velt && v.linkDoorState == LinkDoorState::kDoorsOpened)
+                return "door link, doors opened";
+            if (velt && v.linkDoorState == LinkDoorState::kDoorsClosed)
+                return "door link, doors closed";
+            if (code == kTargetDoorOrStopBraking) return "CPP stop phase, braking";
+            if (code == kTargetStop) return "stop aspect";
+            if (code == kRestriction) return "CCP restriction";
+            if (v.ccpActive != 0 && code == speedCode(v.ccpSpeed))
+                return "CCP " + std::to_string(v.ccpSpeed) + " km/h";
+            if (v.clfState != ClfState::kOff && code == speedCode(v.clfSpeed))
+                return "CLF " + std::to_string(v.clfSpeed) + " km/h, CPP stop target";
+            return "aspect " + std::to_string(v.signalIndex) + ", CPP stop target";
+        default:
+            if (!velt) {
+                const char* legacy = legacyAuxMeaning(code);
+                return legacy != nullptr ? legacy : "";
+            }
+            if (code == kAuxWarnOther && v.spbWarn == 1 && v.patternWarn == 0) return "SPB warning";
+            if (code == kAuxWarnLine0 || code == kAuxWarnOther) return "pattern warning";
+            if (code == kAuxSpb) return "SPB pattern";
+            if (code == kAuxSpbKind1) return "SPB pattern, kind 1";
+            if (code >= kAuxSelectorBase && code <= kAuxSelectorBase + 8)
+                return "selector " + std::to_string(code - kAuxSelectorBase);
+            break;
+    }
+    return "";
+}
+
+}  // namespace
 
 const std::vector<PanelCode>& panelCodes() {
     static const std::vector<PanelCode> codes = [] {
@@ -220,6 +282,55 @@ const PanelCode* findPanelCode(int panel, std::int32_t code) {
                                          return std::make_pair(entry.panel, entry.code) < key;
                                      });
     return at != codes.end() && at->panel == panel && at->code == code ? &*at : nullptr;
+}
+
+DisplayLook displayLook(const CVelt& state, std::int32_t timeMs) {
+    // The display at a quarter of the fastest period apart, over the slowest
+    // period, covers each half of every blink: eight times a quarter second
+    // apart. The door-link step is a time-out, not a blink, so it is held
+    // where the state has it at `timeMs`.
+    constexpr std::int32_t kSpanMs = 2 * kSlowHalfPeriodMs;
+    constexpr std::int32_t kStepMs = kFastHalfPeriodMs;
+    CVelt probe = state;
+    if (probe.linkDoorState == LinkDoorState::kDoorsOpened)
+        probe.linkDoorTime = timeMs < state.linkDoorTime ? INT32_MAX : INT32_MIN;
+    const std::int32_t base = timeMs - timeMs % kSpanMs;
+    DisplayLook looks;
+    for (std::int32_t at = kStepMs / 2; at < kSpanMs; at += kStepMs) {
+        const DisplayCodes d = probe.displayAt(base + at);
+        for (std::size_t e = 0; e < looks.size(); ++e) {
+            std::vector<std::int32_t>& look = looks[e];
+            const std::int32_t code = elementOf(d, e);
+            if (std::find(look.begin(), look.end(), code) == look.end()) look.push_back(code);
+        }
+    }
+    for (std::vector<std::int32_t>& look : looks) std::sort(look.begin(), look.end());
+    return looks;
+}
+
+std::string describeLook(int panel, const std::vector<std::int32_t>& codes, const CVelt& state) {
+    std::string text = findIndicator(panel)->name;
+    std::vector<std::int32_t> shown;
+    for (const std::int32_t code : codes)
+        if (code != kNothing) shown.push_back(code);
+    if (codes.size() == 1) {
+        text += " " + std::to_string(codes[0]);
+    } else if (shown.size() == 1) {
+        text += " " + std::to_string(shown[0]) + " blinking";
+    } else {
+        text += " ";
+        for (std::size_t i = 0; i < codes.size(); ++i)
+            text += (i > 0 ? "/" : "") + std::to_string(codes[i]);
+        text += " alternating";
+    }
+    std::string meanings;
+    for (const std::int32_t code : shown) {
+        const std::string meaning = meaningIn(panel, code, state);
+        if (!meaning.empty() && meanings.find(meaning) == std::string::npos)
+            meanings += (meanings.empty() ? "" : ", ") + meaning;
+    }
+    if (!meanings.empty()) text += " (" + meanings + ")";
+    return text;
 }
 
 }  // namespace velt::drive

@@ -1,9 +1,9 @@
 #include "tools/velt-drive/outcome/outcome.h"
-#include "tools/velt-drive/explain/check_table.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {

@@ -1,6 +1,6 @@
 #include "tools/velt-drive/render/events_csv.h"
-#include "tools/velt-drive/explain/check_table.h"
 
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/util/csv.h"
 #include "tools/velt-drive/util/number_format.h"
 

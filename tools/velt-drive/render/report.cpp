@@ -1,9 +1,9 @@
 #include "tools/velt-drive/render/report.h"
-#include "tools/velt-drive/explain/check_table.h"
 
 #include <algorithm>
 #include <optional>
 
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/scenario/beacons.h"
 
 #include "tools/velt-drive/explain/panel_codes.h"

@@ -52,11 +52,6 @@ struct Report {
     bool serviceBrake = false;
 };
 
-// The chimes that warn of a brake to come: the pattern and the SPB warning.
-inline bool isWarningChime(int soundIndex) {
-    return soundIndex == cab::kSoundPatternWarning || soundIndex == cab::kSoundSpbWarning;
-}
-
 // Builds the report from the drive as it runs; it keeps only what the
 // report says, never the frames.
 class Analysis : public DriveConsumer {

@@ -80,9 +80,10 @@ std::string dataJson(const CabTimeline& timeline) {
         out += (out.back() == '[' ? "" : ",") + std::string("[") + std::to_string(sound.index) +
                ',' + jsonString(sound.name) + ',' + (sound.loop ? "true" : "false") + ']';
     out += "],\"lamps\":[";
-    for (const CabLamp& lamp : kCabLamps)
-        out += (out.back() == '[' ? "" : ",") + std::string("[") + std::to_string(lamp.index) +
-               ',' + jsonString(lamp.name) + ']';
+    for (const CabIndicator& lamp : kCabIndicators)
+        if (lamp.lamp != nullptr)
+            out += (out.back() == '[' ? "" : ",") + std::string("[") + std::to_string(lamp.index) +
+                   ',' + jsonString(lamp.lamp) + ']';
     return out + "]}";
 }
 
@@ -120,9 +121,10 @@ std::string codeTablesHtml() {
     out +=
         "<h3>Lamps</h3><table class=\"codes\"><thead><tr><th>panel</th><th>lamp</th>"
         "<th>values</th></tr></thead><tbody>";
-    for (const CabLamp& lamp : kCabLamps)
-        out += "<tr><td class=\"num\">" + std::to_string(lamp.index) + "</td><td>" +
-               escapeXml(lamp.name) + "</td><td>0 off, 1 on</td></tr>";
+    for (const CabIndicator& lamp : kCabIndicators)
+        if (lamp.lamp != nullptr)
+            out += "<tr><td class=\"num\">" + std::to_string(lamp.index) + "</td><td>" +
+                   escapeXml(lamp.lamp) + "</td><td>0 off, 1 on</td></tr>";
     return out + "</tbody></table>";
 }
 

@@ -1,10 +1,10 @@
 #include "tools/velt-drive/render/time_plot.h"
-#include "tools/velt-drive/explain/check_table.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
 
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/explain/panel_codes.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_text.h"
@@ -72,8 +72,9 @@ public:
             codeLane(laneY, panel);
             laneY += step;
         }
-        for (const CabLamp& lamp : kCabLamps) {
-            lampLane(laneY, std::string(lamp.name) + " (" + std::to_string(lamp.index) + ")",
+        for (const CabIndicator& lamp : kCabIndicators) {
+            if (lamp.lamp == nullptr) continue;
+            lampLane(laneY, std::string(lamp.lamp) + " (" + std::to_string(lamp.index) + ")",
                      timeline_.panel(lamp.index).spans(), "#f4d03f",
                      [](std::int32_t v) { return v != 0 ? "on" : ""; });
             laneY += step;
@@ -93,7 +94,7 @@ public:
     }
 
 private:
-    static std::size_t laneCount() { return kDisplayPanels + std::size(kCabLamps) + 3; }
+    static std::size_t laneCount() { return kDisplayPanels + lampCount() + 3; }
 
     [[nodiscard]] double x(double elapsedMs) const {
         return kLeft + elapsedMs / tEnd_ * (kRight - kLeft);

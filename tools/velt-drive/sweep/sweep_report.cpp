@@ -1,9 +1,9 @@
 #include "tools/velt-drive/sweep/sweep_report.h"
-#include "tools/velt-drive/explain/check_table.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/scenario/checks.h"
 #include "tools/velt-drive/util/csv.h"
