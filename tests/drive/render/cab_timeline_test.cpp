@@ -23,7 +23,7 @@ std::vector<ValueSpan> spansOf(const std::function<std::int32_t(std::int32_t)>& 
     for (std::size_t k = 0; k < 600; ++k) {
         const auto elapsed = static_cast<std::int64_t>(k) * 1000 / 60;
         const auto time = static_cast<std::int32_t>(36000000 + elapsed);
-        track.add(k, elapsed, time, value(time));
+        track.add({k, elapsed, 0.0, 0.0}, time, value(time));
     }
     track.finish();
     return track.spans();
@@ -32,26 +32,26 @@ std::vector<ValueSpan> spansOf(const std::function<std::int32_t(std::int32_t)>& 
 TEST(ValueTrack, ReadsSteadyValuesBlinksAndSequencesAsTheCabShowsThem) {
     const auto phase = [](std::int32_t t, std::int32_t half) { return (t % (2 * half)) / half; };
     const SpanCase cases[] = {
-        {"steady", [](std::int32_t) { return 17; }, {{0, 0, 17, 17, 0}}},
+        {"steady", [](std::int32_t) { return 17; }, {{{0}, 17, 17, 0}}},
         {"fast blink from the start",
          [&](std::int32_t t) { return phase(t, 250) != 0 ? 17 : 0; },
-         {{0, 0, 0, 17, 250}}},
+         {{{0}, 0, 17, 250}}},
         {"steady, then blinking with the normal phase from 4 s",
          [&](std::int32_t t) { return t < 36004000 || phase(t, 500) != 0 ? 8 : 0; },
-         {{0, 0, 8, 8, 0}, {240, 0, 0, 8, 500}}},
+         {{{0}, 8, 8, 0}, {{240}, 0, 8, 500}}},
         {"alternating 28 and 9 every second",
          [&](std::int32_t t) { return phase(t, 1000) != 0 ? 9 : 28; },
-         {{0, 0, 28, 9, 1000}}},
+         {{{0}, 28, 9, 1000}}},
         {"29 for half a second, then 1: a sequence, not a blink",
          [](std::int32_t t) { return t < 36000500 ? 29 : 1; },
-         {{0, 0, 29, 29, 0}, {30, 0, 1, 1, 0}}},
+         {{{0}, 29, 29, 0}, {{30}, 1, 1, 0}}},
     };
     for (const SpanCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<ValueSpan> spans = spansOf(c.value);
         ASSERT_EQ(spans.size(), c.expected.size());
         for (std::size_t i = 0; i < spans.size(); ++i) {
-            EXPECT_EQ(spans[i].frame, c.expected[i].frame) << "span " << i;
+            EXPECT_EQ(spans[i].at.frame, c.expected[i].at.frame) << "span " << i;
             EXPECT_EQ(spans[i].off, c.expected[i].off) << "span " << i;
             EXPECT_EQ(spans[i].on, c.expected[i].on) << "span " << i;
             EXPECT_EQ(spans[i].halfPeriodMs, c.expected[i].halfPeriodMs) << "span " << i;
@@ -64,7 +64,7 @@ std::int32_t valueAt(const ValueTrack& track, const FrameRecord& frame) {
     const auto& spans = track.spans();
     const auto after =
         std::upper_bound(spans.begin(), spans.end(), frame.number,
-                         [](std::size_t k, const ValueSpan& span) { return k < span.frame; });
+                         [](std::size_t k, const ValueSpan& span) { return k < span.at.frame; });
     EXPECT_NE(after, spans.begin());
     return std::prev(after)->valueAt(frame.timeMs);
 }

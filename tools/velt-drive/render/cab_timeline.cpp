@@ -3,14 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/blink.h"
-
 namespace velt::drive {
 
 namespace {
-
-constexpr std::int32_t kHalfPeriodsMs[] = {kSlowHalfPeriodMs, kBlinkHalfPeriodMs,
-                                           kFastHalfPeriodMs};
 
 // Pixels of the time view's plot area: samples closer than half a pixel at
 // its scale could not be told apart.
@@ -18,120 +13,6 @@ constexpr double kPlotPixels = 1000.0;
 constexpr double kSpeedPixels = 240.0;
 
 }  // namespace
-
-std::int32_t ValueSpan::valueAt(std::int32_t timeMs) const {
-    if (halfPeriodMs == 0) return on;
-    return blinkPhase(timeMs, halfPeriodMs) != 0 ? on : off;
-}
-
-void ValueTrack::start(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs,
-                       std::int32_t value) {
-    open_ = true;
-    current_ = {frame, elapsedMs, value, value, 0};
-    changes_ = 0;
-    lastValue_ = value;
-    rules_[0] = {0, value, value, true, true, true};
-    settled_ = mayBlink_ ? -1 : 0;
-    for (std::size_t i = 1; i < kRules; ++i) {
-        Rule& rule = rules_[i];
-        rule = {kHalfPeriodsMs[i - 1], 0, 0, false, false, mayBlink_};
-        if (blinkPhase(timeMs, rule.halfPeriodMs) != 0) {
-            rule.on = value;
-            rule.onKnown = true;
-        } else {
-            rule.off = value;
-            rule.offKnown = true;
-        }
-    }
-}
-
-void ValueTrack::addChanged(std::size_t frame, std::int64_t elapsedMs, std::int32_t timeMs,
-                            std::int32_t value) {
-    if (!open_) {
-        start(frame, elapsedMs, timeMs, value);
-        return;
-    }
-    if (settled_ >= 0) {
-        const Rule& rule = rules_[static_cast<std::size_t>(settled_)];
-        const bool lit = rule.halfPeriodMs == 0 || blinkPhase(timeMs, rule.halfPeriodMs) != 0;
-        if ((lit ? rule.on : rule.off) == value) return;
-        close();
-        start(frame, elapsedMs, timeMs, value);
-        return;
-    }
-    // Which explanations this frame leaves; none left ends the span.
-    std::array<Rule, kRules> next = rules_;
-    int alive = 0;
-    int last = -1;
-    for (std::size_t i = 0; i < kRules; ++i) {
-        Rule& rule = next[i];
-        if (!rule.alive) continue;
-        const bool lit = rule.halfPeriodMs == 0 || blinkPhase(timeMs, rule.halfPeriodMs) != 0;
-        std::int32_t& side = lit ? rule.on : rule.off;
-        bool& known = lit ? rule.onKnown : rule.offKnown;
-        if (known && side != value) {
-            rule.alive = false;
-            continue;
-        }
-        side = value;
-        known = true;
-        // A blink whose two sides are the same is the steady rule again.
-        if (rule.halfPeriodMs != 0 && rule.onKnown && rule.offKnown && rule.on == rule.off) {
-            rule.alive = false;
-            continue;
-        }
-        ++alive;
-        last = static_cast<int>(i);
-    }
-    if (alive == 0) {
-        close();
-        start(frame, elapsedMs, timeMs, value);
-        return;
-    }
-    rules_ = next;
-    if (value != lastValue_) {
-        if (++changes_ == 1) firstChange_ = {frame, elapsedMs, value, value, 0};
-        lastValue_ = value;
-    }
-    const Rule& only = rules_[static_cast<std::size_t>(last)];
-    if (alive == 1 && only.onKnown && only.offKnown && (last == 0 || changes_ >= 2))
-        settled_ = last;
-}
-
-// The open span takes the simplest rule that explains all its frames:
-// steady if it can, else the slowest blink seen to change at least twice.
-// A single change is two steady spans, not a blink: the door link's 29 for
-// half a second and then 1 is a sequence, even though a blink would
-// explain it as well.
-void ValueTrack::close() {
-    if (!open_) return;
-    open_ = false;
-    if (!rules_[0].alive && changes_ < 2) {
-        push(current_);
-        push(firstChange_);
-        return;
-    }
-    for (const Rule& rule : rules_) {
-        if (!rule.alive || !rule.onKnown || !rule.offKnown) continue;
-        current_.off = rule.off;
-        current_.on = rule.on;
-        current_.halfPeriodMs = rule.halfPeriodMs;
-        break;
-    }
-    push(current_);
-}
-
-void ValueTrack::push(const ValueSpan& span) {
-    if (!spans_.empty()) {
-        const ValueSpan& before = spans_.back();
-        if (before.off == span.off && before.on == span.on &&
-            before.halfPeriodMs == span.halfPeriodMs)
-            return;
-    }
-    spans_.push_back(span);
-}
-
-void ValueTrack::finish() { close(); }
 
 CabTimeline::CabTimeline(const Scenario& scenario) : scenario_(scenario) {
     for (ValueTrack& track : sound_) track = ValueTrack(false);
@@ -170,12 +51,13 @@ void CabTimeline::frame(const FrameRecord& frame) {
     }
     if (!onClock) clock_.push_back({k, t, elapsed});
 
-    for (std::size_t i = 0; i < panel_.size(); ++i) panel_[i].add(k, elapsed, t, frame.panel[i]);
-    for (std::size_t i = 0; i < sound_.size(); ++i) sound_[i].add(k, elapsed, t, frame.sound[i]);
+    const FramePoint at{k, elapsed, frame.positionM, frame.speedKmh};
+    for (std::size_t i = 0; i < panel_.size(); ++i) panel_[i].add(at, t, frame.panel[i]);
+    for (std::size_t i = 0; i < sound_.size(); ++i) sound_[i].add(at, t, frame.sound[i]);
     const std::int32_t handles[kHandles] = {
         frame.driverPower, frame.driverBrake, frame.driverReverser, frame.doorsClosed ? 1 : 0,
         frame.out.brake,   frame.out.power,   frame.out.reverser,   frame.out.constantSpeed};
-    for (std::size_t i = 0; i < kHandles; ++i) handles_[i].add(k, elapsed, t, handles[i]);
+    for (std::size_t i = 0; i < kHandles; ++i) handles_[i].add(at, t, handles[i]);
 
     const double speed = std::fabs(frame.speedKmh);
     topKmh_ = std::max(topKmh_, speed);

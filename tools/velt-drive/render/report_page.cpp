@@ -37,7 +37,7 @@ std::string spansJson(const ValueTrack& track) {
     std::string out = "[";
     for (const ValueSpan& span : track.spans()) {
         if (out.size() > 1) out += ',';
-        out += std::to_string(span.frame) + ',' + std::to_string(span.off) + ',' +
+        out += std::to_string(span.at.frame) + ',' + std::to_string(span.off) + ',' +
                std::to_string(span.on) + ',' + std::to_string(span.halfPeriodMs);
     }
     return out + "]";

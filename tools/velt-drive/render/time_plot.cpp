@@ -105,7 +105,7 @@ private:
 
     // Where a span ends: where the next begins, or at the last frame.
     [[nodiscard]] double spanEnd(const std::vector<ValueSpan>& spans, std::size_t i) const {
-        return i + 1 < spans.size() ? static_cast<double>(spans[i + 1].elapsedMs) : tEnd_;
+        return i + 1 < spans.size() ? static_cast<double>(spans[i + 1].at.elapsedMs) : tEnd_;
     }
 
     void text(double px, double py, const std::string& content, const std::string& attributes,
@@ -239,7 +239,7 @@ private:
         const auto& doors = timeline_.handle(CabTimeline::kDoorsClosed).spans();
         for (std::size_t i = 0; i < doors.size(); ++i) {
             if (doors[i].on != 0) continue;
-            const double x0 = x(static_cast<double>(doors[i].elapsedMs));
+            const double x0 = x(static_cast<double>(doors[i].at.elapsedMs));
             rect(x0, kTop, x(spanEnd(doors, i)), kBottom, R"(fill="#5d6d7e" opacity="0.12")");
         }
         // The speed line.
@@ -335,7 +335,7 @@ private:
             busyFrom = -1.0;
         };
         for (std::size_t i = 0; i < spans.size(); ++i) {
-            const double x0 = x(static_cast<double>(spans[i].elapsedMs));
+            const double x0 = x(static_cast<double>(spans[i].at.elapsedMs));
             const double x1 = x(spanEnd(spans, i));
             if (x1 - x0 < 1.0) {
                 if (busyFrom < 0.0) busyFrom = x0;
@@ -436,7 +436,7 @@ private:
             const auto& spans = timeline_.sound(sound.index).spans();
             for (std::size_t i = 0; i < spans.size(); ++i) {
                 if (spans[i].on != 1) continue;
-                const double px = x(static_cast<double>(spans[i].elapsedMs));
+                const double px = x(static_cast<double>(spans[i].at.elapsedMs));
                 out_ += "<rect x=\"" + num(px - 2) + "\" y=\"" + num(rowY - 3) + "\" width=\"" +
                         num(std::max(x(spanEnd(spans, i)) - px, 1.0) + 4) +
                         "\" height=\"6\" rx=\"3\" fill=\"#2980b9\"/>\n";
