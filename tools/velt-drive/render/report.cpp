@@ -7,6 +7,7 @@
 #include "tools/velt-drive/scenario/beacons.h"
 
 #include "tools/velt-drive/explain/panel_codes.h"
+#include "tools/velt-drive/render/value_track.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/units.h"
 
@@ -14,153 +15,39 @@ namespace velt::drive {
 
 namespace {
 
-// A display value that lasts this long is steady; shorter ones that take
-// turns with one other value are a blink (the slowest blink shows each
-// value for 1000 ms).
-constexpr std::int64_t kSteadyMs = 1100;
-
 using SoundInfo = CabSound;
 constexpr const auto& kSounds = kCabSounds;
 
-struct PanelInfo {
-    int index;
-    const char* name;
-};
-
-// The indicators worth a line when they change; 13, 30 to 32, 50 and 255
-// follow the others or the driver's own handles.
-constexpr PanelInfo kWatchedPanel[] = {
-    {10, "legacy lamp normal"}, {11, "legacy lamp check"}, {12, "legacy lamp alarm"},
-    {20, "display mode"},       {21, "display limit"},     {22, "display target"},
-    {23, "display aux"},        {35, "selector"},          {40, "station-stop lamp"},
-    {45, "cab lamp"},           {46, "radio mode"},
-};
-
-std::string codeMeaning(int index, int code) {
-    const PanelCode* entry = findPanelCode(index, code);
-    return entry != nullptr ? entry->label : "";
-}
-
-bool isLamp(int index) { return index == 10 || index == 11 || index == 12 || index == 45; }
-
-std::string describeSteady(const PanelInfo& info, int value) {
-    if (isLamp(info.index) || info.index == 40)
-        return std::string(info.name) + (value != 0 ? " on" : " off");
-    std::string text = std::string(info.name) + " " + std::to_string(value);
-    const std::string meaning = codeMeaning(info.index, value);
-    if (!meaning.empty()) text += " (" + meaning + ")";
+// A code with its tile label: "display limit 9 (45 km/h)".
+std::string withLabel(const CabIndicator& info, std::int32_t code) {
+    std::string text = std::string(info.name) + " " + std::to_string(code);
+    const PanelCode* entry = findPanelCode(info.index, code);
+    if (entry != nullptr && !entry->label.empty()) text += " (" + entry->label + ")";
     return text;
 }
 
-std::string describeBlink(const PanelInfo& info, int a, int b) {
-    if (a == 0 || b == 0) {
-        const int code = a == 0 ? b : a;
-        if (isLamp(info.index) || info.index == 40) return std::string(info.name) + " blinking";
+// A span of an indicator as a person reads it: a lamp on or off, a code,
+// a code blinking, or two codes alternating.
+std::string describeSpan(const CabIndicator& info, const ValueSpan& span) {
+    const bool lamp = info.lamp != nullptr;
+    if (!span.blinks()) {
+        if (lamp) return std::string(info.name) + (span.on != 0 ? " on" : " off");
+        return withLabel(info, span.on);
+    }
+    if (span.off == 0 || span.on == 0) {
+        if (lamp) return std::string(info.name) + " blinking";
+        const std::int32_t code = span.on != 0 ? span.on : span.off;
         std::string text = std::string(info.name) + " " + std::to_string(code) + " blinking";
-        const std::string meaning = codeMeaning(info.index, code);
-        if (!meaning.empty()) text += " (" + meaning + ")";
+        const PanelCode* entry = findPanelCode(info.index, code);
+        if (entry != nullptr && !entry->label.empty()) text += " (" + entry->label + ")";
         return text;
     }
-    return std::string(info.name) + " " + std::to_string(a) + "/" + std::to_string(b) +
+    return std::string(info.name) + " " + std::to_string(span.off) + "/" + std::to_string(span.on) +
            " alternating";
 }
 
-// Follows one panel index and reports it as a person sees it: steady values
-// and blinks, not every flicker.
-class PanelWatch {
-public:
-    using Out = std::vector<std::pair<FramePoint, std::string>>;
-
-    // Without `guessBlinks` every change is a line of its own: for the
-    // indicators that never blink, and for a drive explained by velt's own
-    // core, which tells the blinking display codes itself.
-    PanelWatch(const PanelInfo& info, Out& out, bool guessBlinks)
-        : info_(info), out_(&out), committed_(describeSteady(info, 0)), guessBlinks_(guessBlinks) {}
-
-    void frame(const FramePoint& at, int value) {
-        if (!guessBlinks_) {
-            if (!started_ || value != value_) commit(at, describeSteady(info_, value));
-            started_ = true;
-            value_ = value;
-            return;
-        }
-        if (!started_) {
-            started_ = true;
-            begin(at, value);
-        } else if (value != value_) {
-            if (!long_) shorts_.push_back({value_, start_});
-            begin(at, value);
-        }
-        if (!long_ && at.elapsedMs - start_.elapsedMs >= kSteadyMs) {
-            flush();
-            commit(start_, describeSteady(info_, value_));
-            long_ = true;
-        }
-    }
-
-    void finish() {
-        if (!guessBlinks_ || !started_ || long_) return;
-        flush();
-        commit(start_, describeSteady(info_, value_));
-    }
-
-private:
-    struct Segment {
-        int value;
-        FramePoint start;
-    };
-
-    void begin(const FramePoint& at, int value) {
-        value_ = value;
-        start_ = at;
-        long_ = false;
-    }
-
-    void flush() {
-        std::size_t i = 0;
-        while (i < shorts_.size()) {
-            if (i + 1 < shorts_.size()) {
-                const int a = shorts_[i].value;
-                const int b = shorts_[i + 1].value;
-                std::size_t j = i + 1;
-                while (j + 1 < shorts_.size() &&
-                       shorts_[j + 1].value == ((j + 1 - i) % 2 == 0 ? a : b))
-                    ++j;
-                // The value that follows the run may take its turn too. A
-                // blink shows each value at least twice: one short value
-                // between two others is a short steady value, not a blink.
-                const bool nextFits = value_ == ((j + 1 - i) % 2 == 0 ? a : b);
-                if (j - i + 1 + (nextFits ? 1 : 0) >= 4) {
-                    commit(shorts_[i].start, describeBlink(info_, a, b));
-                    i = j + 1;
-                    continue;
-                }
-            }
-            commit(shorts_[i].start, describeSteady(info_, shorts_[i].value));
-            ++i;
-        }
-        shorts_.clear();
-    }
-
-    void commit(const FramePoint& at, const std::string& text) {
-        if (text == committed_) return;
-        committed_ = text;
-        out_->push_back({at, text});
-    }
-
-    PanelInfo info_;
-    Out* out_;
-    std::string committed_;
-    bool guessBlinks_;
-    std::vector<Segment> shorts_;  // a blink in progress; it ends at the next steady value
-    bool started_ = false;
-    bool long_ = false;
-    int value_ = 0;
-    FramePoint start_;
-};
-
 int protectionLevel(const FrameRecord& frame, int emergencyNotch) {
-    const bool bell = frame.soundAt(0) == 0;
+    const bool bell = frame.soundAt(cab::kSoundBell) == snd::kLoopFull;
     const bool overridden = frame.out.brake != frame.driverBrake;
     if (!bell && !overridden) return 0;
     return frame.out.brake >= emergencyNotch ? 2 : 1;
@@ -216,16 +103,32 @@ public:
 
     explicit State(const Scenario& driven) : scenario(driven) { lastSound.fill(kSoundStopped); }
 
-    // The display elements and the station-stop lamp are told by velt's own
-    // core when it runs beside the plug-in; the other indicators never blink.
+    // The indicators a summary tells when they change, each read through the
+    // blink detector. The display elements and the station-stop lamp are told
+    // by velt's own core when it runs beside the plug-in, and may blink; the
+    // other indicators never do.
     void watchPanel(bool byCore) {
-        watches.clear();
-        watched.clear();
-        for (const PanelInfo& info : kWatchedPanel) {
-            const bool fromCore = info.index == 40 || (info.index >= 20 && info.index <= 23);
-            if (byCore && fromCore) continue;
-            watches.emplace_back(info, panelLines, !byCore && fromCore);
-            watched.push_back(info.index);
+        for (const CabIndicator& info : kCabIndicators) {
+            if (info.name == nullptr) continue;
+            const bool mayBlink = info.element != nullptr || info.index == cab::kPanelStationStop;
+            if (byCore && mayBlink) continue;
+            watched.push_back(&info);
+            tracks.emplace_back(!byCore && mayBlink);
+        }
+    }
+
+    // Each change the tracks kept, in the order the summary tells them.
+    void tellPanel() {
+        for (std::size_t w = 0; w < tracks.size(); ++w) {
+            tracks[w].finish();
+            // A host shows every indicator at 0 before the first frame.
+            std::string shown = describeSpan(*watched[w], ValueSpan{});
+            for (const ValueSpan& span : tracks[w].spans()) {
+                std::string text = describeSpan(*watched[w], span);
+                if (text == shown) continue;
+                shown = text;
+                say(span.at, 1, std::move(text));
+            }
         }
     }
 
@@ -236,9 +139,8 @@ public:
     const Scenario& scenario;
     int emergencyNotch = 0;
     std::vector<RankedLine> lines;
-    PanelWatch::Out panelLines;
-    std::vector<PanelWatch> watches;
-    std::vector<int> watched;        // the panel index of each watch
+    std::vector<const CabIndicator*> watched;
+    std::vector<ValueTrack> tracks;  // one for each watched indicator
     std::vector<HostEvent> pending;  // reported before the frame that comes next
     std::array<std::int32_t, kSoundIndices.size()> lastSound{};
     int lastLevel = 0;
@@ -253,10 +155,7 @@ Analysis::Analysis(const Scenario& scenario)
 
 Analysis::~Analysis() = default;
 
-void Analysis::begin(int emergencyNotch) {
-    state_->emergencyNotch = emergencyNotch;
-    state_->watchPanel(false);
-}
+void Analysis::begin(int emergencyNotch) { state_->emergencyNotch = emergencyNotch; }
 
 void Analysis::event(const HostEvent& event) {
     if (event.kind == HostEvent::Kind::Jump) state_->jumped = true;
@@ -266,9 +165,9 @@ void Analysis::event(const HostEvent& event) {
 void Analysis::frame(const FrameRecord& frame) {
     State& s = *state_;
     const FramePoint at{frame.number, frame.elapsedMs, frame.positionM, frame.speedKmh};
-    if (frame.number == 0 && frame.core != nullptr) {
-        s.explained = true;
-        s.watchPanel(true);
+    if (frame.number == 0) {
+        s.explained = frame.core != nullptr;
+        s.watchPanel(s.explained);
     }
     // What the host reported, each followed by what velt's own core made of it.
     const std::vector<ExplainedEvent> none;
@@ -293,22 +192,22 @@ void Analysis::frame(const FrameRecord& frame) {
                 {static_cast<std::size_t>(e.intervention), at, e.text});
     s.pending.clear();
 
-    for (std::size_t w = 0; w < s.watches.size(); ++w)
-        s.watches[w].frame(at, frame.panelAt(s.watched[w]));
+    for (std::size_t w = 0; w < s.tracks.size(); ++w)
+        s.tracks[w].add(at, frame.timeMs, frame.panelAt(s.watched[w]->index));
     for (const SoundInfo& info : kSounds) {
         const auto slot = static_cast<std::size_t>(soundSlot(info.index));
         const std::int32_t value = frame.sound[slot];
         if (value == s.lastSound[slot]) continue;
         s.lastSound[slot] = value;
         if (info.loop) {
-            if (info.index == 0 && value == 0) report_.bellRang = true;
+            if (info.index == cab::kSoundBell && value == snd::kLoopFull) report_.bellRang = true;
             if (value == 0) s.say(at, 1, std::string(info.name) + " on");
             if (value == -1200) s.say(at, 1, std::string(info.name) + " on, attenuated");
             if (value == kSoundStopped) s.say(at, 1, std::string(info.name) + " off");
         } else if (value == 1) {
             s.say(at, 1, info.name);
             const bool warning = isWarningChime(info.index);
-            if (info.index != 15)
+            if (info.index != cab::kSoundStartStopChime)
                 report_.marks.push_back(
                     {warning ? Mark::Kind::Warning : Mark::Kind::Chime, at, info.name, info.index});
         }
@@ -365,9 +264,7 @@ void Analysis::frame(const FrameRecord& frame) {
 
 void Analysis::end(const DriveEnd& /*end*/) {
     State& s = *state_;
-    for (PanelWatch& watch : s.watches) watch.finish();
-    for (auto& line : s.panelLines) s.say(line.first, 1, std::move(line.second));
-    s.panelLines.clear();
+    s.tellPanel();
     std::stable_sort(
         s.lines.begin(), s.lines.end(), [](const State::RankedLine& a, const State::RankedLine& b) {
             return a.at.frame != b.at.frame ? a.at.frame < b.at.frame : a.rank < b.rank;
