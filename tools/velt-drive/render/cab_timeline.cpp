@@ -1,18 +1,11 @@
 #include "tools/velt-drive/render/cab_timeline.h"
 
+#include "tools/velt-drive/render/plot_layout.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace velt::drive {
-
-namespace {
-
-// Pixels of the time view's plot area: samples closer than half a pixel at
-// its scale could not be told apart.
-constexpr double kPlotPixels = 1000.0;
-constexpr double kSpeedPixels = 240.0;
-
-}  // namespace
 
 CabTimeline::CabTimeline(const Scenario& scenario) : scenario_(scenario) {
     for (ValueTrack& track : sound_) track = ValueTrack(false);
@@ -78,9 +71,10 @@ void CabTimeline::end(const DriveEnd& /*end*/) {
 // scale the view has so far; the view only grows, so they would not show at
 // the end either. Where that keeps too many, the next round thins harder.
 void CabTimeline::thin() {
-    const double msPerPixel =
-        static_cast<double>(std::max<std::int64_t>(lastElapsedMs_, 1000)) / kPlotPixels * thinning_;
-    const double kmhPerPixel = std::max(10.0, topKmh_) * 1.15 / kSpeedPixels * thinning_;
+    const double msPerPixel = static_cast<double>(std::max<std::int64_t>(lastElapsedMs_, 1000)) /
+                              layout::time::kThinningPixels * thinning_;
+    const double kmhPerPixel =
+        layout::speedSpanKmh(topKmh_) / layout::time::kThinningSpeedPixels * thinning_;
     std::size_t kept = 1;
     for (std::size_t i = 1; i < samples_.size(); ++i) {
         const Sample& sample = samples_[i];

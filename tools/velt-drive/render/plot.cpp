@@ -4,6 +4,7 @@
 
 #include "core/supervision.h"
 #include "tools/velt-drive/render/plot.h"
+#include "tools/velt-drive/render/plot_layout.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_canvas.h"
@@ -14,24 +15,18 @@ namespace velt::drive {
 
 namespace {
 
-constexpr double kWidth = 1100.0;
-constexpr double kHeight = 720.0;
-constexpr double kLeft = 70.0;
-constexpr double kRight = kWidth - 30.0;
-constexpr double kTop = 92.0;
-constexpr double kBottom = 500.0;
-constexpr double kStripTop = 545.0;
-constexpr double kStripBottom = 670.0;
+using layout::kRight;
+using layout::kWidth;
+using namespace layout::position;
 
 std::string num(double value) { return svgNumber(value); }
-std::string escape(const std::string& text) { return escapeXml(text); }
 
 std::string aspectColour(int aspect) {
-    if (aspect == 0) return "#c0392b";
+    if (aspect == 0) return palette::kFailed;
     if (aspect == 1) return "#e4572e";
     if (aspect == 2) return "#f29e4c";
     if (aspect == 3) return "#c9a100";
-    return "#2e9e4f";
+    return palette::kMet;
 }
 
 // Which labels win a contested spot: what the author most needs to read.
@@ -67,7 +62,6 @@ public:
         : scenario_(scenario), recorded_(recorded), report_(report), end_(end) {
         double low = recorded.lowM_;
         double high = recorded.highM_;
-        const double top = std::max(10.0, recorded.topKmh_);
         // Show what the patterns velt armed aimed at, and the stations near by.
         for (const PatternSpan& pattern : end.patterns)
             if (!pattern.ended || pattern.endedAtM >= pattern.targetM)
@@ -79,8 +73,7 @@ public:
         const double margin = std::max(high - low, 100.0) * 0.03;
         xLow_ = low - margin;
         xHigh_ = std::max(high, low + 100.0) + margin;
-        const double speedStep = tickStep(top * 1.15);
-        yHigh_ = std::ceil(top * 1.15 / speedStep) * speedStep;
+        yHigh_ = layout::speedAxisTop(recorded.topKmh_);
         notchTop_ = std::max(scenario.vehicle.powerNotches, recorded.emergencyNotch_);
     }
 
@@ -112,26 +105,15 @@ private:
                                   (kStripBottom - kStripTop);
     }
 
-    static std::string textSvg(double px, double py, const std::string& content,
-                               const std::string& attributes) {
-        return "<text x=\"" + num(px) + "\" y=\"" + num(py) + "\" " + attributes + ">" +
-               escape(content) + "</text>\n";
-    }
-    static std::string lineSvg(double x1, double y1, double x2, double y2,
-                               const std::string& attributes) {
-        return "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" +
-               num(y2) + "\" " + attributes + "/>\n";
-    }
-
     // Text that is always drawn where it is: titles, axes, the legend.
     void text(double px, double py, const std::string& content, const std::string& attributes,
               double size = 11, bool bold = false, const std::string& anchor = "start") {
         placer_.reserve(labelBox(px, py, content, size, bold, anchor));
-        out_ += textSvg(px, py, content, attributes);
+        out_ += svgText(px, py, content, attributes);
     }
 
     void line(double x1, double y1, double x2, double y2, const std::string& attributes) {
-        out_ += lineSvg(x1, y1, x2, y2, attributes);
+        out_ += svgLine(x1, y1, x2, y2, attributes);
     }
 
     // A horizontal label spot with its baseline at (px, py); when `from` is
@@ -145,10 +127,10 @@ private:
             const Box& b = result.box;
             const double lx = std::clamp(from->first, b.left, b.right);
             const double ly = from->second < b.top ? b.top : b.bottom;
-            result.svg += lineSvg(from->first, from->second, lx, ly,
+            result.svg += svgLine(from->first, from->second, lx, ly,
                                   "stroke=\"" + leaderColour + R"(" stroke-dasharray="1,2")");
         }
-        result.svg += textSvg(px, py, content,
+        result.svg += svgText(px, py, content,
                               "text-anchor=\"" + anchor + "\" " + attributes +
                                   (bold ? " font-weight=\"bold\"" : "") +
                                   (size != 11 ? " font-size=\"" + num(size) + "\"" : ""));
@@ -202,11 +184,7 @@ private:
     }
 
     void header() {
-        out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + num(kWidth) +
-                "\" height=\"" + num(kHeight) + "\" viewBox=\"0 0 " + num(kWidth) + " " +
-                num(kHeight) +
-                "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"11\">\n";
-        out_ += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+        out_ += svgOpen(kWidth, kHeight);
         out_ += R"(<defs><clipPath id="area"><rect x=")" + num(kLeft) + "\" y=\"" + num(kTop) +
                 "\" width=\"" + num(kRight - kLeft) + "\" height=\"" + num(kBottom - kTop) +
                 "\"/></clipPath></defs>\n";
@@ -237,13 +215,12 @@ private:
             text(kLeft - 6, y(tick) + 4, formatFixed(tick, 0), R"(text-anchor="end" fill="#333")",
                  11, false, "end");
         }
-        out_ += "<rect x=\"" + num(kLeft) + "\" y=\"" + num(kTop) + "\" width=\"" +
-                num(kRight - kLeft) + "\" height=\"" + num(kBottom - kTop) +
-                "\" fill=\"none\" stroke=\"#888\"/>\n";
+        out_ +=
+            svgRect(kLeft, kTop, kRight - kLeft, kBottom - kTop, R"(fill="none" stroke="#888")");
         text(kLeft + (kRight - kLeft) / 2, kBottom + 28, "position (m)",
              R"(text-anchor="middle" fill="#333")", 11, false, "middle");
         const double mid = kTop + (kBottom - kTop) / 2;
-        out_ += textSvg(
+        out_ += svgText(
             18, mid, "speed (km/h)",
             R"(text-anchor="middle" fill="#333" transform="rotate(-90 18 )" + num(mid) + ")\"");
     }
@@ -254,11 +231,12 @@ private:
             const double from = x(std::max(xLow_, station.positionM - station.windowM));
             const double to = x(std::min(xHigh_, station.positionM + station.windowM));
             out_ += "<rect x=\"" + num(from) + "\" y=\"" + num(kBottom - 8) + "\" width=\"" +
-                    num(std::max(to - from, 2.0)) +
-                    "\" height=\"8\" fill=\"#34495e\" opacity=\"0.5\"/>\n";
+                    num(std::max(to - from, 2.0)) + "\" height=\"8\" fill=\"" + palette::kStation +
+                    "\" opacity=\"0.5\"/>\n";
             const double px = x(station.positionM);
-            line(px, kBottom - 14, px, kBottom, R"(stroke="#34495e" stroke-width="2")");
-            const std::string attributes = "fill=\"#34495e\"";
+            line(px, kBottom - 14, px, kBottom,
+                 "stroke=\"" + std::string(palette::kStation) + R"(" stroke-width="2")");
+            const std::string attributes = "fill=\"" + std::string(palette::kStation) + "\"";
             std::vector<LabelSpot> spots;
             for (int row = 0; row <= 8; ++row) {
                 const double ly = kBottom - 18 - 14.0 * row;
@@ -283,7 +261,8 @@ private:
                 from -= 1.5;
                 to += 1.5;
             }
-            const std::string colour = span.emergency ? "#e74c3c" : "#f39c12";
+            const std::string colour =
+                span.emergency ? palette::kEmergencyBrake : palette::kServiceBrake;
             (span.emergency ? emergencyDrawn_ : serviceDrawn_) = true;
             out_ += "<rect clip-path=\"url(#area)\" x=\"" + num(from) + "\" y=\"" + num(kTop) +
                     "\" width=\"" + num(to - from) + "\" height=\"" + num(kBottom - kTop) +
@@ -312,10 +291,12 @@ private:
                                            : px - 2 - kSize * 0.26 - 12.0 * column;
                 LabelSpot candidate{{lx - kSize * 0.82, ly - length, lx + kSize * 0.26, ly}, ""};
                 if (column > 0)
-                    candidate.svg += lineSvg(px, ly + 4, lx - side * 3, ly + 4,
-                                             R"(stroke="#7f8c8d" stroke-dasharray="1,2")");
-                candidate.svg += textSvg(lx, ly, label,
-                                         R"(fill="#566573" font-size="10" transform="rotate(-90 )" +
+                    candidate.svg += svgLine(px, ly + 4, lx - side * 3, ly + 4,
+                                             "stroke=\"" + std::string(palette::kBeacon) +
+                                                 R"(" stroke-dasharray="1,2")");
+                candidate.svg += svgText(lx, ly, label,
+                                         "fill=\"" + std::string(palette::kReported) +
+                                             R"(" font-size="10" transform="rotate(-90 )" +
                                              num(lx) + " " + num(ly) + ")\"");
                 spots.push_back(std::move(candidate));
             }
@@ -328,7 +309,8 @@ private:
             if (mark.kind != Mark::Kind::Beacon) continue;
             const BeaconItem& beacon = scenario_.beacons[static_cast<std::size_t>(mark.item)];
             const double px = x(beacon.positionM);
-            line(px, kTop, px, kBottom, R"(stroke="#7f8c8d" stroke-dasharray="3,3")");
+            line(px, kTop, px, kBottom,
+                 "stroke=\"" + std::string(palette::kBeacon) + R"(" stroke-dasharray="3,3")");
             lineXs_.push_back(px);
             beaconDrawn_ = true;
             beaconLabel(px, drive::beaconLabel(beacon));
@@ -404,9 +386,10 @@ private:
     }
 
     void speedLine() {
-        std::string path =
-            "<path clip-path=\"url(#area)\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"2\" "
-            "d=\"";
+        std::string path = "<path clip-path=\"url(#area)\" fill=\"none\" stroke=\"" +
+                           std::string(palette::kSpeed) +
+                           "\" stroke-width=\"2\" "
+                           "d=\"";
         double lastX = -1e9;
         double lastY = -1e9;
         const auto& points = recorded_.speed_;
@@ -457,8 +440,8 @@ private:
                         " l-7 12 l14 0 z\" fill=\"#f1c40f\" stroke=\"#b7950b\"/>\n";
             } else if (mark.kind == Mark::Kind::Chime) {
                 chimeDrawn_ = true;
-                out_ += "<circle cx=\"" + num(px) + "\" cy=\"" + num(py) +
-                        "\" r=\"3.5\" fill=\"#2980b9\" stroke=\"white\"/>\n";
+                out_ += "<circle cx=\"" + num(px) + "\" cy=\"" + num(py) + "\" r=\"3.5\" fill=\"" +
+                        palette::kChime + "\" stroke=\"white\"/>\n";
             } else if (mark.kind == Mark::Kind::Stop) {
                 stopDrawn_ = true;
                 out_ += "<rect x=\"" + num(px - 4) + "\" y=\"" + num(py - 4) +
@@ -491,7 +474,8 @@ private:
                 soundLabel(kWarningLabel, group.px, group.py - 8, label, "#b7950b",
                            R"(fill="#9a7d0a" font-weight="bold")");
             else
-                soundLabel(kChimeLabel, group.px, group.py, label, "#2980b9", "fill=\"#2471a3\"");
+                soundLabel(kChimeLabel, group.px, group.py, label, palette::kChime,
+                           "fill=\"" + std::string(palette::kChimeText) + "\"");
         }
     }
 
@@ -523,7 +507,7 @@ private:
                  R"(text-anchor="end" fill="#333" font-size="10")", 10, false, "end");
         }
         const double mid = (kStripTop + kStripBottom) / 2;
-        out_ += textSvg(
+        out_ += svgText(
             18, mid, "notch",
             R"(text-anchor="middle" fill="#333" transform="rotate(-90 18 )" + num(mid) + ")\"");
         text(kLeft, kStripTop - 3,
@@ -658,7 +642,7 @@ void PlotRecorder::frame(const FrameRecord& frame) {
 void PlotRecorder::thin() {
     const double span = std::max(highM_ - lowM_, 100.0) * 1.06;
     const double metresPerPixel = span / (kRight - kLeft) * thinning_;
-    const double kmhPerPixel = std::max(10.0, topKmh_) * 1.15 / (kBottom - kTop) * thinning_;
+    const double kmhPerPixel = layout::speedSpanKmh(topKmh_) / (kBottom - kTop) * thinning_;
     std::size_t kept = 1;
     for (std::size_t i = 1; i < speed_.size(); ++i) {
         const SpeedPoint& point = speed_[i];

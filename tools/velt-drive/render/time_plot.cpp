@@ -1,5 +1,7 @@
 #include "tools/velt-drive/render/time_plot.h"
 
+#include "tools/velt-drive/render/plot_layout.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -14,28 +16,11 @@ namespace velt::drive {
 
 namespace {
 
-constexpr double kWidth = 1100.0;
-constexpr double kLeft = 130.0;
-constexpr double kRight = kWidth - 30.0;
-constexpr double kTop = 96.0;
-constexpr double kBottom = 296.0;
-constexpr double kLanesTop = 330.0;
-constexpr double kLaneHeight = 20.0;
-constexpr double kLaneGap = 4.0;
-constexpr double kSoundRows = 5;
+using layout::kRight;
+using layout::kWidth;
+using namespace layout::time;
 
 std::string num(double value) { return svgNumber(value); }
-
-double tickStep(double span) {
-    double step = 1.0;
-    const double factors[] = {2.0, 2.5, 2.0};
-    int i = 0;
-    while (span / step > 10.0) {
-        step *= factors[i % 3];
-        ++i;
-    }
-    return step;
-}
 
 // A fill for each display code, so that a change of code shows as a change
 // of colour even where the span is too narrow for its number.
@@ -55,9 +40,7 @@ public:
     TimePlot(const CabTimeline& timeline, const Report& report, const DriveEnd& end)
         : timeline_(timeline), report_(report), end_(end) {
         tEnd_ = static_cast<double>(std::max<std::int64_t>(timeline.lastElapsedMs(), 1000));
-        const double top = std::max(10.0, timeline.topSpeedKmh());
-        const double step = tickStep(top * 1.15);
-        yHigh_ = std::ceil(top * 1.15 / step) * step;
+        yHigh_ = layout::speedAxisTop(timeline.topSpeedKmh());
         soundsTop_ = kLanesTop + static_cast<double>(laneCount()) * (kLaneHeight + kLaneGap) + 8;
         height_ = soundsTop_ + kSoundRows * 13 + 16;
     }
@@ -111,14 +94,11 @@ private:
     void text(double px, double py, const std::string& content, const std::string& attributes,
               double size = 11, bool bold = false, const std::string& anchor = "start") {
         placer_.reserve(labelBox(px, py, content, size, bold, anchor));
-        out_ += "<text x=\"" + num(px) + "\" y=\"" + num(py) + "\" text-anchor=\"" + anchor +
-                "\" " + attributes + ">" + escapeXml(content) + "</text>\n";
+        out_ += svgText(px, py, content, "text-anchor=\"" + anchor + "\" " + attributes);
     }
 
     void rect(double x0, double y0, double x1, double y1, const std::string& attributes) {
-        out_ += "<rect x=\"" + num(x0) + "\" y=\"" + num(y0) + "\" width=\"" +
-                num(std::max(x1 - x0, 0.6)) + "\" height=\"" + num(y1 - y0) + "\" " + attributes +
-                "/>\n";
+        out_ += svgRect(x0, y0, std::max(x1 - x0, 0.6), y1 - y0, attributes);
     }
 
     // A label that takes the first free one of its spots; with `leaderFrom`
@@ -154,12 +134,10 @@ private:
     }
 
     void header() {
-        out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + num(kWidth) +
-                "\" height=\"" + num(height_) + "\" viewBox=\"0 0 " + num(kWidth) + " " +
-                num(height_) + "\" data-x0=\"" + num(kLeft) + "\" data-x1=\"" + num(kRight) +
-                R"(" data-t0-ms="0" data-t1-ms=")" + formatFixed(tEnd_, 0) +
-                "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"11\">\n";
-        out_ += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n<defs>";
+        out_ += svgOpen(kWidth, height_,
+                        " data-x0=\"" + num(kLeft) + "\" data-x1=\"" + num(kRight) +
+                            R"(" data-t0-ms="0" data-t1-ms=")" + formatFixed(tEnd_, 0) + "\"");
+        out_ += "<defs>";
         for (const std::int32_t half : {250, 500, 1000})
             out_ += "<pattern id=\"blink" + std::to_string(half) +
                     R"(" patternUnits="userSpaceOnUse" width=")" + std::to_string(half / 50) +
@@ -243,9 +221,10 @@ private:
             rect(x0, kTop, x(spanEnd(doors, i)), kBottom, R"(fill="#5d6d7e" opacity="0.12")");
         }
         // The speed line.
-        std::string path =
-            "<path clip-path=\"url(#speed-area)\" fill=\"none\" stroke=\"#1f5fa8\" "
-            "stroke-width=\"2\" d=\"";
+        std::string path = "<path clip-path=\"url(#speed-area)\" fill=\"none\" stroke=\"" +
+                           std::string(palette::kSpeed) +
+                           "\" "
+                           "stroke-width=\"2\" d=\"";
         const auto& samples = timeline_.samples();
         for (std::size_t i = 0; i < samples.size(); ++i)
             path += (i == 0 ? "M" : (samples[i].jump ? " M" : " L")) +
@@ -272,12 +251,13 @@ private:
             const double px = x(static_cast<double>(mark.at.elapsedMs));
             const bool signal = mark.kind == Mark::Kind::Signal;
             out_ += "<line x1=\"" + num(px) + "\" y1=\"" + num(kTop) + "\" x2=\"" + num(px) +
-                    "\" y2=\"" + num(kTop + 8) + "\" stroke=\"" + (signal ? "#c0392b" : "#7f8c8d") +
-                    "\" stroke-width=\"2\"/>\n";
+                    "\" y2=\"" + num(kTop + 8) + "\" stroke=\"" +
+                    (signal ? palette::kFailed : palette::kBeacon) + "\" stroke-width=\"2\"/>\n";
             std::vector<std::pair<double, double>> spots;
             spots.reserve(3);
             for (int row = 0; row < 3; ++row) spots.emplace_back(px + 2, kTop - 4 - 12.0 * row);
-            placedLabel(spots, mark.label, 9.5, "fill=\"#566573\"", std::make_pair(px, kTop));
+            placedLabel(spots, mark.label, 9.5, "fill=\"" + std::string(palette::kReported) + "\"",
+                        std::make_pair(px, kTop));
         }
     }
 
@@ -287,7 +267,9 @@ private:
                       const std::vector<std::string>& names) {
         const double x0 = x(static_cast<double>(first.elapsedMs));
         const double x1 = std::max(x(static_cast<double>(last.elapsedMs)), x0 + 2);
-        const std::string colour = level == 2 ? "#e74c3c" : level == 1 ? "#f39c12" : "#8e44ad";
+        const std::string colour = level == 2   ? palette::kEmergencyBrake
+                                   : level == 1 ? palette::kServiceBrake
+                                                : palette::kPowerCut;
         rect(x0, kTop, x1, kBottom, "fill=\"" + colour + R"(" opacity="0.2")");
         std::vector<std::pair<double, double>> spots;
         for (int row = 0; kTop + 14 + 13.0 * row < kBottom - 16; ++row)
@@ -439,7 +421,7 @@ private:
                 const double px = x(static_cast<double>(spans[i].at.elapsedMs));
                 out_ += "<rect x=\"" + num(px - 2) + "\" y=\"" + num(rowY - 3) + "\" width=\"" +
                         num(std::max(x(spanEnd(spans, i)) - px, 1.0) + 4) +
-                        "\" height=\"6\" rx=\"3\" fill=\"#2980b9\"/>\n";
+                        "\" height=\"6\" rx=\"3\" fill=\"" + palette::kChime + "\"/>\n";
                 auto same = std::find_if(groups.begin(), groups.end(), [&](const Group& group) {
                     return std::fabs(group.px - px) < 3.0;
                 });
@@ -456,7 +438,8 @@ private:
             for (int row = 0; row < static_cast<int>(kSoundRows); ++row) {
                 spots.emplace_back(group.px + 3, rowY + 15 + 13.0 * row);
             }
-            placedLabel(spots, group.label, 10, "fill=\"#2471a3\"", std::make_pair(group.px, rowY));
+            placedLabel(spots, group.label, 10, "fill=\"" + std::string(palette::kChimeText) + "\"",
+                        std::make_pair(group.px, rowY));
         }
     }
 

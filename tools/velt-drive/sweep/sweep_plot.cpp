@@ -19,11 +19,11 @@ constexpr double kBottom = kHeight - 76.0;
 // A grid keeps room on the right for its colour scale.
 constexpr double kGridRight = kWidth - 150.0;
 
-constexpr const char* kMet = "#2e9e4f";
-constexpr const char* kFailed = "#c0392b";
-constexpr const char* kTarget = "#34495e";
+constexpr const char* kMet = palette::kMet;
+constexpr const char* kFailed = palette::kFailed;
+constexpr const char* kTarget = palette::kStation;
 
-std::string num(double value) { return formatFixed(value, 1); }
+std::string num(double value) { return svgNumber(value); }
 
 // Where the stop of a drive lies, for the plot: the first stand, or where
 // the drive ended when the train never stood still.
@@ -73,11 +73,7 @@ public:
     explicit SweepPlot(const SweepResult& result) : r_(result) {}
 
     std::string render() {
-        out_ += R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + num(kWidth) +
-                R"(" height=")" + num(kHeight) + R"(" viewBox="0 0 )" + num(kWidth) + " " +
-                num(kHeight) +
-                "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"11\">\n";
-        out_ += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+        out_ += svgOpen(kWidth, kHeight);
         if (r_.varies.size() == 1) {
             stops();
         } else {
@@ -89,16 +85,13 @@ public:
 
 private:
     void text(double x, double y, const std::string& content, const std::string& attributes) {
-        out_ += R"(<text x=")" + num(x) + R"(" y=")" + num(y) + R"(" )" + attributes + ">" +
-                escapeXml(content) + "</text>\n";
+        out_ += svgText(x, y, content, attributes);
     }
     void line(double x1, double y1, double x2, double y2, const std::string& attributes) {
-        out_ += R"(<line x1=")" + num(x1) + R"(" y1=")" + num(y1) + R"(" x2=")" + num(x2) +
-                R"(" y2=")" + num(y2) + R"(" )" + attributes + "/>\n";
+        out_ += svgLine(x1, y1, x2, y2, attributes);
     }
     void rect(double x, double y, double w, double h, const std::string& attributes) {
-        out_ += R"(<rect x=")" + num(x) + R"(" y=")" + num(y) + R"(" width=")" + num(w) +
-                R"(" height=")" + num(h) + R"(" )" + attributes + "/>\n";
+        out_ += svgRect(x, y, w, h, attributes);
     }
 
     void title(const std::string& what, const std::string& sub) {
