@@ -18,13 +18,13 @@ namespace velt::drive {
 struct RecordedDrive : DriveConsumer {
     std::vector<FrameRecord> frames;
     std::vector<HostEvent> events;
-    std::vector<Finding> findings;
+    std::vector<Diagnostic> findings;
     std::vector<ExplainedEvent> explained;  // what velt-drive's own core said, in order
     DriveEnd end;
     Report report;
 
     void event(const HostEvent& event) override { events.push_back(event); }
-    void finding(const Finding& finding) override { findings.push_back(finding); }
+    void finding(const Diagnostic& finding) override { findings.push_back(finding); }
     void frame(const FrameRecord& frame) override {
         if (frame.core != nullptr)
             explained.insert(explained.end(), frame.core->events.begin(), frame.core->events.end());

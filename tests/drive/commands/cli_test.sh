@@ -28,13 +28,13 @@ if [ "$mode" = bad-input ]; then
     check "$name: no trace left" test ! -e "$work/$name.csv" -a ! -e "$work/$name.csv.tmp"
     check "$name: no plot left" [ ! -e "$work/$name.svg" ]
   }
-  run_bad unknown-word 'start speed 40 km/h\nfullspeed ahead\n' "$work/unknown-word.drive:2:1: unknown word 'fullspeed'"
-  run_bad missing-value 'brake\n' "$work/missing-value.drive:1:6: missing brake notch"
-  run_bad malformed 'beacon cpp at 3o0 m\n' "$work/malformed.drive:1:15: expected a number for beacon position, found '3o0'"
-  run_bad out-of-range 'key 16 at 2 s\n' "$work/out-of-range.drive:1:5: key number 16 is out of range 0 to 15"
+  run_bad unknown-word 'start speed 40 km/h\nfullspeed ahead\n' "$work/unknown-word.drive:2:1: error: unknown word 'fullspeed'"
+  run_bad missing-value 'brake\n' "$work/missing-value.drive:1:6: error: missing brake notch"
+  run_bad malformed 'beacon cpp at 3o0 m\n' "$work/malformed.drive:1:15: error: expected a number for beacon position, found '3o0'"
+  run_bad out-of-range 'key 16 at 2 s\n' "$work/out-of-range.drive:1:5: error: key number 16 is out of range 0 to 15"
   "$tool" --plugin "$plugin" --trace "$work/none.csv" "$work/does-not-exist.drive" 2> "$work/none.err"
   check "unreadable scenario: exit code 2" [ $? -eq 2 ]
-  check "unreadable scenario: names the file" grep -qF "$work/does-not-exist.drive: cannot open the scenario file" "$work/none.err"
+  check "unreadable scenario: names the file" grep -qF "$work/does-not-exist.drive: error: cannot open the scenario file" "$work/none.err"
   printf 'end at 1 s\n' > "$work/ok.drive"
   "$tool" --plugin "$work/no-such-plugin.so" --trace "$work/ok.csv" --plot "$work/ok.svg" "$work/ok.drive" 2> "$work/plugin.err"
   check "unloadable plug-in: exit code 2" [ $? -eq 2 ]
@@ -96,7 +96,7 @@ if [ "$mode" = file-safety ]; then
   (cd "$work" && "$tool" --plugin "$plugin" binary.drive 2> err.txt)
   check "binary scenario: exit code 2" [ $? -eq 2 ]
   check "binary scenario: one message" [ "$(wc -l < "$work/err.txt")" -eq 1 ]
-  check "binary scenario: says so" grep -qF "binary.drive:1:1: not a text file (byte 0x7F)" "$work/err.txt"
+  check "binary scenario: says so" grep -qF "binary.drive:1:1: error: not a text file (byte 0x7F)" "$work/err.txt"
   check "binary scenario: printable characters only" [ -z "$(tr -d '[:print:]\n' < "$work/err.txt")" ]
 
   # A library for another platform, told from its header.

@@ -24,12 +24,14 @@ TEST_P(Findings, PointAtTheLineAndSayWhatVeltDoesInstead) {
     const Scenario scenario = parseScenario(c.text, "f.drive");
     RecordedDrive drive;
     recordDrive(scenario, drive);
-    std::vector<Finding> all = checkScenario(scenario);
+    std::vector<Diagnostic> all = checkScenario(scenario);
     all.insert(all.end(), drive.findings.begin(), drive.findings.end());
     ASSERT_EQ(all.size(), 1u) << c.what << ": "
-                              << (all.empty() ? "none" : all[0].text + " / " + all[1].text);
-    EXPECT_EQ(all[0].pos.line, c.line) << c.what;
-    EXPECT_NE(all[0].text.find(c.says), std::string::npos) << c.what << ": " << all[0].text;
+                              << (all.empty() ? "none" : all[0].message + " / " + all[1].message);
+    EXPECT_EQ(all[0].severity, Severity::Warning) << c.what;
+    EXPECT_EQ(all[0].where.file, "f.drive") << c.what;
+    EXPECT_EQ(all[0].where.line, c.line) << c.what;
+    EXPECT_NE(all[0].message.find(c.says), std::string::npos) << c.what << ": " << all[0].message;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -96,12 +98,7 @@ TEST(Findings, AnAspectReportedBeforeTheNextFrameCountsForTheSection) {
         "f.drive");
     RecordedDrive drive;
     recordDrive(scenario, drive);
-    EXPECT_TRUE(drive.findings.empty()) << drive.findings[0].text;
-}
-
-TEST(Findings, AreWrittenAsCompilersWriteThem) {
-    EXPECT_EQ(formatFinding("a.drive", {{3, 7}, "what"}, "warning"), "a.drive:3:7: warning: what");
-    EXPECT_EQ(formatFinding("a.drive", {{}, "what"}, "error"), "a.drive: error: what");
+    EXPECT_TRUE(drive.findings.empty()) << drive.findings[0].message;
 }
 
 }  // namespace

@@ -74,12 +74,13 @@ TEST_P(ScenarioErrors, NameTheLineTheColumnAndTheFault) {
     try {
         parseScenario(bad.text, "x.drive");
         FAIL() << bad.what << ": accepted";
-    } catch (const ScenarioError& error) {
-        EXPECT_EQ(error.pos().line, bad.line) << bad.what;
-        EXPECT_EQ(error.pos().column, bad.column) << bad.what;
-        EXPECT_EQ(error.text(), bad.message) << bad.what;
-        EXPECT_EQ(std::string(error.what()), "x.drive:" + std::to_string(bad.line) + ":" +
-                                                 std::to_string(bad.column) + ": " + bad.message);
+    } catch (const DiagnosticError& error) {
+        const Diagnostic& d = error.diagnostic();
+        EXPECT_EQ(d.severity, Severity::Error) << bad.what;
+        EXPECT_EQ(d.where.file, "x.drive") << bad.what;
+        EXPECT_EQ(d.where.line, bad.line) << bad.what;
+        EXPECT_EQ(d.where.column, bad.column) << bad.what;
+        EXPECT_EQ(d.message, bad.message) << bad.what;
     }
 }
 
@@ -207,9 +208,9 @@ TEST(ScenarioFile, ThatCannotBeOpenedIsNamed) {
     try {
         readScenario("/nonexistent/dir/x.drive");
         FAIL() << "accepted";
-    } catch (const ScenarioError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "/nonexistent/dir/x.drive: cannot open the scenario file");
+    } catch (const DiagnosticError& error) {
+        EXPECT_EQ(formatDiagnostic(error.diagnostic()),
+                  "/nonexistent/dir/x.drive: error: cannot open the scenario file\n");
     }
 }
 

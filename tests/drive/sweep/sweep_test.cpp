@@ -151,7 +151,7 @@ TEST(Expectations, AreJudgedOnTheDriveWithItsValues) {
 
 TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
     DriveOutcome o = judged("expect stop before 700 m\nexpect no brake\n");
-    o.findings.push_back({{3, 1}, "a finding"});
+    o.findings.push_back(diagnosticAt(Severity::Warning, {"s.drive", 3, 1}, "a finding"));
     o.interventions[0].explained.endedBy = "standstill, with a comma";
     const std::string bytes = encodeOutcome(o);
     DriveOutcome back;
@@ -163,7 +163,7 @@ TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
     EXPECT_EQ(back.interventions[0].explained.causeRef.line, 5);
     EXPECT_EQ(back.targets[1].stop->positionM, o.targets[1].stop->positionM);
     EXPECT_EQ(back.expectations[1].detail, o.expectations[1].detail);
-    EXPECT_EQ(back.findings[0].text, "a finding");
+    EXPECT_EQ(formatDiagnostic(back.findings[0]), "s.drive:3:1: warning: a finding\n");
     for (const std::size_t cut :
          {std::size_t{0}, std::size_t{7}, bytes.size() / 2, bytes.size() - 1})
         EXPECT_FALSE(decodeOutcome(bytes.substr(0, cut), back)) << "cut at " << cut;

@@ -21,13 +21,13 @@ int runCheckCommand(const std::vector<std::string>& files, const std::string& pl
         Scenario scenario;
         try {
             scenario = readScenario(file);
-        } catch (const ScenarioError& error) {
-            std::cerr << "velt-drive: " << error.what() << "\n";
+        } catch (const DiagnosticError& error) {
+            printDiagnostic(error.diagnostic());
             ++errors;
             continue;
         }
-        FindingPrinter printer(file, strict);
-        for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
+        FindingPrinter printer(strict);
+        for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
         ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Everything);
         const DriveEnd end = drive.run({&printer});
         findings += printer.count();

@@ -36,10 +36,13 @@ int fail(const std::string& message) {
     return kBadInput;
 }
 
-void FindingPrinter::print(const Finding& finding) {
+void FindingPrinter::print(Diagnostic finding) {
     ++count_;
-    std::cerr << formatFinding(file_, finding, strict_ ? "error" : "warning") << "\n";
+    if (strict_) finding.severity = Severity::Error;
+    printDiagnostic(finding);
 }
+
+void printDiagnostic(const Diagnostic& diagnostic) { std::cerr << formatDiagnostic(diagnostic); }
 
 bool openPlugin(PluginLibrary& plugin, const std::string& path) {
     if (plugin.open(path)) return true;
@@ -50,13 +53,13 @@ bool openPlugin(PluginLibrary& plugin, const std::string& path) {
 bool judgedWithoutCore(const Scenario& scenario) {
     for (const Expectation& expectation : scenario.expectations) {
         if (!needsInterventions(expectation)) continue;
-        std::cerr << formatFinding(scenario.file,
-                                   {expectation.pos,
-                                    "'" + expectation.text +
-                                        "' is judged by the protection's interventions, which "
-                                        "a black-box drive (--black-box) does not know"},
-                                   "error")
-                  << "\n  help: drive without --black-box, or leave this expectation out\n";
+        Diagnostic refused = diagnosticAt(Severity::Error, scenario.at(expectation.pos),
+                                          "'" + expectation.text +
+                                              "' is judged by the protection's interventions, "
+                                              "which a black-box drive (--black-box) does not "
+                                              "know");
+        refused.help = "drive without --black-box, or leave this expectation out";
+        printDiagnostic(refused);
         return false;
     }
     return true;

@@ -34,16 +34,18 @@ bool openPlugin(PluginLibrary& plugin, const std::string& path);
 // Prints each finding as it comes, as a warning or, under --strict, an error.
 class FindingPrinter : public DriveConsumer {
 public:
-    FindingPrinter(const std::string& file, bool strict) : file_(file), strict_(strict) {}
-    void finding(const Finding& finding) override { print(finding); }
-    void print(const Finding& finding);
+    explicit FindingPrinter(bool strict) : strict_(strict) {}
+    void finding(const Diagnostic& finding) override { print(finding); }
+    void print(Diagnostic finding);
     [[nodiscard]] int count() const { return count_; }
 
 private:
-    const std::string& file_;
     bool strict_;
     int count_ = 0;
 };
+
+// A diagnostic on standard error, as a compiler prints it.
+void printDiagnostic(const Diagnostic& diagnostic);
 
 // Brakes are told by velt-drive's own core; guessing them from a black
 // box's outputs would judge by a second, weaker rule. False, with the

@@ -66,11 +66,12 @@ int runDriveCommand(const RunOptions& options) {
     Scenario scenario;
     try {
         scenario = readScenario(options.scenarioPath);
-    } catch (const ScenarioError& error) {
-        return fail(error.what());
+    } catch (const DiagnosticError& error) {
+        printDiagnostic(error.diagnostic());
+        return kBadInput;
     }
-    FindingPrinter printer(scenario.file, options.strict);
-    for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
+    FindingPrinter printer(options.strict);
+    for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
     if (options.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
     if (options.blackBox && !judgedWithoutCore(scenario)) return kBadInput;
@@ -165,9 +166,9 @@ int runDriveCommand(const RunOptions& options) {
             if (!options.quiet)
                 words << "Expected " << describeExpectation(expectation, verdict) << "\n";
         } else {
-            const Finding failed{expectation.pos, "expectation not met: " +
-                                                      describeExpectation(expectation, verdict)};
-            std::cerr << formatFinding(scenario.file, failed, "error") << "\n";
+            printDiagnostic(
+                diagnosticAt(Severity::Error, scenario.at(expectation.pos),
+                             "expectation not met: " + describeExpectation(expectation, verdict)));
         }
     }
     if (!traceFile.toStandardOutput()) words << "Trace:     " << traceFile.path() << "\n";

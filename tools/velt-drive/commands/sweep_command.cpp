@@ -48,14 +48,14 @@ private:
 // Runtime findings of a sweep, each once, with how many drives met it.
 int printSweepFindings(const std::vector<SweepDrive>& drives, FindingPrinter& printer) {
     std::map<std::tuple<int, int, std::string>, std::size_t> counts;
-    std::vector<Finding> order;
+    std::vector<Diagnostic> order;
     for (const SweepDrive& drive : drives)
-        for (const Finding& f : drive.outcome.findings)
-            if (counts[{f.pos.line, f.pos.column, f.text}]++ == 0) order.push_back(f);
-    for (Finding f : order) {
-        const std::size_t n = counts[{f.pos.line, f.pos.column, f.text}];
+        for (const Diagnostic& f : drive.outcome.findings)
+            if (counts[{f.where.line, f.where.column, f.message}]++ == 0) order.push_back(f);
+    for (Diagnostic f : order) {
+        const std::size_t n = counts[{f.where.line, f.where.column, f.message}];
         if (n < drives.size())
-            f.text +=
+            f.message +=
                 " (in " + std::to_string(n) + " of " + std::to_string(drives.size()) + " drives)";
         printer.print(f);
     }
@@ -71,13 +71,14 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
     try {
         scenario = readScenario(command.scenarioPath);
         varies = parseVaries(command.varies, scenario);
-    } catch (const ScenarioError& error) {
-        return fail(error.what());
+    } catch (const DiagnosticError& error) {
+        printDiagnostic(error.diagnostic());
+        return kBadInput;
     } catch (const SweepError& error) {
         return fail(error.what());
     }
-    FindingPrinter printer(scenario.file, command.strict);
-    for (const Finding& finding : checkScenario(scenario)) printer.print(finding);
+    FindingPrinter printer(command.strict);
+    for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
     if (command.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
     if (command.blackBox && !judgedWithoutCore(scenario)) return kBadInput;

@@ -253,7 +253,7 @@ private:
     }
 
     void warn(SourcePos pos, const std::string& text) {
-        const Finding finding{pos, text};
+        const Diagnostic finding = scenario_.warningAt(pos, text);
         for (DriveConsumer* consumer : consumers_) consumer->finding(finding);
     }
 

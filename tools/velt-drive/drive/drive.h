@@ -90,7 +90,7 @@ public:
 
     virtual void begin(int /*emergencyNotch*/) {}
     virtual void event(const HostEvent& /*event*/) {}
-    virtual void finding(const Finding& /*finding*/) {}
+    virtual void finding(const Diagnostic& /*finding*/) {}
     virtual void frame(const FrameRecord& /*frame*/) {}
     virtual void end(const DriveEnd& /*end*/) {}
 };

@@ -120,10 +120,10 @@ void OutcomeRecorder::newTargets() {
     }
 }
 
-void OutcomeRecorder::finding(const Finding& finding) {
-    for (const Finding& known : outcome_.findings)
-        if (known.pos.line == finding.pos.line && known.pos.column == finding.pos.column &&
-            known.text == finding.text)
+void OutcomeRecorder::finding(const Diagnostic& finding) {
+    for (const Diagnostic& known : outcome_.findings)
+        if (known.where.line == finding.where.line && known.where.column == finding.where.column &&
+            known.message == finding.message)
             return;
     outcome_.findings.push_back(finding);
 }

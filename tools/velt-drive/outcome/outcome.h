@@ -63,7 +63,7 @@ struct DriveOutcome {
     std::vector<InterventionOutcome> interventions;
     // One per scenario expectation, in the scenario's order.
     std::vector<ExpectationResult> expectations;
-    std::vector<Finding> findings;  // what the drive noticed about the scenario
+    std::vector<Diagnostic> findings;  // what the drive noticed about the scenario
     FramePoint last;
     std::string endReason;
     std::size_t frames = 0;
@@ -93,7 +93,7 @@ public:
 
     void begin(int emergencyNotch) override;
     void event(const HostEvent& event) override;
-    void finding(const Finding& finding) override;
+    void finding(const Diagnostic& finding) override;
     void frame(const FrameRecord& frame) override;
     void end(const DriveEnd& end) override;
 

@@ -20,7 +20,7 @@ public:
                 lowestOrigin_ = std::min(lowestOrigin_, action.positionM);
     }
 
-    std::vector<Finding> run() {
+    std::vector<Diagnostic> run() {
         endLines();
         for (const BeaconItem& beacon : s_.beacons) {
             place(beacon.pos, beacon.positionM, "beacon");
@@ -42,15 +42,17 @@ public:
         }
         for (const Expectation& expectation : s_.expectations) expected(expectation);
         std::stable_sort(findings_.begin(), findings_.end(),
-                         [](const Finding& a, const Finding& b) {
-                             return a.pos.line != b.pos.line ? a.pos.line < b.pos.line
-                                                             : a.pos.column < b.pos.column;
+                         [](const Diagnostic& a, const Diagnostic& b) {
+                             return a.where.line != b.where.line ? a.where.line < b.where.line
+                                                                 : a.where.column < b.where.column;
                          });
         return findings_;
     }
 
 private:
-    void say(SourcePos pos, const std::string& text) { findings_.push_back({pos, text}); }
+    void say(SourcePos pos, const std::string& text) {
+        findings_.push_back(s_.warningAt(pos, text));
+    }
 
     void endLines() {
         const EndCondition& end = s_.end;
@@ -169,19 +171,12 @@ private:
     }
 
     const Scenario& s_;
-    std::vector<Finding> findings_;
+    std::vector<Diagnostic> findings_;
     double lowestOrigin_ = 0.0;
 };
 
 }  // namespace
 
-std::vector<Finding> checkScenario(const Scenario& scenario) { return Checker(scenario).run(); }
-
-std::string formatFinding(const std::string& file, const Finding& finding, const char* severity) {
-    std::string where = file;
-    if (finding.pos.line > 0)
-        where += ":" + std::to_string(finding.pos.line) + ":" + std::to_string(finding.pos.column);
-    return where + ": " + severity + ": " + finding.text;
-}
+std::vector<Diagnostic> checkScenario(const Scenario& scenario) { return Checker(scenario).run(); }
 
 }  // namespace velt::drive

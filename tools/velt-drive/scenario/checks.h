@@ -12,10 +12,7 @@
 
 namespace velt::drive {
 
-std::vector<Finding> checkScenario(const Scenario& scenario);
-
-// "file:line:column: warning: text" (or "file: warning: text" for the file
-// as a whole); `severity` is "warning" or "error".
-std::string formatFinding(const std::string& file, const Finding& finding, const char* severity);
+// The parser's findings and these, as warnings, in the order of the file.
+std::vector<Diagnostic> checkScenario(const Scenario& scenario);
 
 }  // namespace velt::drive

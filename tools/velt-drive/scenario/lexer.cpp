@@ -35,7 +35,7 @@ void requirePlainText(std::string_view text, const std::string& file) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (isControl(byte))
-            throw ScenarioError(file, {line, column},
+            throw scenarioError(file, {line, column},
                                 "not a text file (byte 0x" + hexByte(byte).substr(2) +
                                     "): a scenario is plain text, see docs/scenario-format.md");
         if (c == '\n') {
@@ -179,7 +179,7 @@ void Line::expectUnit(const char* unit, const Token& number) {
 }
 
 void Line::fail(int column, const std::string& text) const {
-    throw ScenarioError(file_, {number_, column}, text);
+    throw scenarioError(file_, {number_, column}, text);
 }
 
 }  // namespace velt::drive

@@ -1,6 +1,6 @@
 // The words of one scenario line, and the readers of the values an author
 // writes: integers, numbers with their unit, names in quotes. Every mistake
-// is thrown as a ScenarioError that points at the word at fault.
+// is thrown as a DiagnosticError that points at the word at fault.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ struct Token {
 // The word as a message may show it: control bytes written as \xNN.
 std::string printable(std::string_view text);
 
-// Throws ScenarioError when `text` is not plain text: a scenario holds no
+// Throws DiagnosticError when `text` is not plain text: a scenario holds no
 // control bytes but tabs and line ends. Names the first such byte once.
 void requirePlainText(std::string_view text, const std::string& file);
 

@@ -13,15 +13,9 @@
 
 namespace velt::drive {
 
-ScenarioError::ScenarioError(const std::string& file, SourcePos pos, const std::string& text)
-    : std::runtime_error(file +
-                         (pos.line > 0
-                              ? ":" + std::to_string(pos.line) + ":" + std::to_string(pos.column)
-                              : std::string()) +
-                         ": " + text),
-      file_(file),
-      pos_(pos),
-      text_(text) {}
+DiagnosticError scenarioError(const std::string& file, SourcePos pos, const std::string& text) {
+    return DiagnosticError(diagnosticAt(Severity::Error, {file, pos.line, pos.column}, text));
+}
 
 namespace {
 
@@ -142,9 +136,9 @@ private:
     void once(const std::string& setting, SourcePos pos) {
         const auto [first, inserted] = firstLine_.insert({setting, pos.line});
         if (!inserted)
-            scenario_.findings.push_back({pos, "'" + setting + "' is given again (first on line " +
-                                                   std::to_string(first->second) +
-                                                   "): velt-drive uses this later value"});
+            scenario_.findings.push_back(scenario_.warningAt(
+                pos, "'" + setting + "' is given again (first on line " +
+                         std::to_string(first->second) + "): velt-drive uses this later value"));
     }
 
     void vehicle(Line& line, const Token& keyword) {
@@ -550,34 +544,34 @@ private:
         if (resistanceAtSpeed_) {
             const double rise = resistanceAtSpeed_->first - v.resistanceKmhS;
             if (rise < 0.0)
-                throw ScenarioError(file_, resistanceAtSpeedPos_,
+                throw scenarioError(file_, resistanceAtSpeedPos_,
                                     "resistance at speed is below the resistance at standstill");
             v.dragPerKmh2 = rise / (resistanceAtSpeed_->second * resistanceAtSpeed_->second);
         }
         const int emergency = v.brakeNotches + 1;
         StartState& s = scenario_.start;
         if (s.power > v.powerNotches)
-            throw ScenarioError(file_, startPowerPos_,
+            throw scenarioError(file_, startPowerPos_,
                                 "start power notch " + std::to_string(s.power) +
                                     " is out of range 0 to " + std::to_string(v.powerNotches));
         if (s.brake < 0) s.brake = emergency;
         if (s.brake > emergency)
-            throw ScenarioError(file_, startBrakePos_,
+            throw scenarioError(file_, startBrakePos_,
                                 "start brake notch " + std::to_string(s.brake) +
                                     " is out of range 0 to " + std::to_string(emergency));
         if (s.speedKmh > v.maxSpeedKmh)
-            throw ScenarioError(file_, startSpeedPos_,
+            throw scenarioError(file_, startSpeedPos_,
                                 "start speed is above the vehicle's maximum speed");
         for (const auto& check : notchChecks_) {
             DriverAction& action = scenario_.driver[check.first];
             if (action.kind == DriverAction::Kind::Power && action.value > v.powerNotches)
-                throw ScenarioError(file_, check.second,
+                throw scenarioError(file_, check.second,
                                     "power notch " + std::to_string(action.value) +
                                         " is out of range 0 to " + std::to_string(v.powerNotches));
             if (action.kind == DriverAction::Kind::Brake) {
                 if (action.value < 0) action.value = emergency;
                 if (action.value > emergency)
-                    throw ScenarioError(file_, check.second,
+                    throw scenarioError(file_, check.second,
                                         "brake notch " + std::to_string(action.value) +
                                             " is out of range 0 to " + std::to_string(emergency));
             }
@@ -587,7 +581,7 @@ private:
             for (const Station& station : scenario_.stations)
                 found = found || station.name == ref.first;
             if (!found)
-                throw ScenarioError(file_, ref.second,
+                throw scenarioError(file_, ref.second,
                                     "no station named '" + printable(ref.first) + "'");
         }
         scenario_.endTimePos = endTimePos_;
@@ -614,12 +608,12 @@ Scenario parseScenario(const std::string& text, const std::string& file) {
 Scenario readScenario(const std::string& file) {
     std::error_code ignored;
     if (std::filesystem::is_directory(file, ignored))
-        throw ScenarioError(file, {}, "is a directory, not a scenario file");
+        throw scenarioError(file, {}, "is a directory, not a scenario file");
     std::ifstream in(file, std::ios::binary);
-    if (!in) throw ScenarioError(file, {}, "cannot open the scenario file");
+    if (!in) throw scenarioError(file, {}, "cannot open the scenario file");
     std::ostringstream content;
     content << in.rdbuf();
-    if (in.bad()) throw ScenarioError(file, {}, "cannot read the scenario file");
+    if (in.bad()) throw scenarioError(file, {}, "cannot read the scenario file");
     return parseScenario(content.str(), file);
 }
 

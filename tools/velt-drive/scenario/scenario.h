@@ -5,9 +5,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "tools/velt-drive/util/diagnostic.h"
 
 namespace velt::drive {
 
@@ -17,20 +18,9 @@ struct SourcePos {
     int column = 0;
 };
 
-// A scenario that cannot be used. what() is the full message:
-// "file:line:column: text".
-class ScenarioError : public std::runtime_error {
-public:
-    ScenarioError(const std::string& file, SourcePos pos, const std::string& text);
-    const std::string& file() const { return file_; }
-    SourcePos pos() const { return pos_; }
-    const std::string& text() const { return text_; }
-
-private:
-    std::string file_;
-    SourcePos pos_;
-    std::string text_;
-};
+// A scenario that cannot be used: the error at `pos` of `file` (line 0: the
+// file as a whole), to be thrown.
+DiagnosticError scenarioError(const std::string& file, SourcePos pos, const std::string& text);
 
 // The range a quantity of a scenario may take, in its unit; a sweep keeps
 // the values it gives a quantity within the same range.
@@ -160,13 +150,6 @@ struct EndCondition {
     bool whenStopped = false;
 };
 
-// Something in a scenario that velt-drive runs, but not as its author
-// probably meant; `text` says what is wrong and what happens instead.
-struct Finding {
-    SourcePos pos;
-    std::string text;
-};
-
 struct Scenario {
     std::string file;
     std::string name;  // the file name without directories and extension
@@ -180,7 +163,16 @@ struct Scenario {
     std::vector<Expectation> expectations;
     EndCondition end;
     SourcePos endTimePos, endPositionPos;  // the 'end at' lines that set them
-    std::vector<Finding> findings;         // what the parser alone noticed, e.g. a repeated line
+    // What the parser alone noticed, e.g. a repeated line: warnings, each
+    // saying what is wrong and what happens instead.
+    std::vector<Diagnostic> findings;
+
+    // A place in this scenario's file.
+    [[nodiscard]] SourceLocation at(SourcePos pos) const { return {file, pos.line, pos.column}; }
+    // A warning at a place in this scenario's file.
+    [[nodiscard]] Diagnostic warningAt(SourcePos pos, std::string message) const {
+        return diagnosticAt(Severity::Warning, at(pos), std::move(message));
+    }
 };
 
 // Drives without an end condition stop when the train stands still after
@@ -188,11 +180,11 @@ struct Scenario {
 inline constexpr std::int64_t kDefaultTimeLimitMs = 2 * 3600 * 1000;
 
 // Reads a scenario from text; `file` is only used in messages and for the
-// name. Throws ScenarioError, also for text that is not plain text.
+// name. Throws DiagnosticError, also for text that is not plain text.
 Scenario parseScenario(const std::string& text, const std::string& file);
 
-// Reads the file and parses it. Throws ScenarioError (line 0 when the file
-// cannot be read).
+// Reads the file and parses it. Throws DiagnosticError (line 0 when the
+// file cannot be read).
 Scenario readScenario(const std::string& file);
 
 }  // namespace velt::drive

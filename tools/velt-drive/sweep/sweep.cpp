@@ -599,10 +599,12 @@ std::string encodeOutcome(const DriveOutcome& o) {
         out.text(e.detail);
     }
     out.number(o.findings.size());
-    for (const Finding& f : o.findings) {
-        out.number(static_cast<std::uint64_t>(f.pos.line));
-        out.number(static_cast<std::uint64_t>(f.pos.column));
-        out.text(f.text);
+    for (const Diagnostic& f : o.findings) {
+        out.number(static_cast<std::uint64_t>(f.severity));
+        out.text(f.where.file);
+        out.number(static_cast<std::uint64_t>(f.where.line));
+        out.number(static_cast<std::uint64_t>(f.where.column));
+        out.text(f.message);
     }
     out.point(o.last);
     out.text(o.endReason);
@@ -652,11 +654,16 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
         e.met = in.number() != 0;
         e.detail = in.text();
     }
-    o.findings.resize(in.count(24));
-    for (Finding& f : o.findings) {
-        f.pos.line = static_cast<int>(in.number());
-        f.pos.column = static_cast<int>(in.number());
-        f.text = in.text();
+    o.findings.resize(in.count(40));
+    for (Diagnostic& f : o.findings) {
+        const std::uint64_t severity = in.number();
+        f.severity = severity <= static_cast<std::uint64_t>(Severity::Note)
+                         ? static_cast<Severity>(severity)
+                         : Severity::Warning;
+        f.where.file = in.text();
+        f.where.line = static_cast<int>(in.number());
+        f.where.column = static_cast<int>(in.number());
+        f.message = in.text();
     }
     o.last = in.point();
     o.endReason = in.text();

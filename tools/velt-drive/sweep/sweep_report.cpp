@@ -5,7 +5,6 @@
 
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/render/report.h"
-#include "tools/velt-drive/scenario/checks.h"
 #include "tools/velt-drive/util/csv.h"
 #include "tools/velt-drive/util/number_format.h"
 
@@ -218,17 +217,17 @@ std::string formatSweepFailures(const SweepResult& result) {
             if (drive.failure.empty() && !drive.outcome.expectations[e].met)
                 failing.push_back(&drive);
         if (failing.empty()) continue;
-        const Finding finding{expectations[e].pos, "expectation not met in " +
-                                                       std::to_string(failing.size()) + " of " +
-                                                       std::to_string(result.drives.size()) +
-                                                       " drives: " + expectations[e].text};
-        out += formatFinding(result.base.file, finding, "error") + "\n";
+        Diagnostic failed = diagnosticAt(
+            Severity::Error, result.base.at(expectations[e].pos),
+            "expectation not met in " + std::to_string(failing.size()) + " of " +
+                std::to_string(result.drives.size()) + " drives: " + expectations[e].text);
         for (std::size_t i = 0; i < failing.size() && i < kFailuresShown; ++i)
-            out += "  note: " + result.valuesText(*failing[i]) + ": " +
-                   failing[i]->outcome.expectations[e].detail + "\n";
+            failed.moreNotes.push_back(result.valuesText(*failing[i]) + ": " +
+                                       failing[i]->outcome.expectations[e].detail);
         if (failing.size() > kFailuresShown)
-            out += "  note: and " + std::to_string(failing.size() - kFailuresShown) +
-                   " more (the table has them all)\n";
+            failed.moreNotes.push_back("and " + std::to_string(failing.size() - kFailuresShown) +
+                                       " more (the table has them all)");
+        out += formatDiagnostic(failed);
     }
     for (const SweepDrive& drive : result.drives)
         if (!drive.failure.empty())
