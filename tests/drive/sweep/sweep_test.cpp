@@ -10,6 +10,7 @@
 
 #include "tests/drive/drive_recording.h"
 #include "tools/velt-drive/outcome/outcome.h"
+#include "tools/velt-drive/sweep/outcome_codec.h"
 #include "tools/velt-drive/sweep/sweep.h"
 #include "tools/velt-drive/sweep/sweep_report.h"
 
