@@ -28,6 +28,10 @@ inline constexpr std::int32_t kSoundStopped = -10000;
 // The sound array a host lends: more than the 31 entries velt writes.
 inline constexpr int kHostSoundSize = 256;
 
+// Elapsed time of frame k as a drive counts it: the scenario's frame
+// interval, or 60 frames a second.
+std::int64_t elapsedAtFrame(int frameMs, std::size_t k);
+
 int panelSlot(int index);  // position of a panel index in kPanelIndices, -1 if absent
 int soundSlot(int index);
 

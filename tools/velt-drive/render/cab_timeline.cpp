@@ -19,8 +19,7 @@ void CabTimeline::event(const HostEvent& event) {
 }
 
 std::int64_t CabTimeline::elapsedAt(std::size_t k) const {
-    const auto index = static_cast<std::int64_t>(k);
-    return scenario_.frameMs > 0 ? index * scenario_.frameMs : index * 1000 / 60;
+    return elapsedAtFrame(scenario_.frameMs, k);
 }
 
 const ValueTrack& CabTimeline::panel(int index) const {
