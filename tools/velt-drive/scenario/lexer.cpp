@@ -182,4 +182,43 @@ void Line::fail(int column, const std::string& text) const {
     throw scenarioError(file_, {number_, column}, text);
 }
 
+std::optional<std::int64_t> parseClock(const std::string& text) {
+    int fields[3] = {0, 0, 0};
+    int count = 0;
+    std::size_t i = 0;
+    std::int64_t fractionMs = 0;
+    while (count < 3) {
+        std::size_t digits = 0;
+        int value = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 2) {
+            value = value * 10 + (text[i] - '0');
+            ++i;
+            ++digits;
+        }
+        if (digits == 0 || (count > 0 && digits != 2)) return std::nullopt;
+        fields[count++] = value;
+        if (i == text.size()) break;
+        if (text[i] == ':' && count < 3) {
+            ++i;
+            continue;
+        }
+        if (text[i] == '.' && count == 3) break;
+        return std::nullopt;
+    }
+    if (count < 2) return std::nullopt;
+    if (i < text.size()) {
+        if (text[i] != '.' || count != 3) return std::nullopt;
+        ++i;
+        int scale = 100;
+        if (i == text.size()) return std::nullopt;
+        for (; i < text.size(); ++i) {
+            if (text[i] < '0' || text[i] > '9' || scale == 0) return std::nullopt;
+            fractionMs += static_cast<std::int64_t>(text[i] - '0') * scale;
+            scale /= 10;
+        }
+    }
+    if (fields[0] > 23 || fields[1] > 59 || fields[2] > 59) return std::nullopt;
+    return ((fields[0] * 60LL + fields[1]) * 60LL + fields[2]) * 1000LL + fractionMs;
+}
+
 }  // namespace velt::drive

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,10 @@ std::string printable(std::string_view text);
 // Throws DiagnosticError when `text` is not plain text: a scenario holds no
 // control bytes but tabs and line ends. Names the first such byte once.
 void requirePlainText(std::string_view text, const std::string& file);
+
+// A time of day written HH:MM, HH:MM:SS or HH:MM:SS.mmm, as ms of the day;
+// nothing for anything else.
+std::optional<std::int64_t> parseClock(const std::string& text);
 
 // A unit a quantity may take, with the range allowed in that unit.
 struct UnitRange {
