@@ -52,25 +52,21 @@ void CoreTwin::frame(const VehicleState& state, const HandleCommand& pluginHandl
     const std::int32_t pluginOut[] = {pluginHandles.brake, pluginHandles.power,
                                       pluginHandles.reverser, pluginHandles.constantSpeed};
     const std::int32_t ownOut[] = {own.brake, own.power, own.reverser, own.constantSpeed};
-    int at = firstDifference(pluginOut, ownOut, 4);
-    if (at >= 0) {
+    // Each output in turn, as "the brake handle", "panel[22]" or "sound[6]".
+    const auto differ = [&](const std::int32_t* plugin, const std::int32_t* ownValues, int size,
+                            const auto& name) {
+        const int at = firstDifference(plugin, ownValues, size);
+        if (at < 0) return false;
         differs_ = true;
-        difference_ = {kHandleNames[at], pluginOut[at], ownOut[at]};
-        return;
-    }
-    at = firstDifference(pluginPanel, panel_.data(), kPanelSize);
-    if (at >= 0) {
-        differs_ = true;
-        difference_ = {"panel[" + std::to_string(at) + "]", pluginPanel[at],
-                       panel_[static_cast<std::size_t>(at)]};
-        return;
-    }
-    at = firstDifference(pluginSound, sound_.data(), kHostSoundSize);
-    if (at >= 0) {
-        differs_ = true;
-        difference_ = {"sound[" + std::to_string(at) + "]", pluginSound[at],
-                       sound_[static_cast<std::size_t>(at)]};
-    }
+        difference_ = {name(at), plugin[at], ownValues[at]};
+        return true;
+    };
+    const auto indexed = [](const char* array) {
+        return [array](int at) { return std::string(array) + "[" + std::to_string(at) + "]"; };
+    };
+    if (differ(pluginOut, ownOut, 4, [](int at) { return std::string(kHandleNames[at]); })) return;
+    if (differ(pluginPanel, panel_.data(), kPanelSize, indexed("panel"))) return;
+    differ(pluginSound, sound_.data(), kHostSoundSize, indexed("sound"));
 }
 
 const CoreFrame& CoreTwin::explainFrame(const FrameRecord& record) {
