@@ -44,11 +44,8 @@ TEST(VehicleSpecFromTrain, IsBuiltAsTheHostBuildsIt) {
         // A single declared notch stays a service notch; 0.7 x 2 = 1.4 -> 1.
         {"hold brake, 1 declared", 1, true, 1, 3, 3, 2, 2, 1, 6, 121.5},
         {"automatic air, hold brake switched off", 8, true, 2, 3, 3, 2, 1, 1, 6, 121.5},
-        {"automatic air", 10, false, 2, 3, 3, 2, 1, 1, 6, 121.5},
         {"15 notches: 10.5 rounds to 10", 15, false, 0, 3, 3, 15, 1, 10, 6, 121.5},
         {"35 notches: 24.5 rounds to 24", 35, false, 0, 3, 3, 35, 1, 24, 6, 121.5},
-        {"5 notches: 3.5 rounds to 4", 5, false, 0, 3, 3, 5, 1, 4, 6, 121.5},
-        {"hold brake, 15 declared", 15, true, 0, 3, 3, 15, 2, 10, 6, 121.5},
         // No motor car still counts one: 5 cars x 20 m + 4 x 0.3 m.
         {"no motor cars, 4 trailers", 8, false, 0, 0, 4, 8, 1, 6, 5, 101.2},
         {"one car", 8, false, 0, 1, 0, 8, 1, 6, 1, 20.0},
@@ -98,12 +95,10 @@ TEST(BrakeNumbering, MapsThePluginsValuesToTheHandle) {
     using Kind = BrakePosition::Kind;
     const NumberingCase cases[] = {
         {BrakeSystem::Notched, 8, -1, Kind::Release, 0, "release"},
-        {BrakeSystem::Notched, 8, 0, Kind::Release, 0, "release"},
         {BrakeSystem::Notched, 8, 1, Kind::Service, 1, "service 1 of 8"},
         {BrakeSystem::Notched, 8, 8, Kind::Service, 8, "service 8 of 8"},
         {BrakeSystem::Notched, 8, 9, Kind::Emergency, 0, "emergency"},
         {BrakeSystem::Notched, 8, 12, Kind::Emergency, 0, "emergency"},
-        {BrakeSystem::NotchedWithHold, 8, 0, Kind::Release, 0, "release"},
         {BrakeSystem::NotchedWithHold, 8, 1, Kind::Hold, 0, "hold"},
         {BrakeSystem::NotchedWithHold, 8, 2, Kind::Service, 1, "service 1 of 7"},
         {BrakeSystem::NotchedWithHold, 8, 8, Kind::Service, 7, "service 7 of 7"},
@@ -111,7 +106,6 @@ TEST(BrakeNumbering, MapsThePluginsValuesToTheHandle) {
         {BrakeSystem::NotchedWithHold, 1, 1, Kind::Hold, 0, "hold"},
         {BrakeSystem::NotchedWithHold, 1, 2, Kind::Service, 1, "service 1 of 1"},
         {BrakeSystem::NotchedWithHold, 1, 3, Kind::Emergency, 0, "emergency"},
-        {BrakeSystem::AutomaticAir, 8, 0, Kind::Release, 0, "release"},
         {BrakeSystem::AutomaticAir, 8, 1, Kind::Lap, 0, "lap"},
         {BrakeSystem::AutomaticAir, 8, 2, Kind::Service, 1, "service"},
         {BrakeSystem::AutomaticAir, 8, 3, Kind::Emergency, 0, "emergency"},
@@ -128,16 +122,6 @@ TEST(BrakeNumbering, MapsThePluginsValuesToTheHandle) {
         EXPECT_EQ(numbering.pluginValue(position),
                   c.value < 0 ? 0 : (c.value > top ? top : c.value));
     }
-}
-
-TEST(BrakeNumbering, GivesReleaseForAPositionTheHandleLacks) {
-    const BrakeNumbering notched(BrakeSystem::Notched, 8);
-    EXPECT_EQ(notched.pluginValue({BrakePosition::Kind::Hold, 0}), 0);
-    EXPECT_EQ(notched.pluginValue({BrakePosition::Kind::Lap, 0}), 0);
-    EXPECT_EQ(notched.pluginValue({BrakePosition::Kind::Service, 12}), 8);
-    const BrakeNumbering hold(BrakeSystem::NotchedWithHold, 8);
-    EXPECT_EQ(hold.pluginValue({BrakePosition::Kind::Lap, 0}), 0);
-    EXPECT_EQ(hold.pluginValue({BrakePosition::Kind::Service, 0}), 2);
 }
 
 }  // namespace

@@ -73,17 +73,21 @@ std::string_view canonicalName(Section section) {
     return "";
 }
 
-// One field the stand-in reads: where, what, the range the host can use,
-// and where the value goes.
-struct FieldRule {
-    Section section;
-    int index;
-    const char* name;
+// The values the host can use.
+struct Range {
     bool integer;  // rounded half to even before the range check
     double low;
     bool lowOpen;  // `low` itself is out of range
     double high;
-    const char* range;  // the range as a message says it
+    const char* text;  // as a message says it
+};
+
+// One field the stand-in reads: where, what, its range, and where the value goes.
+struct FieldRule {
+    Section section;
+    int index;
+    const char* name;
+    Range range;
     const char* defaultText;
     void (*store)(TrainFile&, double);
     bool newerOnly;  // read only under a build-number header
@@ -91,98 +95,109 @@ struct FieldRule {
 
 int asInt(double v) { return static_cast<int>(v); }
 
+// The ranges a value may take; the host checks some of these itself, the
+// others are the widest that keep the motion finite.
 constexpr double kNoLimit = 1e6;
+constexpr Range kZeroToThree = {true, 0, false, 3, "0 to 3"};
+constexpr Range kNotchCount = {true, 1, false, 50, "1 to 50"};
+constexpr Range kStepCount = {true, 0, false, 50, "0 to 50"};
+constexpr Range kFlag = {true, 0, false, 1, "0 or 1"};
+constexpr Range kZeroToTwo = {true, 0, false, 2, "0 to 2"};
+constexpr Range kSpeedKmh = {false, 0, false, 1000, "0 to 1000"};
+constexpr Range kPressureKpa = {false, 0, true, 1e5, "above 0, up to 100000"};
+constexpr Range kDecelerationKmhS = {false, 0, true, 100, "above 0, up to 100"};
+constexpr Range kFrictionCoefficient = {false, 0, true, 10, "above 0, up to 10"};
+constexpr Range kRollingCoefficient = {false, 0, false, 1, "0 to 1"};
+constexpr Range kUpToHundred = {false, 0, false, 100, "0 to 100"};
+constexpr Range kDelayS = {false, 0, false, 3600, "0 to 3600"};
+constexpr Range kPositive = {false, 0, true, kNoLimit, "above 0"};
+constexpr Range kCarMassT = {false, 0.01, false, 10000, "0.01 to 10000"};
+constexpr Range kCarCount = {true, 0, false, 1000, "0 to 1000"};
+constexpr Range kCarLengthM = {false, 0, true, 1000, "above 0, up to 1000"};
 
-// Ranges: what the host accepts where it checks, and elsewhere the widest
-// range that keeps the motion finite. A value outside keeps the default.
+// A value outside its range keeps the default.
 constexpr std::array<FieldRule, 31> kFields = {{
-    {Section::Handle, 0, "handle type", true, 0, false, 3, "0 to 3", "0",
+    {Section::Handle, 0, "handle type", kZeroToThree, "0",
      [](TrainFile& t, double v) { t.handleType = asInt(v); }, false},
-    {Section::Handle, 1, "power notches", true, 1, false, 50, "1 to 50", "8",
+    {Section::Handle, 1, "power notches", kNotchCount, "8",
      [](TrainFile& t, double v) { t.powerNotches = asInt(v); }, false},
-    {Section::Handle, 2, "brake notches", true, 1, false, 50, "1 to 50", "8",
+    {Section::Handle, 2, "brake notches", kNotchCount, "8",
      [](TrainFile& t, double v) { t.brakeNotches = asInt(v); }, false},
-    {Section::Handle, 3, "power reduction steps", true, 0, false, 50, "0 to 50", "0",
+    {Section::Handle, 3, "power reduction steps", kStepCount, "0",
      [](TrainFile& t, double v) { t.powerReductionSteps = asInt(v); }, false},
-    {Section::Handle, 4, "emergency brake effect", true, 0, false, 3, "0 to 3", "0",
+    {Section::Handle, 4, "emergency brake effect", kZeroToThree, "0",
      [](TrainFile& t, double v) { t.emergencyBrakeEffect = asInt(v); }, false},
-    {Section::Handle, 7, "driver's power notches", true, 1, false, 50, "1 to 50",
-     "the power notches", [](TrainFile& t, double v) { t.driverPowerNotches = asInt(v); }, true},
-    {Section::Handle, 8, "driver's brake notches", true, 1, false, 50, "1 to 50",
-     "the brake notches", [](TrainFile& t, double v) { t.driverBrakeNotches = asInt(v); }, true},
-    {Section::Device, 4, "hold brake", true, 0, false, 1, "0 or 1", "0",
+    {Section::Handle, 7, "driver's power notches", kNotchCount, "the power notches",
+     [](TrainFile& t, double v) { t.driverPowerNotches = asInt(v); }, true},
+    {Section::Handle, 8, "driver's brake notches", kNotchCount, "the brake notches",
+     [](TrainFile& t, double v) { t.driverBrakeNotches = asInt(v); }, true},
+    {Section::Device, 4, "hold brake", kFlag, "0",
      [](TrainFile& t, double v) { t.holdBrakeFitted = v != 0.0; }, false},
-    {Section::Device, 8, "door open mode", true, 0, false, 2, "0 to 2", "0",
+    {Section::Device, 8, "door open mode", kZeroToTwo, "0",
      [](TrainFile& t, double v) { t.doorOpenMode = asInt(v); }, false},
-    {Section::Device, 9, "door close mode", true, 0, false, 2, "0 to 2", "0",
+    {Section::Device, 9, "door close mode", kZeroToTwo, "0",
      [](TrainFile& t, double v) { t.doorCloseMode = asInt(v); }, false},
-    {Section::Brake, 0, "brake type", true, 0, false, 2, "0 to 2", "0",
+    {Section::Brake, 0, "brake type", kZeroToTwo, "0",
      [](TrainFile& t, double v) { t.brakeType = static_cast<BrakeType>(asInt(v)); }, false},
-    {Section::Brake, 1, "electric brake mode", true, 0, false, 2, "0 to 2", "0",
+    {Section::Brake, 1, "electric brake mode", kZeroToTwo, "0",
      [](TrainFile& t, double v) { t.electricBrakeMode = asInt(v); }, false},
-    {Section::Brake, 2, "electric brake fade speed (km/h)", false, 0, false, 1000, "0 to 1000", "0",
+    {Section::Brake, 2, "electric brake fade speed (km/h)", kSpeedKmh, "0",
      [](TrainFile& t, double v) { t.electricBrakeFadeKmh = v; }, false},
-    {Section::Pressure, 0, "service brake cylinder pressure (kPa)", false, 0, true, 1e5,
-     "above 0, up to 100000", "440", [](TrainFile& t, double v) { t.serviceCylinderKpa = v; },
-     false},
-    {Section::Pressure, 1, "emergency brake cylinder pressure (kPa)", false, 0, true, 1e5,
-     "above 0, up to 100000", "440", [](TrainFile& t, double v) { t.emergencyCylinderKpa = v; },
-     false},
-    {Section::Performance, 0, "deceleration (km/h/s)", false, 0, true, 100, "above 0, up to 100",
-     "1", [](TrainFile& t, double v) { t.decelerationKmhS = v; }, false},
-    {Section::Performance, 1, "static friction coefficient", false, 0, true, 10,
-     "above 0, up to 10", "0.35", [](TrainFile& t, double v) { t.staticFriction = v; }, false},
-    {Section::Performance, 3, "rolling resistance coefficient", false, 0, false, 1, "0 to 1",
-     "0.0025", [](TrainFile& t, double v) { t.rollingResistance = v; }, false},
-    {Section::Performance, 4, "drag coefficient", false, 0, false, 100, "0 to 100", "1.1",
+    {Section::Pressure, 0, "service brake cylinder pressure (kPa)", kPressureKpa, "440",
+     [](TrainFile& t, double v) { t.serviceCylinderKpa = v; }, false},
+    {Section::Pressure, 1, "emergency brake cylinder pressure (kPa)", kPressureKpa, "440",
+     [](TrainFile& t, double v) { t.emergencyCylinderKpa = v; }, false},
+    {Section::Performance, 0, "deceleration (km/h/s)", kDecelerationKmhS, "1",
+     [](TrainFile& t, double v) { t.decelerationKmhS = v; }, false},
+    {Section::Performance, 1, "static friction coefficient", kFrictionCoefficient, "0.35",
+     [](TrainFile& t, double v) { t.staticFriction = v; }, false},
+    {Section::Performance, 3, "rolling resistance coefficient", kRollingCoefficient, "0.0025",
+     [](TrainFile& t, double v) { t.rollingResistance = v; }, false},
+    {Section::Performance, 4, "drag coefficient", kUpToHundred, "1.1",
      [](TrainFile& t, double v) { t.dragCoefficient = v; }, false},
-    {Section::Delay, 0, "power up delay (s)", false, 0, false, 3600, "0 to 3600", "0",
+    {Section::Delay, 0, "power up delay (s)", kDelayS, "0",
      [](TrainFile& t, double v) { t.powerUpDelayS = v; }, false},
-    {Section::Delay, 1, "power down delay (s)", false, 0, false, 3600, "0 to 3600", "0",
+    {Section::Delay, 1, "power down delay (s)", kDelayS, "0",
      [](TrainFile& t, double v) { t.powerDownDelayS = v; }, false},
-    {Section::Delay, 2, "brake up delay (s)", false, 0, false, 3600, "0 to 3600", "0",
+    {Section::Delay, 2, "brake up delay (s)", kDelayS, "0",
      [](TrainFile& t, double v) { t.brakeUpDelayS = v; }, false},
-    {Section::Delay, 3, "brake down delay (s)", false, 0, false, 3600, "0 to 3600", "0",
+    {Section::Delay, 3, "brake down delay (s)", kDelayS, "0",
      [](TrainFile& t, double v) { t.brakeDownDelayS = v; }, false},
-    {Section::Move, 4, "brake cylinder fill rate (kPa/s)", false, 0, true, kNoLimit, "above 0",
-     "300", [](TrainFile& t, double v) { t.cylinderFillKpaS = v; }, false},
-    {Section::Move, 5, "brake cylinder release rate (kPa/s)", false, 0, true, kNoLimit, "above 0",
-     "200", [](TrainFile& t, double v) { t.cylinderReleaseKpaS = v; }, false},
-    {Section::Car, 0, "motor car mass (t)", false, 0.01, false, 10000, "0.01 to 10000", "40",
+    {Section::Move, 4, "brake cylinder fill rate (kPa/s)", kPositive, "300",
+     [](TrainFile& t, double v) { t.cylinderFillKpaS = v; }, false},
+    {Section::Move, 5, "brake cylinder release rate (kPa/s)", kPositive, "200",
+     [](TrainFile& t, double v) { t.cylinderReleaseKpaS = v; }, false},
+    {Section::Car, 0, "motor car mass (t)", kCarMassT, "40",
      [](TrainFile& t, double v) { t.motorCarMassT = v; }, false},
-    {Section::Car, 1, "motor cars", true, 0, false, 1000, "0 to 1000", "1",
+    {Section::Car, 1, "motor cars", kCarCount, "1",
      [](TrainFile& t, double v) { t.motorCars = asInt(v); }, false},
-    {Section::Car, 2, "trailer car mass (t)", false, 0.01, false, 10000, "0.01 to 10000", "40",
+    {Section::Car, 2, "trailer car mass (t)", kCarMassT, "40",
      [](TrainFile& t, double v) { t.trailerCarMassT = v; }, false},
-    {Section::Car, 3, "trailer cars", true, 0, false, 1000, "0 to 1000", "0",
+    {Section::Car, 3, "trailer cars", kCarCount, "0",
      [](TrainFile& t, double v) { t.trailerCars = asInt(v); }, false},
-    {Section::Car, 4, "car length (m)", false, 0, true, 1000, "above 0, up to 1000", "20",
+    {Section::Car, 4, "car length (m)", kCarLengthM, "20",
      [](TrainFile& t, double v) { t.carLengthM = v; }, false},
-    {Section::Car, 5, "front car is a motor car", true, 0, false, 1, "0 or 1", "1",
+    {Section::Car, 5, "front car is a motor car", kFlag, "1",
      [](TrainFile& t, double v) { t.frontCarIsMotorCar = v != 0.0; }, false},
 }};
 
 // One value of an #ACCELERATION line.
 struct CurveRule {
     const char* name;
-    double low;
-    bool lowOpen;
-    double high;
-    const char* range;
+    Range range;
     double AccelerationCurve::*member;
 };
 
 constexpr std::array<CurveRule, 5> kCurveValues = {{
-    {"a0 (km/h/s)", 0, false, 100, "0 to 100", &AccelerationCurve::a0KmhS},
-    {"a1 (km/h/s)", 0, false, 100, "0 to 100", &AccelerationCurve::a1KmhS},
-    {"v1 (km/h)", 0, false, 1000, "0 to 1000", &AccelerationCurve::v1Kmh},
-    {"v2 (km/h)", 0, false, 1000, "0 to 1000", &AccelerationCurve::v2Kmh},
-    {"e", 0, false, 100, "0 to 100", &AccelerationCurve::exponent},
+    {"a0 (km/h/s)", kUpToHundred, &AccelerationCurve::a0KmhS},
+    {"a1 (km/h/s)", kUpToHundred, &AccelerationCurve::a1KmhS},
+    {"v1 (km/h)", kSpeedKmh, &AccelerationCurve::v1Kmh},
+    {"v2 (km/h)", kSpeedKmh, &AccelerationCurve::v2Kmh},
+    {"e", kUpToHundred, &AccelerationCurve::exponent},
 }};
-// The oldest format's e is the factor by which the acceleration falls from
-// v2 to 1.5 v2 (ln 2.25 = 2 ln 1.5); any positive one converts.
-constexpr CurveRule kOldestExponent = {"e",      0,         true,
-                                       kNoLimit, "above 0", &AccelerationCurve::exponent};
+// The oldest format's e becomes the exponent 1 - ln(e) v2 / ln 2.25, so
+// any positive e can be read.
+constexpr CurveRule kOldestExponent = {"e", kPositive, &AccelerationCurve::exponent};
 constexpr double kOldestExponentLow = 1.0;
 constexpr double kOldestExponentHigh = 4.0;
 
@@ -278,8 +293,8 @@ double roundHalfToEven(double x) {
     return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
 }
 
-bool inRange(double v, double low, bool lowOpen, double high) {
-    return (lowOpen ? v > low : v >= low) && v <= high;
+bool inRange(double v, const Range& range) {
+    return (range.lowOpen ? v > range.low : v >= range.low) && v <= range.high;
 }
 
 std::string inQuotes(std::string_view text) { return "'" + std::string(text) + "'"; }
@@ -419,7 +434,7 @@ private:
         const auto known = sectionLine_.find(section_);
         if (known != sectionLine_.end())
             warn(at(line.number, line.column),
-                 "#" + std::string(canonicalName(section_)) + " is given again (first at line " +
+                 "#" + std::string(canonicalName(section_)) + " is given again (also at line " +
                      std::to_string(known->second) + "): its lines replace the earlier ones");
         sectionLine_[section_] = line.number;
     }
@@ -454,40 +469,36 @@ private:
         const std::string sectionName(canonicalName(rule.section));
         forget(sectionName, rule.index, rule.name);
         const std::optional<double> value =
-            readValue(line.text, line.number, line.column, fieldName(rule), rule.integer, rule.low,
-                      rule.lowOpen, rule.high, rule.range, rule.defaultText, sectionName,
-                      rule.index, rule.name);
+            readValue(line.text, at(line.number, line.column), fieldName(rule), rule.range,
+                      defaultOf(sectionName, rule.index, rule.name, rule.defaultText));
         if (value) rule.store(train_, *value);
     }
 
-    // Reads one value; on a fault warns, records the default and returns nothing.
-    std::optional<double> readValue(std::string_view text, int lineNumber, int column,
-                                    const std::string& what, bool integer, double low, bool lowOpen,
-                                    double high, const char* range, const std::string& defaultText,
-                                    const std::string& section, int index,
-                                    const std::string& name) {
-        const LooseNumber number = readLoose(text, column);
-        const SourceLocation where = at(lineNumber, column);
+    // Reads one value; on a fault warns, records `fallback` and returns nothing.
+    std::optional<double> readValue(std::string_view text, const SourceLocation& where,
+                                    const std::string& what, const Range& range,
+                                    DefaultedField fallback) {
+        const LooseNumber number = readLoose(text, where.column);
         if (number.written.empty()) {
             warn(where,
-                 what + ": " + inQuotes(text) + " is not a number; the default " + defaultText +
+                 what + ": " + inQuotes(text) + " is not a number; the default " + fallback.value +
                      " is used",
                  "write the value as a number with a dot for the decimal point");
-            record(section, index, name, defaultText, DefaultedField::Why::Unreadable, where);
+            record(std::move(fallback), DefaultedField::Why::Unreadable, where);
             return std::nullopt;
         }
         if (!number.rest.empty())
-            warn(at(lineNumber, number.restColumn),
+            warn(at(where.line, number.restColumn),
                  what + ": " + inQuotes(text) + " reads as " + number.written +
                      "; the host ignores " + inQuotes(number.rest),
                  "the host reads a number with a dot for the decimal point and ignores what "
                  "follows it");
         double value = number.value;
-        if (number.read && integer) value = roundHalfToEven(value);
-        if (!number.read || !inRange(value, low, lowOpen, high)) {
-            warn(where, what + ": " + number.written + " is out of range (" + range +
-                            "); the default " + defaultText + " is used");
-            record(section, index, name, defaultText, DefaultedField::Why::OutOfRange, where);
+        if (number.read && range.integer) value = roundHalfToEven(value);
+        if (!number.read || !inRange(value, range)) {
+            warn(where, what + ": " + number.written + " is out of range (" + range.text +
+                            "); the default " + fallback.value + " is used");
+            record(std::move(fallback), DefaultedField::Why::OutOfRange, where);
             return std::nullopt;
         }
         return value;
@@ -517,15 +528,14 @@ private:
             const std::string name = "notch " + std::to_string(notch) + " " + rule.name;
             forget("ACCELERATION", notch, name);
             if (i >= pieces.size() || pieces[i].first.empty()) {
-                record("ACCELERATION", notch, name, curveDefaultText(i),
+                record(defaultOf("ACCELERATION", notch, name, curveDefaultText(i)),
                        DefaultedField::Why::Missing, at(line.number, line.column));
                 continue;
             }
             ++given;
-            const std::optional<double> value =
-                readValue(pieces[i].first, line.number, pieces[i].second, what + " " + rule.name,
-                          false, rule.low, rule.lowOpen, rule.high, rule.range, curveDefaultText(i),
-                          "ACCELERATION", notch, name);
+            const std::optional<double> value = readValue(
+                pieces[i].first, at(line.number, pieces[i].second), what + " " + rule.name,
+                rule.range, defaultOf("ACCELERATION", notch, name, curveDefaultText(i)));
             if (!value) continue;
             curve.*rule.member = *value;
             if (oldest) writtenExponent = value;
@@ -553,13 +563,17 @@ private:
         return converted;
     }
 
-    void record(const std::string& section, int index, const std::string& name,
-                const std::string& value, DefaultedField::Why why, SourceLocation where) {
+    static DefaultedField defaultOf(const std::string& section, int index, const std::string& name,
+                                    const std::string& value) {
         DefaultedField entry;
         entry.section = section;
         entry.index = index;
         entry.name = name;
         entry.value = value;
+        return entry;
+    }
+
+    void record(DefaultedField entry, DefaultedField::Why why, SourceLocation where) {
         entry.why = why;
         entry.where = std::move(where);
         train_.defaulted.push_back(std::move(entry));
@@ -590,8 +604,9 @@ private:
         for (std::size_t i = 0; i < kFields.size(); ++i) {
             const FieldRule& rule = kFields[i];
             if (given_[i] || (rule.newerOnly && !train_.header.newer)) continue;
-            record(std::string(canonicalName(rule.section)), rule.index, rule.name,
-                   rule.defaultText, DefaultedField::Why::Missing, sectionStart(rule.section));
+            record(defaultOf(std::string(canonicalName(rule.section)), rule.index, rule.name,
+                             rule.defaultText),
+                   DefaultedField::Why::Missing, sectionStart(rule.section));
         }
         checkAcceleration();
         checkAcrossSections();
@@ -601,8 +616,9 @@ private:
         const auto lines = static_cast<int>(train_.acceleration.size());
         const SourceLocation where = sectionStart(Section::Acceleration);
         for (int notch = lines + 1; notch <= train_.powerNotches; ++notch)
-            record("ACCELERATION", notch, "notch " + std::to_string(notch), "no traction",
-                   DefaultedField::Why::Missing, where);
+            record(
+                defaultOf("ACCELERATION", notch, "notch " + std::to_string(notch), "no traction"),
+                DefaultedField::Why::Missing, where);
         const int notches = train_.powerNotches;
         if (lines < notches) {
             const std::string missing =
