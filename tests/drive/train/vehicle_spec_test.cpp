@@ -61,7 +61,7 @@ TEST(VehicleSpecFromTrain, IsBuiltAsTheHostBuildsIt) {
         EXPECT_EQ(spec.b67Notch, c.b67);
         EXPECT_EQ(spec.cars, c.cars);
         EXPECT_NEAR(trainLengthM(train), c.lengthM, 1e-9);
-        // velt brakes at the spec's notch and one above: the train's full
+        // velt brakes at the VehicleSpec's notch and one above: the train's full
         // service and emergency values.
         const BrakeNumbering numbering(train);
         EXPECT_EQ(numbering.fullServiceValue(), c.brake);

@@ -12,7 +12,7 @@
 //                    N is the declared count less the hold notch, but 1 when
 //                    1 is declared;
 //   automatic air    0 release, 1 lap, 2 service, 3 emergency.
-// In every case the spec's brake notches are the plug-in's full-service
+// In every case the VehicleSpec's brake notches are the plug-in's full-service
 // value, which velt takes as its service brake, and one above is emergency.
 #pragma once
 
@@ -23,7 +23,7 @@
 
 namespace velt::drive {
 
-// The spec with its fields named, as a summary shows it.
+// The VehicleSpec with its fields named, as a summary shows it.
 struct HostVehicleSpec {
     int brakeNotches = 0;
     int powerNotches = 0;
@@ -32,7 +32,7 @@ struct HostVehicleSpec {
     int cars = 0;
 };
 
-// The spec the host builds from the train.
+// The VehicleSpec the host builds from the train.
 HostVehicleSpec hostVehicleSpec(const TrainFile& train);
 
 // The record SetVehicleSpec takes.
@@ -67,7 +67,7 @@ public:
     BrakeSystem system() const { return system_; }
     // Physical service positions: the notches, or 1 for the automatic air brake.
     int serviceNotches() const { return serviceNotches_; }
-    // The plug-in's values of full service (the spec's brake notches) and emergency.
+    // The plug-in's values of full service (the VehicleSpec's brake notches) and emergency.
     int fullServiceValue() const;
     int emergencyValue() const { return fullServiceValue() + 1; }
 
