@@ -22,7 +22,7 @@ constexpr float kInfinity = std::numeric_limits<float>::infinity();
 constexpr TrainLength kOneCar{1, 20.0};  // front axle 2 m behind the front
 
 RouteTrack trackOf(const std::string& csv, TrainLength train = kOneCar) {
-    return RouteTrack(readCsv(csv).route, train);
+    return {readCsv(csv).route, train};
 }
 
 // ---- the section a beacon reports, and what it reports

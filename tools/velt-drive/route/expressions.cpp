@@ -178,7 +178,7 @@ struct IfFrame {
     bool condition = true;
     bool sawElse = false;
     SourceLocation where;
-    bool taking() const { return parentActive && condition; }
+    [[nodiscard]] bool taking() const { return parentActive && condition; }
 };
 
 class Preprocessor {
@@ -208,7 +208,7 @@ private:
         throw DiagnosticError(std::move(error));
     }
 
-    bool active() const { return ifs_.empty() || ifs_.back().taking(); }
+    [[nodiscard]] bool active() const { return ifs_.empty() || ifs_.back().taking(); }
 
     void readFile(const std::string& bytes, const std::string& path, double offset, int depth) {
         if (std::find(result_.files.begin(), result_.files.end(), path) == result_.files.end()) {

@@ -271,7 +271,8 @@ private:
     }
 
     // Splits an argument list at ';' (and ',' in RW), trimming each.
-    std::vector<Argument> splitArguments(std::string_view text, int column, bool exact) const {
+    [[nodiscard]] std::vector<Argument> splitArguments(std::string_view text, int column,
+                                                       bool exact) const {
         std::vector<Argument> arguments;
         std::size_t start = 0;
         for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -452,7 +453,7 @@ private:
         }
     }
 
-    double positionOf(const Statement& statement) const {
+    [[nodiscard]] double positionOf(const Statement& statement) const {
         const std::vector<double>& factors = route_.lengthFactors;
         const std::size_t parts = statement.parts.size();
         if (parts > factors.size()) {
@@ -529,7 +530,7 @@ private:
 
     // ---- arguments
 
-    const Argument* argument(const Statement& statement, std::size_t index) const {
+    [[nodiscard]] const Argument* argument(const Statement& statement, std::size_t index) const {
         if (index >= statement.arguments.size() || statement.arguments[index].text.empty()) {
             return nullptr;
         }

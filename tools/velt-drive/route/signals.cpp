@@ -140,7 +140,7 @@ BeaconReport RouteSignals::beaconReport(std::size_t beacon, double frontM) const
     if (target < 0) {
         // The first section ahead of the train's front axle at stop.
         target = front_ + 1 < track_.sectionCount()
-                     ? nextStop_[static_cast<std::size_t>(front_ + 1)]
+                     ? nextStop_[static_cast<std::size_t>(front_) + 1]
                      : -1;
         if (target < 0) {
             report.signal = 0;
@@ -155,7 +155,7 @@ BeaconReport RouteSignals::beaconReport(std::size_t beacon, double frontM) const
 }
 
 int RouteSignals::nextStopSection() const {
-    return front_ + 1 < track_.sectionCount() ? nextStop_[static_cast<std::size_t>(front_ + 1)]
+    return front_ + 1 < track_.sectionCount() ? nextStop_[static_cast<std::size_t>(front_) + 1]
                                               : -1;
 }
 

@@ -61,7 +61,7 @@ double convertDecimal(std::string_view text) {
         }
         exponent += negativeExponent ? -written : written;
     }
-    double value = static_cast<double>(mantissa);
+    auto value = static_cast<double>(mantissa);
     if (mantissa != 0) {
         if (exponent > 400) {
             value = std::numeric_limits<double>::infinity();

@@ -70,7 +70,7 @@ struct StartPlan {
 class RouteTrack {
 public:
     // Keeps its own copy of the route.
-    RouteTrack(Route route, TrainLength train);
+    RouteTrack(Route owned, TrainLength train);
 
     const Route& route() const { return route_; }
     const TrainLength& train() const { return train_; }
