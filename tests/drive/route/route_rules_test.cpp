@@ -214,7 +214,8 @@ TEST(RouteAspects, StandingTrainsLeaveAtTheirTime) {
     const RouteTrack track = trackOf("With Track\n200, .Section 0;2;4\n400, .Section 0;4\n");
     RouteSignals signals(track);
     EXPECT_FALSE(signals.addStandingTrain(3));
-    ASSERT_TRUE(signals.addStandingTrain(track.sectionAt(450), hms(10, 5, 0)));
+    signals.addStandingTrainAt(450, hms(10, 5, 0));
+    EXPECT_EQ(signals.shownAspect(2), 0) << "at once, before the next update";
     signals.update(100, hms(10, 4, 59));
     EXPECT_EQ(signals.shownAspect(2), 0);
     EXPECT_EQ(signals.shownAspect(1), 2);
@@ -291,9 +292,32 @@ TEST(RouteStations, TheStopWindowIsTheStopLessAndPlusItsTolerances) {
     EXPECT_TRUE(track.stationPlan(0).stops);
     EXPECT_EQ(track.stationPlan(0).windowLowM, 97.0);
     EXPECT_EQ(track.stationPlan(0).windowHighM, 107.0);
+    EXPECT_FALSE(track.stationPlan(0).inWindow(97.0)) << "the window is open at both ends";
+    EXPECT_TRUE(track.stationPlan(0).inWindow(97.1));
+    EXPECT_TRUE(track.stationPlan(0).inWindow(106.9));
+    EXPECT_FALSE(track.stationPlan(0).inWindow(107.0));
     const RouteTrack passes = trackOf("With Track\n90, .Sta A;P\n100, .Stop\n200, .Sta B\n");
     EXPECT_FALSE(passes.stationPlan(0).stops);
     EXPECT_FALSE(passes.stationPlan(1).stops) << "a station without a stop is passed";
+}
+
+TEST(RouteStations, DoorsStayOpenForTheStopAndUntilTheDeparture) {
+    // Stops of 20 s (one at a terminal without a departure time); doors
+    // opened at 10:00:00.
+    const Route route = readCsv(
+                            "With Track\n"
+                            "100, .Sta A;;10.0100;;;;;;20, .Stop\n"
+                            "200, .Sta B;;10.0000;;;;;;20, .Stop\n"
+                            "300, .Sta C;;;;;;;;20, .Stop\n"
+                            "400, .Sta D;;T;;;;;;20, .Stop\n"
+                            "500, .Sta E;;T:10.0005;;;;;;20, .Stop\n")
+                            .route;
+    const std::int32_t opened = hms(10, 0, 0);
+    EXPECT_EQ(doorsMayCloseMs(route.stations[0], opened), hms(10, 1, 0)) << "the departure";
+    EXPECT_EQ(doorsMayCloseMs(route.stations[1], opened), hms(10, 0, 20)) << "the stop";
+    EXPECT_EQ(doorsMayCloseMs(route.stations[2], opened), hms(10, 0, 20)) << "no departure time";
+    EXPECT_EQ(doorsMayCloseMs(route.stations[3], opened), std::nullopt) << "the run ends";
+    EXPECT_EQ(doorsMayCloseMs(route.stations[4], opened), hms(10, 0, 20));
 }
 
 // Station A at 100 (departure 10:01:00, ForcedRedSignal); a section at 100

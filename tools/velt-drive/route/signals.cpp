@@ -34,7 +34,7 @@ bool RouteSignals::addStandingTrain(int section, std::optional<std::int32_t> unt
     standing_.push_back({section, untilMs, false});
     ++others_[static_cast<std::size_t>(section)];
     if (untilMs && *untilMs < nextLeaveMs_) nextLeaveMs_ = *untilMs;
-    dirty_ = true;
+    recompute();
     return true;
 }
 

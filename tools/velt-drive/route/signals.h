@@ -36,6 +36,10 @@ public:
     // Another train stands in `section` (until the time of day `untilMs`,
     // when given). False when the route has no such section.
     bool addStandingTrain(int section, std::optional<std::int32_t> untilMs = std::nullopt);
+    // The same for the section that holds a position.
+    void addStandingTrainAt(double positionM, std::optional<std::int32_t> untilMs = std::nullopt) {
+        addStandingTrain(track_.sectionAt(positionM), untilMs);
+    }
 
     // This train's front is at `frontM` at `timeMs`: its sections, the
     // departure signals it releases, the standing trains that have left.

@@ -24,6 +24,18 @@ int stopForCars(const RouteStation& station, int cars) {
     return static_cast<int>(stops.size()) - 1;
 }
 
+std::optional<std::int32_t> doorsMayCloseMs(const RouteStation& station, std::int32_t openedMs) {
+    using Departure = RouteStation::Departure;
+    const std::int32_t afterStop =
+        openedMs + static_cast<std::int32_t>(std::floor(station.stopDurationS * 1000.0 + 0.5));
+    if (station.departureMs) return std::max(afterStop, *station.departureMs);
+    if (station.departure == Departure::Terminal || station.departure == Departure::ChangeEnds ||
+        station.departure == Departure::Jump) {
+        return std::nullopt;
+    }
+    return afterStop;
+}
+
 int heldSectionOf(const Route& route, std::size_t station) {
     const RouteStation& s = route.stations[station];
     if (!s.forcedRedSignal || s.stops.empty()) return -1;

@@ -56,6 +56,10 @@ struct StationPlan {
     double clearFromM = 0.0;
     std::optional<std::int32_t> clearFromMs;
     bool neverClears = false;
+
+    // The front is inside the stop window (the train stops here when it
+    // also stands, below kStandingKmh).
+    bool inWindow(double frontM) const { return frontM > windowLowM && frontM < windowHighM; }
 };
 
 // Where and when the run begins.
@@ -146,6 +150,11 @@ int stopForCars(const RouteStation& station, int cars);
 // the track's order, after both the station and its first stop; -1 when
 // it holds none.
 int heldSectionOf(const Route& route, std::size_t station);
+
+// When doors opened at `openedMs` may close: after the stop duration and
+// not before the departure time. None at a terminal, change-ends or jump
+// station without a departure time: the run ends there.
+std::optional<std::int32_t> doorsMayCloseMs(const RouteStation& station, std::int32_t openedMs);
 
 // A count so large that every list runs out: the last section's, and any
 // section's with no occupied section ahead.
