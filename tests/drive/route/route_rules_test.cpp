@@ -140,11 +140,14 @@ TEST_P(Aspects, FollowTheCountAndTheSmallestRule) {
 // highest, 4; 1: count unlimited, its last entry 5.
 // In 2: 1 has count 1: 1. In 3: 2 shows the smallest above 0, 2; 1 has
 // count 2: 3. In 4: 3 has count 1: 5; 2 has none above 5: 4; 1 has count 3: 5.
+// In 1, with this train: without this train it is still occupied: 0.
 INSTANTIATE_TEST_SUITE_P(AsIfThisTrainWereAbsent, Aspects,
                          ::testing::Values(AspectCase{"a clear line", -1, 5, 4},
                                            AspectCase{"a train in section 2", 2, 1, 0},
                                            AspectCase{"a train in section 3", 3, 3, 2},
-                                           AspectCase{"a train in section 4", 4, 5, 4}));
+                                           AspectCase{"a train in section 4", 4, 5, 4},
+                                           AspectCase{"another train in this train's section", 1, 0,
+                                                      4}));
 
 TEST(RouteAspects, AnInvisibleSectionIsNeverTheCurrentOne) {
     // 1 {0,2,4} at 200; 2 {0,1,2,4} at 400 with no X offset: invisible;
