@@ -111,9 +111,8 @@ void drive(const Route& route) {
         (void)track.routeLimitKmh(front);
         (void)signals.nextStopSection();
     };
-    const double step = std::max(1.0, end / 64.0);
-    for (double to = 0.0; to <= end; to += step) move(to);
-    for (double to = end; to >= -50.0; to -= step * 3.0) move(to);
+    for (int i = 0; i <= 64; ++i) move(end * i / 64.0);
+    for (int i = 0; i <= 22; ++i) move(end - (end + 50.0) * i / 22.0);
 }
 
 void readOne(const std::string& main, const Files& files) {
