@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A bounded fuzzing run: builds the fuzz preset (clang, libFuzzer, ASan and
-# UBSan) into build/fuzz and fuzzes the entry points for SECONDS (default
-# 60). Fails on any finding: a crash, a sanitizer report, a violated
+# UBSan) into build/fuzz and fuzzes each target (the entry points, and the
+# scenario parser and route reader when the tools are built) for its share
+# of SECONDS (default 60). Fails on any finding: a crash, a sanitizer report, a violated
 # invariant, a leak or a hang (an input running longer than 10 s). Findings
 # are saved under build/fuzz/findings/; replay one with
 #   build/fuzz/tests/fuzz/velt_entry_points_fuzz build/fuzz/findings/<file>
@@ -30,6 +31,9 @@ mkdir -p "$findings" build/fuzz/corpus/entry_points
 targets=(entry_points)
 if [ -x build/fuzz/tests/fuzz/velt_scenario_parser_fuzz ]; then
   targets+=(scenario_parser)
+fi
+if [ -x build/fuzz/tests/fuzz/velt_route_reader_fuzz ]; then
+  targets+=(route_reader)
 fi
 share=$(( seconds / ${#targets[@]} ))
 [ "$share" -gt 0 ] || share=1
