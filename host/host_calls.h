@@ -64,14 +64,14 @@ enum class HostCallId : std::uint8_t {
 };
 
 struct HostCallInfo {
-    HostCallId id;
     const char* name;
+    HostCallId id;
     HostArgument argument;
 };
 
 inline constexpr HostCallInfo kHostCalls[] = {
 #define VELT_HOST_CALL_INFO(Name, member, Signature, Argument) \
-    {HostCallId::Name, #Name, HostArgument::Argument},
+    {#Name, HostCallId::Name, HostArgument::Argument},
     VELT_HOST_CALLS(VELT_HOST_CALL_INFO)
 #undef VELT_HOST_CALL_INFO
 };

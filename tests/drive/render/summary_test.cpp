@@ -16,7 +16,7 @@ namespace {
 constexpr std::int32_t kStartOfDayMs = 36000000;
 
 std::int32_t phase(std::int64_t t, std::int32_t half) {
-    return static_cast<std::int32_t>((t % (2 * half)) / half);
+    return static_cast<std::int32_t>((t % (2 * static_cast<std::int64_t>(half))) / half);
 }
 
 TEST(Summary, ReadsABlackBoxsDisplayAsTheCabShowsIt) {

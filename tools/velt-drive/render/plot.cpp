@@ -231,7 +231,7 @@ private:
             const double from = x(std::max(xLow_, station.positionM - station.windowM));
             const double to = x(std::min(xHigh_, station.positionM + station.windowM));
             out_ += "<rect x=\"" + num(from) + "\" y=\"" + num(kBottom - 8) + "\" width=\"" +
-                    num(std::max(to - from, 2.0)) + "\" height=\"8\" fill=\"" + palette::kStation +
+                    num(std::max(to - from, 2.0)) + R"(" height="8" fill=")" + palette::kStation +
                     "\" opacity=\"0.5\"/>\n";
             const double px = x(station.positionM);
             line(px, kBottom - 14, px, kBottom,
@@ -440,7 +440,7 @@ private:
                         " l-7 12 l14 0 z\" fill=\"#f1c40f\" stroke=\"#b7950b\"/>\n";
             } else if (mark.kind == Mark::Kind::Chime) {
                 chimeDrawn_ = true;
-                out_ += "<circle cx=\"" + num(px) + "\" cy=\"" + num(py) + "\" r=\"3.5\" fill=\"" +
+                out_ += "<circle cx=\"" + num(px) + "\" cy=\"" + num(py) + R"(" r="3.5" fill=")" +
                         palette::kChime + "\" stroke=\"white\"/>\n";
             } else if (mark.kind == Mark::Kind::Stop) {
                 stopDrawn_ = true;

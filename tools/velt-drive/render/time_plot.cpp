@@ -421,7 +421,7 @@ private:
                 const double px = x(static_cast<double>(spans[i].at.elapsedMs));
                 out_ += "<rect x=\"" + num(px - 2) + "\" y=\"" + num(rowY - 3) + "\" width=\"" +
                         num(std::max(x(spanEnd(spans, i)) - px, 1.0) + 4) +
-                        "\" height=\"6\" rx=\"3\" fill=\"" + palette::kChime + "\"/>\n";
+                        R"(" height="6" rx="3" fill=")" + palette::kChime + "\"/>\n";
                 auto same = std::find_if(groups.begin(), groups.end(), [&](const Group& group) {
                     return std::fabs(group.px - px) < 3.0;
                 });
