@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "tools/velt-drive/explain/check_table.h"
+#include "tools/velt-drive/explain/explainer.h"
 #include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {

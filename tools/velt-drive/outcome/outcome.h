@@ -11,10 +11,11 @@
 
 #include "tools/velt-drive/drive/drive.h"
 #include "tools/velt-drive/drive/explanation.h"
-#include "tools/velt-drive/explain/explainer.h"
 #include "tools/velt-drive/scenario/scenario.h"
 
 namespace velt::drive {
+
+class Explainer;  // explain/explainer.h: the patterns a drive armed, as it runs
 
 // An intervention as velt-drive's own core explained it (a row of the
 // summary's interventions table: its check, level, cause and scenario line,
