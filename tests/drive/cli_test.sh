@@ -124,6 +124,11 @@ if [ "$mode" = file-safety ]; then
     (cd "$work" && "$tool" -q --plugin "$plugin" --trace null --plot p.svg s.drive > /dev/null 2>&1)
     check "a device node: exit code 0 (got $?)" [ $? -eq 0 ]
     check "a device node: still a character device" [ -c "$work/null" ]
+    (cd "$work" && "$tool" --plugin "$plugin" --trace null --plot ./null --time-plot "$work/null" s.drive \
+      > out.txt 2> err.txt)
+    check "a device node three times: exit code 2 (got $?)" [ $? -eq 2 ]
+    check "a device node three times: says so" grep -qF -- "--plot ./null: is also the file of --trace" "$work/err.txt"
+    check "a device node three times: still a character device" [ -c "$work/null" ]
     [ -c "$work/null" ] || intact=
   elif [ "$(id -u)" -eq 0 ]; then
     intact=  # root, and no node of our own to try first: leave /dev alone
