@@ -6,6 +6,7 @@
 #   scripts/lint.sh                  core, host, tools, tests and bench
 #   scripts/lint.sh DIR...           only the files below these directories
 #   scripts/lint.sh --format-only DIR...   clang-format alone (seconds)
+#   VELT_LINT_TIMES=FILE scripts/lint.sh    also append each file's CPU seconds to FILE
 #
 # clang-tidy reads the compile commands of the native and bench builds
 # (build/native, build/bench; configured here if they are not yet). A file
@@ -21,7 +22,7 @@ dirs=()
 for arg in "$@"; do
     case "$arg" in
         --format-only) format_only=1 ;;
-        -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
         -*) echo "lint.sh: unknown option $arg (see --help)" >&2; exit 2 ;;
         *)
             if [[ ! -d "$arg" ]]; then
@@ -117,6 +118,15 @@ tidy_one() {  # build dir, extra arguments (space-separated, may be empty), file
             --extra-arg=-include --extra-arg="$PWD/tests/support/gtest_analyzer_model.h" "$3" 2>&1) || failed=1
     else
         out=$(clang-tidy-14 --quiet -p "$1" "${extra[@]}" "$3" 2>&1) || failed=1
+    fi
+    if [[ -n ${VELT_LINT_TIMES:-} ]]; then
+        # This file's CPU seconds (bash's times, in this shell), to find the slow ones.
+        local times_file
+        times_file=$(mktemp)
+        times >"$times_file"
+        awk -v f="$3" 'NR == 2 { t = 0; for (i = 1; i <= NF; i++) { split($i, p, "m"); sub(/s$/, "", p[2]); t += p[1] * 60 + p[2] }
+                                 printf "%7.1f s %s\n", t, f }' "$times_file" >>"$VELT_LINT_TIMES"
+        rm -f "$times_file"
     fi
     if [[ $failed -ne 0 ]]; then
         printf '%s\n' "$out" | grep -v -e 'warnings\? generated\.$' -e '^$' || true

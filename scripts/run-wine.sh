@@ -3,10 +3,10 @@
 # from that build directory and in a Wine prefix kept inside it
 # (wine-prefix/), which is set up on first use. Each build tree has its own
 # prefix; Wine picks its 32-bit or 64-bit loader by the program's image.
-# Usage: scripts/run-wine.sh [--in DIR] <Windows build dir> <program.exe> [arguments...]
+# Usage: scripts/run-wine.sh [--in DIR] <Windows build dir> [<program.exe> [arguments...]]
 # --in DIR runs the program from DIR instead (an unpacked release, say),
 # still in the build directory's prefix; the program path is then taken
-# from DIR too.
+# from DIR too. Without a program it only sets the prefix up.
 set -euo pipefail
 
 run_in=""
@@ -32,5 +32,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   flock -u 9
   exec 9>&-
 fi
+[ $# -gt 0 ] || exit 0
 cd "${run_in:-$dir}"
 exec wine "$@" </dev/null
