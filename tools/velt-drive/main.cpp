@@ -39,13 +39,21 @@ namespace {
 
 using namespace velt::drive;
 
-// Bad input of any kind: scenario, plug-in, options or output files; and
-// warnings under --strict.
-constexpr int kBadInput = 2;
-// The run itself failed: an output could not be written, the plug-in's
-// outputs differed from velt-drive's own core, or the drive did not end as
-// the scenario's expectations say.
+// The exit statuses, one for each kind of outcome, so that a script can
+// tell a train that failed its expectations from a scenario that was
+// wrong or a disk that was full (the table is in docs/velt-drive.md).
+// The drive ran and failed: it did not end as the scenario's expectations
+// say, the plug-in's outputs differed from velt-drive's own core, or (in a
+// sweep) a drive's process died.
 constexpr int kRunFailed = 1;
+// Bad input of any kind, found before anything is written: scenario,
+// plug-in, options, an output path refused; and warnings under --strict.
+constexpr int kBadInput = 2;
+// An output could not be written: creating its folder or file, writing,
+// closing or moving it into place failed. The old files are as they were.
+constexpr int kOutputFailed = 3;
+// A fault of velt-drive itself (out of memory, a library error).
+constexpr int kInternalError = 4;
 
 std::string defaultPluginPath() {
     const std::string directory = executableDirectory();
@@ -68,6 +76,12 @@ bool stderrIsTerminal() {
 int fail(const std::string& message) {
     std::cerr << "velt-drive: " << message << "\n";
     return kBadInput;
+}
+
+int failToWrite(Outputs& outputs, const std::string& message) {
+    outputs.abandon();
+    std::cerr << "velt-drive: " << message << "\n";
+    return kOutputFailed;
 }
 
 // Prints each finding as it comes, as a warning or, under --strict, an error.
@@ -241,7 +255,7 @@ int run(const RunOptions& options) {
 
     PluginLibrary plugin;
     if (!openPlugin(plugin, options.pluginPath)) return kBadInput;
-    if (!outputs.open(error)) return fail(error);
+    if (!outputs.open(error)) return failToWrite(outputs, error);
 
     TraceWriter trace(traceFile.stream(), !options.blackBox);
     Analysis analysis(scenario);
@@ -267,10 +281,8 @@ int run(const RunOptions& options) {
     for (const auto& [file, failed] :
          {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()}}) {
         if (file == nullptr || !failed) continue;
-        outputs.abandon();
-        std::cerr << "velt-drive: " << file->option() << " " << file->path()
-                  << ": cannot write the file (is the disk full?)\n";
-        return kRunFailed;
+        return failToWrite(outputs, file->option() + " " + file->path() +
+                                        ": cannot write the file (is the disk full?)");
     }
     if (options.strict && printer.count() > 0) {
         outputs.abandon();
@@ -287,16 +299,10 @@ int run(const RunOptions& options) {
     }
     for (const auto& [file, text] : documents) {
         if (std::fwrite(text.data(), 1, text.size(), file->stream()) == text.size()) continue;
-        outputs.abandon();
-        std::cerr << "velt-drive: " << file->option() << " " << file->path()
-                  << ": cannot write the file (is the disk full?)\n";
-        return kRunFailed;
+        return failToWrite(outputs, file->option() + " " + file->path() +
+                                        ": cannot write the file (is the disk full?)");
     }
-    if (!outputs.commit(error)) {
-        outputs.abandon();
-        std::cerr << "velt-drive: " << error << "\n";
-        return kRunFailed;
-    }
+    if (!outputs.commit(error)) return failToWrite(outputs, error);
     // Standard output may be carrying the trace: then the words go to stderr.
     std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
     if (!options.quiet) words << summary;
@@ -408,7 +414,7 @@ int sweep(const SweepCommand& command, const std::string& pluginPath) {
                                               : nullptr;
     std::string error;
     if (!outputs.validate(error)) return fail(error);
-    if (!outputs.open(error)) return fail(error);
+    if (!outputs.open(error)) return failToWrite(outputs, error);
 
     SweepOptions options;
     options.blackBox = command.blackBox;
@@ -436,13 +442,8 @@ int sweep(const SweepCommand& command, const std::string& pluginPath) {
     const bool written = std::fwrite(csv.data(), 1, csv.size(), tableFile.stream()) == csv.size() &&
                          (plotFile == nullptr ||
                           std::fwrite(svg.data(), 1, svg.size(), plotFile->stream()) == svg.size());
-    if (!written || !outputs.commit(error)) {
-        outputs.abandon();
-        std::cerr << "velt-drive: "
-                  << (error.empty() ? "cannot write the outputs (is the disk full?)" : error)
-                  << "\n";
-        return kRunFailed;
-    }
+    if (!written) return failToWrite(outputs, "cannot write the outputs (is the disk full?)");
+    if (!outputs.commit(error)) return failToWrite(outputs, error);
     std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
     std::size_t frames = 0;
     for (const SweepDrive& drive : drives) frames += drive.outcome.frames;
@@ -479,6 +480,10 @@ int runCommandLine(int argc, char** argv) {
         "plug-in must be the velt this tool was built with. --black-box drives any plug-in of "
         "this host interface without that copy (no causes, no check)."};
     app.name("velt-drive");
+    app.footer(std::string(kDefaultOutputRule) +
+               "\nExit status: 0 the drive met its expectations, 1 it did not (or the plug-in "
+               "differed from velt-drive's own core), 2 bad input (nothing written), 3 an output "
+               "could not be written, 4 an internal error.");
     // Scenario paths may start with "/" also on Windows (under Wine).
     app.allow_windows_style_options(false);
     RunOptions options;
@@ -492,12 +497,13 @@ int runCommandLine(int argc, char** argv) {
         ->capture_default_str();
     app.add_option(
         "--trace", options.tracePath,
-        "CSV trace of every frame (default build/drive/NAME.csv; - for standard output)");
+        "CSV trace of every frame (default NAME.csv in the output folder, below; - for standard "
+        "output)");
     app.add_option("--plot", options.plotPath,
-                   "SVG plot of speed against position (default build/drive/NAME.svg)");
+                   "SVG plot of speed against position (default NAME.svg in the output folder)");
     app.add_option("--time-plot", options.timePlotPath,
                    "SVG view of the cab against time: speed, display codes, lamps, sounds "
-                   "(default build/drive/NAME-time.svg)");
+                   "(default NAME-time.svg in the output folder)");
     app.add_option("--report", options.reportPath,
                    "Report page (one HTML file): summary, interventions, both plots and a cab "
                    "panel player");
@@ -537,9 +543,10 @@ int runCommandLine(int argc, char** argv) {
         ->required();
     sweepCommand->add_option(
         "--table", sweepOptions.tablePath,
-        "CSV with one row per drive (default build/drive/NAME-sweep.csv; - for standard output)");
+        "CSV with one row per drive (default NAME-sweep.csv in the output folder; - for standard "
+        "output)");
     sweepCommand->add_option("--plot", sweepOptions.plotPath,
-                             "SVG plot of the stops (default build/drive/NAME-sweep.svg)");
+                             "SVG plot of the stops (default NAME-sweep.svg in the output folder)");
     sweepCommand->add_option("-j,--jobs", sweepOptions.jobs,
                              "Drives at a time (default: one per core; the Windows tool drives "
                              "one at a time)");
@@ -584,11 +591,19 @@ int runCommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    int status = kInternalError;
     try {
-        return runCommandLine(argc, argv);
+        status = runCommandLine(argc, argv);
     } catch (const std::exception& error) {
         // Out of memory or a library fault: say so rather than abort silently.
         std::cerr << "velt-drive: internal error: " << error.what() << "\n";
-        return kRunFailed;
+        return kInternalError;
     }
+    // The summary is an output too: a full disk or a closed pipe behind
+    // standard output is not a success.
+    if (!std::cout.flush() || std::fflush(stdout) != 0) {
+        std::cerr << "velt-drive: cannot write to standard output\n";
+        return status == 0 ? kOutputFailed : status;
+    }
+    return status;
 }
