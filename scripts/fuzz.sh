@@ -2,9 +2,10 @@
 # A bounded fuzzing run: builds the fuzz preset (clang, libFuzzer, ASan and
 # UBSan) into build/fuzz and fuzzes each target (the entry points, and the
 # scenario parser and route reader when the tools are built) for its share
-# of SECONDS (default 60). Fails on any finding: a crash, a sanitizer report, a violated
-# invariant, a leak or a hang (an input running longer than 10 s). Findings
-# are saved under build/fuzz/findings/; replay one with
+# of SECONDS (default 60), two targets at a time on the two cores. Fails on
+# any finding: a crash, a sanitizer report, a violated invariant, a leak or
+# a hang (an input running longer than 10 s). Findings are saved under
+# build/fuzz/findings/; replay one with
 #   build/fuzz/tests/fuzz/velt_entry_points_fuzz build/fuzz/findings/<file>
 # The corpus the fuzzer grows is kept in build/fuzz/corpus/ between runs;
 # the committed seeds in tests/fuzz/corpus/ are only read.
@@ -24,35 +25,53 @@ step "Configuring and building the fuzz preset into build/fuzz"
 build_preset fuzz
 
 findings=build/fuzz/findings
-mkdir -p "$findings" build/fuzz/corpus/entry_points
+mkdir -p "$findings"
 
-# Each target gets its share of the time; one process each, as the host
-# calls the plug-in from one thread.
+# Each target gets its share of the time and a core of its own: one process
+# each, as the host calls the plug-in from one thread, at most two at once.
 targets=(entry_points)
-if [ -x build/fuzz/tests/fuzz/velt_scenario_parser_fuzz ]; then
-  targets+=(scenario_parser)
-fi
-if [ -x build/fuzz/tests/fuzz/velt_route_reader_fuzz ]; then
-  targets+=(route_reader)
-fi
+for optional in scenario_parser route_reader; do
+  if [ -x "build/fuzz/tests/fuzz/velt_${optional}_fuzz" ]; then
+    targets+=("$optional")
+  fi
+done
 share=$(( seconds / ${#targets[@]} ))
 [ "$share" -gt 0 ] || share=1
 
-status=0
-for target in "${targets[@]}"; do
-  step "Fuzzing $target for ${share}s"
-  mkdir -p "build/fuzz/corpus/$target"
-  log="build/fuzz/$target.log"
-  if ! build/fuzz/tests/fuzz/velt_${target}_fuzz \
+fuzz_one() {  # target
+  mkdir -p "build/fuzz/corpus/$1"
+  build/fuzz/tests/fuzz/velt_$1_fuzz \
       -max_total_time="$share" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
-      -print_final_stats=1 -artifact_prefix="$findings/$target-" \
-      "build/fuzz/corpus/$target" "tests/fuzz/corpus/$target" >"$log" 2>&1; then
+      -print_final_stats=1 -artifact_prefix="$findings/$1-" \
+      "build/fuzz/corpus/$1" "tests/fuzz/corpus/$1" >"build/fuzz/$1.log" 2>&1
+}
+
+status=0
+report() {  # target, its exit status
+  local log="build/fuzz/$1.log"
+  if [ "$2" -ne 0 ]; then
     tail -n 60 "$log" >&2
-    echo "fuzz: $target has a finding; see $log and $findings/" >&2
+    echo "fuzz: $1 has a finding; see $log and $findings/" >&2
     status=1
-    continue
+    return
   fi
+  echo "$1:"
   grep -E '^(Done|velt-fuzz:|stat::number_of_executed_units)' "$log" || true
+}
+
+for (( i = 0; i < ${#targets[@]}; i += 2 )); do
+  pair=("${targets[@]:i:2}")
+  step "Fuzzing ${pair[*]} for ${share}s each, side by side"
+  pids=()
+  for target in "${pair[@]}"; do
+    fuzz_one "$target" &
+    pids+=($!)
+  done
+  for k in "${!pair[@]}"; do
+    rc=0
+    wait "${pids[$k]}" || rc=$?
+    report "${pair[$k]}" "$rc"
+  done
 done
 
 [ "$status" -eq 0 ] && step "No findings"

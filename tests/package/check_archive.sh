@@ -115,5 +115,30 @@ done < <(find "$root" -name '*.md' -o -name '*.txt')
 [[ $broken == 0 ]] || fail "the packaged documents name what the archive does not hold;" \
     "reword them for the archive, or add the file to cmake/package.cmake and to this script's list"
 
+# The read-me's first velt-drive command, as an author runs it: in the
+# freshly unpacked folder, under Wine (in the win32 build's prefix). It works
+# with nothing made before, and leaves its outputs in velt-drive-output and
+# nothing anywhere else.
+command -v wine >/dev/null || fail "wine is not installed (bash scripts/install-deps.sh installs it)"
+first=$(grep -m1 -E '^ +velt-drive(64)?\.exe .*\.drive *$' "$root/readme.txt" | tr -d '\r') ||
+    fail "readme.txt gives no velt-drive command"
+read -r -a words <<<"$first"
+before=$(cd "$root" && find . | LC_ALL=C sort)
+if ! bash "$source_dir/scripts/run-wine.sh" --in "$root" "$build_dir/win32" "${words[@]}" \
+        >"$work/readme-run.out" 2>&1; then
+    cat "$work/readme-run.out" >&2
+    fail "readme.txt's command '${first# *}' failed in the unpacked archive"
+fi
+tr -d '\r' <"$work/readme-run.out" | grep -q '^Stopped at ' ||
+    fail "readme.txt's command '${first# *}' printed no summary"
+name=$(basename "${words[-1]//\\//}" .drive)
+made=$(cd "$root" && find . | LC_ALL=C sort | comm -13 <(echo "$before") -)
+expected_made=$(printf '%s\n' ./velt-drive-output "./velt-drive-output/$name.csv" \
+    "./velt-drive-output/$name.svg" "./velt-drive-output/$name-time.svg" | LC_ALL=C sort)
+if [[ $made != "$expected_made" ]]; then
+    diff <(echo "$expected_made") <(echo "$made") >&2 || true
+    fail "readme.txt's command '${first# *}' did not leave exactly its three outputs in velt-drive-output (< expected, > made)"
+fi
+
 echo "check_archive: $(basename "$zip") holds $(echo "$actual" | wc -l) files as expected;" \
      "the four binaries match $build_dir/win32 and $build_dir/win64"

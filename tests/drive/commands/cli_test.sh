@@ -6,6 +6,7 @@
 #   cli_test.sh win32-match TOOL PLUGIN WORKDIR SOURCE_DIR
 #   cli_test.sh win64-match TOOL PLUGIN WORKDIR SOURCE_DIR
 #   cli_test.sh twin-check  TOOL PLUGIN WORKDIR FLIPPING_PLUGIN
+#   cli_test.sh native-all  TOOL PLUGIN WORKDIR SOURCE_DIR
 set -u
 mode=$1 tool=$2 plugin=$3 work=$4
 rm -rf "$work" && mkdir -p "$work"
@@ -65,8 +66,8 @@ if [ "$mode" = file-safety ]; then
   refused "one output over another" "--plot same.out: is also the file of --trace" \
     --trace same.out --plot same.out
   refused "a directory" "--trace d2: is a directory" --trace d2 --plot p.svg
-  refused "a missing directory" "--trace nowhere/x.csv: the directory nowhere does not exist" \
-    --trace nowhere/x.csv --plot p.svg
+  refused "a folder below a file" "--trace s.keep/x.csv: s.keep is a file, not a folder" \
+    --trace s.keep/x.csv --plot p.svg
   refused "the plot to standard output" "--plot -: this output cannot go to standard output" \
     --trace t.csv --plot -
   refused "an option it does not know" "velt-drive: The following argument was not expected: --bogus" \
@@ -86,10 +87,78 @@ if [ "$mode" = file-safety ]; then
   check "warnings do not stop a normal run" grep -qF "s.drive:3:1: warning:" "$work/err.txt"
   rm -f "$work/p.svg"
 
-  # A failed run leaves the old outputs as they were.
+  # A failed run leaves the old outputs as they were, and no folder.
   echo old > "$work/t.csv"
-  (cd "$work" && "$tool" --plugin "$work/no-such.so" --trace t.csv --plot p.svg s.drive 2> err.txt)
+  (cd "$work" && "$tool" --plugin "$work/no-such.so" --trace t.csv --plot new/p.svg s.drive 2> err.txt)
   check "failed run: the old trace is kept" [ "$(cat "$work/t.csv")" = old ]
+  check "failed run: no folder made" [ ! -e "$work/new" ]
+
+  # The folder of an output is made when missing; what is not named goes to
+  # velt-drive-output/, or to build/drive/ where there is a build/ folder.
+  mkdir "$work/elsewhere"
+  (cd "$work/elsewhere" && "$tool" -q --plugin "$plugin" --report a/b/r.html ../s.drive > out.txt 2>&1)
+  check "missing folders: exit code 0 (got $?)" [ $? -eq 0 ]
+  check "missing folders: the report in a/b" [ -s "$work/elsewhere/a/b/r.html" ]
+  for f in s.csv s.svg s-time.svg; do
+    check "default outputs: velt-drive-output/$f" [ -s "$work/elsewhere/velt-drive-output/$f" ]
+  done
+  check "default outputs: named in the summary" grep -qF "Plot:      velt-drive-output/s.svg" "$work/elsewhere/out.txt"
+  mkdir "$work/elsewhere/build"
+  (cd "$work/elsewhere" && "$tool" -q --plugin "$plugin" ../s.drive > /dev/null 2>&1)
+  check "default outputs beside a build folder: build/drive/" [ -s "$work/elsewhere/build/drive/s-time.svg" ]
+  rm -rf "$work/elsewhere"
+
+  # A device or a pipe is written into, never renamed over; each may be
+  # named once. The real /dev/null and /dev/full come last, and only once
+  # a pipe and a device node of the test's own have come through intact.
+  mkfifo "$work/pipe"
+  timeout 60 cat "$work/pipe" > "$work/from-pipe.csv" &
+  reader=$!
+  (cd "$work" && timeout 60 "$tool" --plugin "$plugin" --trace pipe --plot p.svg s.drive > out.txt 2> err.txt)
+  check "a pipe: exit code 0 (got $?)" [ $? -eq 0 ]
+  wait "$reader"
+  check "a pipe: the trace came through it" grep -q '^time_ms,elapsed_s' "$work/from-pipe.csv"
+  check "a pipe: still a pipe" [ -p "$work/pipe" ]
+  intact=$(test -p "$work/pipe" && echo yes)
+  if mknod "$work/null" c 1 3 2> /dev/null; then
+    (cd "$work" && "$tool" -q --plugin "$plugin" --trace null --plot p.svg s.drive > /dev/null 2>&1)
+    check "a device node: exit code 0 (got $?)" [ $? -eq 0 ]
+    check "a device node: still a character device" [ -c "$work/null" ]
+    (cd "$work" && "$tool" --plugin "$plugin" --trace null --plot ./null --time-plot "$work/null" s.drive \
+      > out.txt 2> err.txt)
+    check "a device node three times: exit code 2 (got $?)" [ $? -eq 2 ]
+    check "a device node three times: says so" grep -qF -- "--plot ./null: is also the file of --trace" "$work/err.txt"
+    check "a device node three times: still a character device" [ -c "$work/null" ]
+    [ -c "$work/null" ] || intact=
+  elif [ "$(id -u)" -eq 0 ]; then
+    intact=  # root, and no node of our own to try first: leave /dev alone
+    echo "skipped: the /dev/null and /dev/full cases (mknod is not allowed here)"
+  fi
+  rm -f "$work/pipe" "$work/null" "$work/from-pipe.csv" "$work/p.svg"
+  python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$work/sock"
+  (cd "$work" && "$tool" --plugin "$plugin" --trace sock --plot p.svg s.drive > out.txt 2> err.txt)
+  check "a socket: exit code 2 (got $?)" [ $? -eq 2 ]
+  check "a socket: says so" grep -qF -- "--trace sock: is a disk or a socket, not a file" "$work/err.txt"
+  check "a socket: still a socket, nothing written" [ -S "$work/sock" -a ! -e "$work/p.svg" ]
+  rm -f "$work/sock"
+  if [ -n "$intact" ]; then
+    (cd "$work" && "$tool" --plugin "$plugin" --trace /dev/null --plot /dev/null --time-plot /dev/null \
+      s.drive > out.txt 2> err.txt)
+    check "/dev/null three times: exit code 2 (got $?)" [ $? -eq 2 ]
+    check "/dev/null three times: says so" grep -qF -- "--plot /dev/null: is also the file of --trace" "$work/err.txt"
+    (cd "$work" && "$tool" --plugin "$plugin" --trace /dev/null --plot p.svg --time-plot tp.svg s.drive \
+      > out.txt 2> err.txt)
+    check "/dev/null once: exit code 0 (got $?)" [ $? -eq 0 ]
+    check "/dev/null once: still a character device" [ -c /dev/null ]
+    check "/dev/null once: the other outputs written" [ -s "$work/p.svg" -a -s "$work/tp.svg" ]
+    rm -f "$work/p.svg" "$work/tp.svg"
+    (cd "$work" && "$tool" --plugin "$plugin" --trace /dev/full --plot p.svg --time-plot new/tp.svg s.drive \
+      > out.txt 2> err.txt)
+    check "a full disk: exit code 3 (got $?)" [ $? -eq 3 ]
+    check "a full disk: says so" grep -qF -- "--trace /dev/full: cannot write" "$work/err.txt"
+    check "a full disk: nothing else written, no folder left" [ ! -e "$work/p.svg" -a ! -e "$work/new" ]
+    check "a full disk: /dev/full is still a character device" [ -c /dev/full ]
+  fi
 
   # Not a text file: said once, in printable characters.
   printf '\x7fELF\x02\x01\x01\x00\x00\nmore\x01\n' > "$work/binary.drive"
@@ -237,6 +306,19 @@ if [ "$mode" = twin-check ]; then
   exit $fail
 fi
 
+if [ "$mode" = native-all ]; then
+  # Every bundled scenario with every output, as the Wine tests drive the
+  # native tool (they are left out of the sanitizer build).
+  for scenario in "$5"/scenarios/*.drive "$5"/scenarios/examples/*.drive; do
+    name=$(basename "$(dirname "$scenario")")-$(basename "$scenario" .drive)
+    "$tool" --plugin "$plugin" --trace "$work/$name.csv" --plot "$work/$name.svg" \
+      --time-plot "$work/$name-time.svg" --events "$work/$name-events.csv" --report "$work/$name.html" \
+      "$scenario" > "$work/$name.txt"
+    check "$name: exit code 0 (got $?)" [ $? -eq 0 ]
+  done
+  exit $fail
+fi
+
 if [ "$mode" = win32-match ] || [ "$mode" = win64-match ]; then
   # velt-drive.exe with velt.dll, or velt-drive64.exe with velt64.dll, each
   # in the Wine prefix of its own build tree.
@@ -271,6 +353,21 @@ if [ "$mode" = win32-match ] || [ "$mode" = win64-match ]; then
   check "sweep under Wine: exit code 1 for the failed expectation" [ $? -eq 1 ]
   check "sweep under Wine: the same table" cmp -s "$work/sweep.native.csv" "$work/sweep.$preset.csv"
   check "sweep under Wine: the same plot" cmp -s "$work/sweep.native.svg" "$work/sweep.$preset.svg"
+
+  # NUL is Windows' /dev/null: written into, never renamed over, and named
+  # once only, in any case; no file of that name is left behind.
+  wine_drive() {  # expected exit code, what, arguments...
+    local want=$1 what=$2; shift 2
+    bash "$source_dir/scripts/run-wine.sh" "$win_dir" "./$exe" --plugin "$dll" "$@" "$example" \
+      > "$work/nul.out" 2> "$work/nul.err"
+    local rc=$?
+    check "$what: exit code $want (got $rc)" [ "$rc" -eq "$want" ]
+  }
+  wine_drive 0 "--trace NUL under Wine" -q --trace NUL --plot "$work/p.svg" --time-plot "$work/t.svg"
+  check "--trace NUL: the plots written" [ -s "$work/p.svg" -a -s "$work/t.svg" ]
+  check "--trace NUL: no file named NUL" [ -z "$(find "$win_dir" "$work" -maxdepth 1 -iname 'nul*' ! -name 'nul.out' ! -name 'nul.err')" ]
+  wine_drive 2 "NUL twice under Wine" --trace NUL --plot nul.svg --time-plot "$work/t.svg"
+  check "NUL twice: says so" grep -qF -- "--plot nul.svg: is also the file of --trace" "$work/nul.err"
   exit $fail
 fi
 echo "unknown mode $mode"; exit 2

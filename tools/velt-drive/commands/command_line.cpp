@@ -15,6 +15,7 @@
 #include "tools/velt-drive/commands/console.h"
 #include "tools/velt-drive/commands/run_command.h"
 #include "tools/velt-drive/commands/sweep_command.h"
+#include "tools/velt-drive/util/output_file.h"
 
 namespace velt::drive {
 
@@ -32,6 +33,10 @@ int runCommandLine(int argc, char** argv) {
         "plug-in must be the velt this tool was built with. --black-box drives any plug-in of "
         "this host interface without that copy (no causes, no check)."};
     app.name("velt-drive");
+    app.footer(std::string(kDefaultOutputRule) +
+               "\nExit status: 0 the drive met its expectations, 1 it did not (or the plug-in "
+               "differed from velt-drive's own core), 2 bad input (nothing written), 3 an output "
+               "could not be written, 4 an internal error.");
     // Scenario paths may start with "/" also on Windows (under Wine).
     app.allow_windows_style_options(false);
     RunOptions options;
@@ -45,12 +50,13 @@ int runCommandLine(int argc, char** argv) {
         ->capture_default_str();
     app.add_option(
         "--trace", options.tracePath,
-        "CSV trace of every frame (default build/drive/NAME.csv; - for standard output)");
+        "CSV trace of every frame (default NAME.csv in the output folder, below; - for standard "
+        "output)");
     app.add_option("--plot", options.plotPath,
-                   "SVG plot of speed against position (default build/drive/NAME.svg)");
+                   "SVG plot of speed against position (default NAME.svg in the output folder)");
     app.add_option("--time-plot", options.timePlotPath,
                    "SVG view of the cab against time: speed, display codes, lamps, sounds "
-                   "(default build/drive/NAME-time.svg)");
+                   "(default NAME-time.svg in the output folder)");
     app.add_option("--report", options.reportPath,
                    "Report page (one HTML file): summary, interventions, both plots and a cab "
                    "panel player");
@@ -90,9 +96,10 @@ int runCommandLine(int argc, char** argv) {
         ->required();
     sweepCommand->add_option(
         "--table", sweepOptions.tablePath,
-        "CSV with one row per drive (default build/drive/NAME-sweep.csv; - for standard output)");
+        "CSV with one row per drive (default NAME-sweep.csv in the output folder; - for standard "
+        "output)");
     sweepCommand->add_option("--plot", sweepOptions.plotPath,
-                             "SVG plot of the stops (default build/drive/NAME-sweep.svg)");
+                             "SVG plot of the stops (default NAME-sweep.svg in the output folder)");
     sweepCommand->add_option("-j,--jobs", sweepOptions.jobs,
                              "Drives at a time (default: one per core; the Windows tool drives "
                              "one at a time)");

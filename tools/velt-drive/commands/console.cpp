@@ -44,6 +44,12 @@ void FindingPrinter::print(Diagnostic finding) {
 
 void printDiagnostic(const Diagnostic& diagnostic) { std::cerr << formatDiagnostic(diagnostic); }
 
+int failToWrite(Outputs& outputs, const std::string& message) {
+    outputs.abandon();
+    std::cerr << "velt-drive: " << message << "\n";
+    return kOutputFailed;
+}
+
 bool openPlugin(PluginLibrary& plugin, const std::string& path) {
     if (plugin.open(path)) return true;
     fail(plugin.error());

@@ -7,16 +7,25 @@
 #include "tools/velt-drive/drive/drive.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 #include "tools/velt-drive/scenario/scenario.h"
+#include "tools/velt-drive/util/output_file.h"
 
 namespace velt::drive {
 
-// Bad input of any kind: scenario, plug-in, options or output files; and
-// warnings under --strict.
-inline constexpr int kBadInput = 2;
-// The run itself failed: an output could not be written, the plug-in's
-// outputs differed from velt-drive's own core, or the drive did not end as
-// the scenario's expectations say.
+// The exit statuses, one for each kind of outcome, so that a script can
+// tell a train that failed its expectations from a scenario that was
+// wrong or a disk that was full (the table is in docs/velt-drive.md).
+// The drive ran and failed: it did not end as the scenario's expectations
+// say, the plug-in's outputs differed from velt-drive's own core, or (in a
+// sweep) a drive's process died.
 inline constexpr int kRunFailed = 1;
+// Bad input of any kind, found before anything is written: scenario,
+// plug-in, options, an output path refused; and warnings under --strict.
+inline constexpr int kBadInput = 2;
+// An output could not be written: creating its folder or file, writing,
+// closing or moving it into place failed. The old files are as they were.
+inline constexpr int kOutputFailed = 3;
+// A fault of velt-drive itself (out of memory, a library error).
+inline constexpr int kInternalError = 4;
 
 // The plug-in next to the executable, where it is by default.
 std::string defaultPluginPath();
@@ -27,6 +36,10 @@ bool stderrIsTerminal();
 
 // "velt-drive: message" on standard error; returns kBadInput.
 int fail(const std::string& message);
+
+// The outputs abandoned, the old files as they were, and "velt-drive:
+// message" on standard error; returns kOutputFailed.
+int failToWrite(Outputs& outputs, const std::string& message);
 
 // Opens the plug-in, or says why not.
 bool openPlugin(PluginLibrary& plugin, const std::string& path);

@@ -101,7 +101,7 @@ int runDriveCommand(const RunOptions& options) {
 
     PluginLibrary plugin;
     if (!openPlugin(plugin, options.pluginPath)) return kBadInput;
-    if (!outputs.open(error)) return fail(error);
+    if (!outputs.open(error)) return failToWrite(outputs, error);
 
     TraceWriter trace(traceFile.stream(), !options.blackBox);
     Analysis analysis(scenario);
@@ -125,10 +125,8 @@ int runDriveCommand(const RunOptions& options) {
     for (const auto& [file, failed] :
          {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()}}) {
         if (file == nullptr || !failed) continue;
-        outputs.abandon();
-        std::cerr << "velt-drive: " << file->option() << " " << file->path()
-                  << ": cannot write the file (is the disk full?)\n";
-        return kRunFailed;
+        return failToWrite(outputs, file->option() + " " + file->path() +
+                                        ": cannot write the file (is the disk full?)");
     }
     if (options.strict && printer.count() > 0) {
         outputs.abandon();
@@ -145,16 +143,10 @@ int runDriveCommand(const RunOptions& options) {
     }
     for (const auto& [file, text] : documents) {
         if (std::fwrite(text.data(), 1, text.size(), file->stream()) == text.size()) continue;
-        outputs.abandon();
-        std::cerr << "velt-drive: " << file->option() << " " << file->path()
-                  << ": cannot write the file (is the disk full?)\n";
-        return kRunFailed;
+        return failToWrite(outputs, file->option() + " " + file->path() +
+                                        ": cannot write the file (is the disk full?)");
     }
-    if (!outputs.commit(error)) {
-        outputs.abandon();
-        std::cerr << "velt-drive: " << error << "\n";
-        return kRunFailed;
-    }
+    if (!outputs.commit(error)) return failToWrite(outputs, error);
     // Standard output may be carrying the trace: then the words go to stderr.
     std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
     if (!options.quiet) words << summary;

@@ -97,7 +97,7 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
                                               : nullptr;
     std::string error;
     if (!outputs.validate(error)) return fail(error);
-    if (!outputs.open(error)) return fail(error);
+    if (!outputs.open(error)) return failToWrite(outputs, error);
 
     SweepOptions options;
     options.blackBox = command.blackBox;
@@ -125,13 +125,8 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
     const bool written = std::fwrite(csv.data(), 1, csv.size(), tableFile.stream()) == csv.size() &&
                          (plotFile == nullptr ||
                           std::fwrite(svg.data(), 1, svg.size(), plotFile->stream()) == svg.size());
-    if (!written || !outputs.commit(error)) {
-        outputs.abandon();
-        std::cerr << "velt-drive: "
-                  << (error.empty() ? "cannot write the outputs (is the disk full?)" : error)
-                  << "\n";
-        return kRunFailed;
-    }
+    if (!written) return failToWrite(outputs, "cannot write the outputs (is the disk full?)");
+    if (!outputs.commit(error)) return failToWrite(outputs, error);
     std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
     std::size_t frames = 0;
     for (const SweepDrive& drive : drives) frames += drive.outcome.frames;

@@ -2,7 +2,9 @@
 // alike so that none is ever lost or half-written: every path is checked
 // before the run, each output is written to a temporary file beside its
 // place and renamed into place only when the whole run has succeeded, and
-// a failed run leaves the old files as they were.
+// a failed run leaves the old files as they were. A device or a pipe that
+// the user names (/dev/null, a FIFO, NUL) is written into directly instead:
+// renaming a file over it would destroy it.
 #pragma once
 
 #include <cstdio>
@@ -12,16 +14,28 @@
 
 namespace velt::drive {
 
-// The one directory velt-drive creates by itself, for its default outputs.
-inline constexpr const char* kDefaultOutputDirectory = "build/drive";
+// Where the outputs go that the command line does not name, relative to the
+// current folder: build/drive in a folder that has a build folder (a velt
+// source tree once built, where build products belong and version control
+// ignores them), and velt-drive-output everywhere else, such as the
+// unpacked release folder, where a name of its own says what made it. The
+// folder is created when missing, as is the folder of any output named.
+std::string defaultOutputDirectory();
+// The same rule in words, for --help.
+inline constexpr const char* kDefaultOutputRule =
+    "Outputs not named on the command line go into velt-drive-output/ in the current folder, or "
+    "into build/drive/ when the current folder has a build/ folder. A missing folder of an "
+    "output is created.";
+
+// The Windows device that `path` names (NUL, CON, COM1, ... in any case and
+// any folder, with or without an extension, or a \\.\ path), in upper case,
+// or "" when it names a file. Windows reads these names so in every folder.
+std::string windowsDeviceName(const std::string& path);
 
 class OutputFile {
 public:
-    OutputFile(std::string option, std::string path, bool isDefault, bool streamable)
-        : option_(std::move(option)),
-          path_(std::move(path)),
-          isDefault_(isDefault),
-          streamable_(streamable) {}
+    OutputFile(std::string option, std::string path, bool streamable)
+        : option_(std::move(option)), path_(std::move(path)), streamable_(streamable) {}
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
@@ -37,8 +51,8 @@ private:
 
     std::string option_;
     std::string path_;
-    bool isDefault_;
-    bool streamable_;  // may go to standard output
+    bool streamable_;      // may go to standard output
+    bool direct_ = false;  // a device or a pipe: written into, never renamed over
     std::string temporary_;
     std::FILE* stream_ = nullptr;
 };
@@ -54,23 +68,28 @@ public:
     void addInput(const std::string& path, const std::string& what);
 
     // An output named by `option`: `path` as given, or `defaultName` in the
-    // default directory when none was given. "-" is standard output, for
+    // default folder when none was given. "-" is standard output, for
     // `streamable` outputs only.
     OutputFile& add(const std::string& option, const std::string& path,
                     const std::string& defaultName, bool streamable);
 
-    // Before anything runs: no output is an input, another output's path, a
-    // directory, or in a directory that does not exist (but the default
-    // one). False with `error` set, naming the option and what to do.
-    bool validate(std::string& error) const;
+    // Before anything runs: no output is an input, the same file as another
+    // output, a directory, a device that cannot take a file (a disk), or
+    // below a file that is not a folder. False with `error` set, naming the
+    // option and what to do.
+    bool validate(std::string& error);
 
-    // Creates the temporary files (and the default directory if needed).
+    // Creates the missing folders and the temporary files, and opens the
+    // devices and pipes. False with `error` set when that fails: an I/O
+    // failure, after which abandon() removes what was created.
     bool open(std::string& error);
 
-    // Closes the temporary files and renames each into place.
+    // Closes every output and renames each temporary file into place. False
+    // with `error` set on an I/O failure.
     bool commit(std::string& error);
 
-    // Removes the temporary files: the run failed, nothing changes.
+    // Removes the temporary files and the folders open() created: the run
+    // failed, nothing changes.
     void abandon();
 
     bool anyToStandardOutput() const;
@@ -82,6 +101,7 @@ private:
     };
     std::vector<Input> inputs_;
     std::vector<std::unique_ptr<OutputFile>> outputs_;
+    std::vector<std::string> createdDirectories_;  // in the order created
 };
 
 }  // namespace velt::drive
