@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/cab.h"
 #include "core/states.h"
 
 namespace velt {
@@ -131,6 +132,11 @@ public:
     void initialize();
     void execute();
 
+    // The values a frame computes from the host's time and speed once and
+    // hands every stage (frame.cpp); read-only, so that a tool that explains
+    // a frame reads them as the frame had them instead of computing its own.
+    [[nodiscard]] FrameValues frameValues() const;
+
     // The display this state shows at a time (display.cpp): what the frame
     // writes at its own time. A blinking code is one that differs between
     // times; asking at other times tells it from a steady one.
@@ -170,7 +176,6 @@ public:
 private:
     // ---- The stages of one frame, run by execute() only, each with the
     // frame's values.
-    [[nodiscard]] FrameValues frameValues() const;
     void ringBell();
     void chimeStartStop(float absSpeed);
     void handOverTriggers();
@@ -217,23 +222,31 @@ struct OneShotTrigger {
 };
 // In the order of the fields, which lets the compiler copy neighbours together.
 inline constexpr OneShotTrigger kOneShotTriggers[] = {
-    {&CVelt::sndRelease, &CVelt::sndReleaseOut, 1},       // the brake released
-    {&CVelt::sndChange, &CVelt::sndChangeOut, 5},         // supervision changed
-    {&CVelt::sndWarn, &CVelt::sndWarnOut, 6},             // pattern approach
-    {&CVelt::sndSpbWarn, &CVelt::sndSpbWarnOut, 7},       // SPB approach, line category 0
-    {&CVelt::sndConfirm, &CVelt::sndConfirmOut, 11},      // confirm key
-    {&CVelt::sndLamp, &CVelt::sndLampOut, 10},            // lamp switch
-    {&CVelt::sndBuzzerOff, &CVelt::sndBuzzerOffOut, 21},  // buzzer released
-    {&CVelt::sndSppB, &CVelt::sndSppBOut, 22},            // station chime, other categories
-    {&CVelt::sndSppA, &CVelt::sndSppAOut, 23},            // station chime, categories 0 and 1
-    {&CVelt::sndDoorA, &CVelt::sndDoorAOut, 25},          // doors closed, categories 0 and 1
-    {&CVelt::sndDoorB, &CVelt::sndDoorBOut, 26},          // doors closed, other categories
-    {&CVelt::sndMotion, &CVelt::sndMotionOut, 15},        // started or stopped
+    // The brake released
+    {&CVelt::sndRelease, &CVelt::sndReleaseOut, cab::kSoundReleaseChime},
+    // Supervision changed
+    {&CVelt::sndChange, &CVelt::sndChangeOut, cab::kSoundChangeChime},
+    // Pattern approach
+    {&CVelt::sndWarn, &CVelt::sndWarnOut, cab::kSoundPatternWarning},
+    // SPB approach, line category 0
+    {&CVelt::sndSpbWarn, &CVelt::sndSpbWarnOut, cab::kSoundSpbWarning},
+    // Confirm key
+    {&CVelt::sndConfirm, &CVelt::sndConfirmOut, cab::kSoundConfirmChime},
+    // Lamp switch
+    {&CVelt::sndLamp, &CVelt::sndLampOut, cab::kSoundLampSwitch},
+    // Buzzer released
+    {&CVelt::sndBuzzerOff, &CVelt::sndBuzzerOffOut, cab::kSoundBuzzerOff},
+    // Station chime, other categories
+    {&CVelt::sndSppB, &CVelt::sndSppBOut, cab::kSoundStationChimeB},
+    // Station chime, categories 0 and 1
+    {&CVelt::sndSppA, &CVelt::sndSppAOut, cab::kSoundStationChimeA},
+    // Doors closed, categories 0 and 1
+    {&CVelt::sndDoorA, &CVelt::sndDoorAOut, cab::kSoundDoorChimeA},
+    // Doors closed, other categories
+    {&CVelt::sndDoorB, &CVelt::sndDoorBOut, cab::kSoundDoorChimeB},
+    // Started or stopped
+    {&CVelt::sndMotion, &CVelt::sndMotionOut, cab::kSoundStartStopChime},
 };
-
-// The station-stop reminder is a loop with an output slot of its own: it is
-// handed over every frame but keeps its value.
-inline constexpr int kStationStopSoundIndex = 2;
 
 // The demands of the five Velt checks: merged into brakeDemand by every Velt
 // frame, all cleared by the recovery key.

@@ -8,37 +8,39 @@ namespace {
 
 void fillPanel(const CVelt& v, const VehicleCache& c, const VehicleState& state,
                std::int32_t* panel) {
-    panel[10] = v.ats1LampNormal;
-    panel[11] = v.ats1LampCheck;
-    panel[12] = v.ats1LampAlarm;
-    panel[13] = (v.ats1LampCheck != 0 || v.ats1LampAlarm != 0) ? 1 : 0;
-    panel[20] = v.dispMode;
-    panel[21] = v.dispLimit;
-    panel[22] = v.dispTarget;
-    panel[23] = v.dispAux;
-    panel[30] = state.current < 0.0F ? 1 : 0;
-    panel[31] = (c.brakeNotch == 0 && c.powerNotch == 0) ? 1 : 0;
-    panel[32] = c.brakeNotch == c.emergencyNotch ? 1 : 0;
-    panel[35] = v.routeSelect;
-    panel[40] = v.sppBlink;
-    panel[45] = v.lampOn;
-    panel[46] = v.radioMode;
-    panel[50] = v.moving;
-    panel[255] = 255;
+    panel[cab::kPanelLegacyNormal] = v.ats1LampNormal;
+    panel[cab::kPanelLegacyCheck] = v.ats1LampCheck;
+    panel[cab::kPanelLegacyAlarm] = v.ats1LampAlarm;
+    panel[cab::kPanelCheckOrAlarm] = (v.ats1LampCheck != 0 || v.ats1LampAlarm != 0) ? 1 : 0;
+    panel[cab::kPanelDisplayMode] = v.dispMode;
+    panel[cab::kPanelDisplayLimit] = v.dispLimit;
+    panel[cab::kPanelDisplayTarget] = v.dispTarget;
+    panel[cab::kPanelDisplayAux] = v.dispAux;
+    panel[cab::kPanelNegativeCurrent] = state.current < 0.0F ? 1 : 0;
+    panel[cab::kPanelHandlesAtRest] = (c.brakeNotch == 0 && c.powerNotch == 0) ? 1 : 0;
+    panel[cab::kPanelDriverEmergency] = c.brakeNotch == c.emergencyNotch ? 1 : 0;
+    panel[cab::kPanelSelector] = v.routeSelect;
+    panel[cab::kPanelStationStop] = v.sppBlink;
+    panel[cab::kPanelCabLamp] = v.lampOn;
+    panel[cab::kPanelRadioMode] = v.radioMode;
+    panel[cab::kPanelMoving] = v.moving;
+    panel[cab::kPanelAlways255] = 255;
 }
 
 void fillSound(const CVelt& v, const VehicleCache& c, std::int32_t* sound) {
-    sound[0] = v.bellVolume;
-    sound[kStationStopSoundIndex] = v.sppVolumeOut;
+    sound[cab::kSoundBell] = v.bellVolume;
+    // The station-stop reminder is a loop with an output slot of its own: it
+    // is handed over every frame but keeps its value.
+    sound[cab::kSoundStationStop] = v.sppVolumeOut;
     // Unrolled like the hand-over: twelve stores at fixed indices, not a
     // loop that reads the table every frame.
 #pragma GCC unroll 16
     for (const OneShotTrigger& t : kOneShotTriggers) {
         sound[t.soundIndex] = v.*t.out;
     }
-    sound[20] = v.buzzerVolume;
+    sound[cab::kSoundBuzzer] = v.buzzerVolume;
     // The reverser sound follows the driver's handle, doors or not.
-    sound[30] = c.reverser == -1 ? snd::kLoopFull : snd::kStop;
+    sound[cab::kSoundReverser] = c.reverser == -1 ? snd::kLoopFull : snd::kStop;
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include "host/entry_points.h"
 
 #include "core/wrap.h"
+// Checks the list of entry points the tools and tests use against the
+// declarations that these definitions implement.
+#include "host/host_calls.h"
 
 namespace velt::host {
 
@@ -72,21 +75,21 @@ void VELT_CALL SetReverser(std::int32_t position) {
 
 void VELT_CALL KeyDown(std::int32_t key) {
     switch (key) {
-        case 0: protection.ats1_confirm(); break;
-        case 3: protection.recovery(); break;
-        case 4: protection.buzzer(1); break;
-        case 5: protection.pushUp(); break;
-        case 6: protection.pushDw(); break;
-        case 11: protection.radioSwitch(0); break;
-        case 12: protection.radioSwitch(1); break;
-        case 13: protection.radioSwitch(2); break;
-        case 15: protection.lampSwitch(); break;
+        case velt::cab::kKeyConfirm: protection.ats1_confirm(); break;
+        case velt::cab::kKeyRecovery: protection.recovery(); break;
+        case velt::cab::kKeyBuzzer: protection.buzzer(1); break;
+        case velt::cab::kKeySelectorUp: protection.pushUp(); break;
+        case velt::cab::kKeySelectorDown: protection.pushDw(); break;
+        case velt::cab::kKeyRadioMode0: protection.radioSwitch(0); break;
+        case velt::cab::kKeyRadioMode1: protection.radioSwitch(1); break;
+        case velt::cab::kKeyRadioMode2: protection.radioSwitch(2); break;
+        case velt::cab::kKeyLamp: protection.lampSwitch(); break;
         default: break;  // keys without an action, and unknown numbers
     }
 }
 
 void VELT_CALL KeyUp(std::int32_t key) {
-    if (key == 4) {
+    if (key == velt::cab::kKeyBuzzer) {
         protection.buzzer(0);
     }
 }
@@ -111,19 +114,19 @@ void VELT_CALL SetSignal(std::int32_t signal) {
 
 void VELT_CALL SetBeaconData(BeaconData beacon) {
     switch (beacon.type) {
-        case 1: protection.SPP(beacon.optional); break;
-        case 10:
+        case velt::cab::kBeaconSpp: protection.SPP(beacon.optional); break;
+        case velt::cab::kBeaconCpp:
             protection.ats1_beacon(beacon.signal);
             protection.PassedCPP(beacon.optional, beacon.signal);
             break;
-        case 11: protection.ats1_checksps(); break;
-        case 12: protection.PassedCCP(beacon.optional); break;
-        case 13: protection.PassedCLF(beacon.optional); break;
-        case 15: protection.PassedSPB(beacon.optional); break;
-        case 20: protection.velt_define(beacon.optional); break;
-        case 21: protection.setRoute(beacon.optional); break;
-        case 22: protection.setLinkFormdoor(beacon.optional); break;
-        case 24: protection.SetKindBlinkTimer(beacon.optional); break;
+        case velt::cab::kBeaconSpeedCheck: protection.ats1_checksps(); break;
+        case velt::cab::kBeaconCcp: protection.PassedCCP(beacon.optional); break;
+        case velt::cab::kBeaconClf: protection.PassedCLF(beacon.optional); break;
+        case velt::cab::kBeaconSpb: protection.PassedSPB(beacon.optional); break;
+        case velt::cab::kBeaconSection: protection.velt_define(beacon.optional); break;
+        case velt::cab::kBeaconRoute: protection.setRoute(beacon.optional); break;
+        case velt::cab::kBeaconDoorLink: protection.setLinkFormdoor(beacon.optional); break;
+        case velt::cab::kBeaconKindBlink: protection.SetKindBlinkTimer(beacon.optional); break;
         default: break;  // types this plug-in does not read
     }
 }

@@ -7,24 +7,24 @@
 #include <string>
 #include <vector>
 
-#include "tools/velt-drive/core_twin.h"
-#include "tools/velt-drive/drive.h"
-#include "tools/velt-drive/plugin_library.h"
-#include "tools/velt-drive/report.h"
-#include "tools/velt-drive/scenario.h"
+#include "tools/velt-drive/drive/drive.h"
+#include "tools/velt-drive/explain/explained_drive.h"
+#include "tools/velt-drive/plugin/plugin_library.h"
+#include "tools/velt-drive/render/report.h"
+#include "tools/velt-drive/scenario/scenario.h"
 
 namespace velt::drive {
 
 struct RecordedDrive : DriveConsumer {
     std::vector<FrameRecord> frames;
     std::vector<HostEvent> events;
-    std::vector<Finding> findings;
+    std::vector<Diagnostic> findings;
     std::vector<ExplainedEvent> explained;  // what velt-drive's own core said, in order
     DriveEnd end;
     Report report;
 
     void event(const HostEvent& event) override { events.push_back(event); }
-    void finding(const Finding& finding) override { findings.push_back(finding); }
+    void finding(const Diagnostic& finding) override { findings.push_back(finding); }
     void frame(const FrameRecord& frame) override {
         if (frame.core != nullptr)
             explained.insert(explained.end(), frame.core->events.begin(), frame.core->events.end());
@@ -50,9 +50,7 @@ inline const PluginApi& nativePlugin() { return nativeLibrary().api(); }
 inline DriveEnd driveExplained(const Scenario& scenario,
                                const std::vector<DriveConsumer*>& consumers,
                                const PluginLibrary& library = nativeLibrary()) {
-    CoreTwin twin(scenario, library.path());
-    PluginSession session(library.api(), twin);
-    return runDrive(scenario, session, consumers);
+    return ExplainedDrive(scenario, library, Explain::Everything).run(consumers);
 }
 
 inline void recordDrive(const Scenario& scenario, RecordedDrive& drive,

@@ -20,29 +20,14 @@
 #include <vector>
 
 #include "core/wrap.h"
+#include "host/host_calls.h"
 
 namespace velt::fuzz {
 
-// The sixteen entry points, in the order of the plug-in interface.
-enum class Op : std::uint8_t {
-    Load,
-    Dispose,
-    GetPluginVersion,
-    SetVehicleSpec,
-    Initialize,
-    Elapse,
-    SetPower,
-    SetBrake,
-    SetReverser,
-    KeyDown,
-    KeyUp,
-    HornBlow,
-    DoorOpen,
-    DoorClose,
-    SetSignal,
-    SetBeaconData,
-};
-inline constexpr std::uint8_t kOpCount = 16;
+// The sixteen entry points, numbered in the order of their list
+// (host/host_calls.h): an operation byte names one of them.
+using Op = HostCallId;
+inline constexpr auto kOpCount = static_cast<std::uint8_t>(kHostCallCount);
 inline constexpr std::uint8_t kFirstFrameByte = 128;
 
 // What an int argument stands for; each kind has its own meaningful values
@@ -211,6 +196,35 @@ public:
             }
         }
         return 0;
+    }
+
+    // The argument of a call between frames, read as its entry point's
+    // argument stands in the list, and the call.
+    HostCall call(HostCallId id) {
+        switch (hostCallInfo(id).argument) {
+            case HostArgument::None: return HostCall::of(id);
+            case HostArgument::Spec: {
+                VehicleSpec spec{};
+                spec.brakeNotches = intArg(IntKind::BrakeNotches);
+                for (std::int32_t& unread : spec.unread) unread = intArg(IntKind::Unused);
+                return HostCall::vehicleSpec(spec);
+            }
+            case HostArgument::Beacon: {
+                BeaconData b{};
+                b.type = intArg(IntKind::BeaconType);
+                b.signal = intArg(IntKind::Signal);
+                b.distance = floatArg();
+                b.optional = intArg(IntKind::Optional);
+                return HostCall::beaconData(b);
+            }
+            case HostArgument::Notch: return HostCall::of(id, intArg(IntKind::Notch));
+            case HostArgument::Reverser: return HostCall::of(id, intArg(IntKind::Reverser));
+            case HostArgument::Key: return HostCall::of(id, intArg(IntKind::Key));
+            case HostArgument::Aspect: return HostCall::of(id, intArg(IntKind::Signal));
+            case HostArgument::Unused:
+            case HostArgument::Frame: break;
+        }
+        return HostCall::of(id, intArg(IntKind::Unused));
     }
 
     float floatArg() {

@@ -74,6 +74,22 @@ struct HostView {
     bool doorsClosed = false;
     std::int32_t time = 0;
 
+    // What a call between frames reports.
+    void take(const HostCall& call) {
+        switch (call.id) {
+            case HostCallId::SetVehicleSpec:
+                specified = true;
+                brakeNotches = call.spec.brakeNotches;
+                break;
+            case HostCallId::SetPower: power = call.value; break;
+            case HostCallId::SetBrake: brake = call.value; break;
+            case HostCallId::SetReverser: reverser = call.value; break;
+            case HostCallId::DoorOpen: doorsClosed = false; break;
+            case HostCallId::DoorClose: doorsClosed = true; break;
+            default: break;
+        }
+    }
+
     [[nodiscard]] std::int32_t emergencyNotch() const {
         return specified ? wrapAdd(brakeNotches, 1) : 0;
     }
@@ -228,62 +244,21 @@ public:
 private:
     void step() {
         ++calls;
-        switch (in_.op()) {
-            case Op::Load: ::Load(); break;
-            case Op::Dispose: ::Dispose(); break;
-            case Op::GetPluginVersion:
-                if (::GetPluginVersion() != kPluginVersion) {
-                    (void)std::fprintf(stderr, "velt-fuzz: wrong plug-in version\n");
-                    std::abort();
-                }
-                break;
-            case Op::SetVehicleSpec: {
-                VehicleSpec spec{};
-                spec.brakeNotches = in_.intArg(IntKind::BrakeNotches);
-                for (std::int32_t& unread : spec.unread) {
-                    unread = in_.intArg(IntKind::Unused);
-                }
-                ::SetVehicleSpec(spec);
-                host_.specified = true;
-                host_.brakeNotches = spec.brakeNotches;
-                break;
-            }
-            case Op::Initialize: ::Initialize(in_.intArg(IntKind::Unused)); break;
-            case Op::Elapse: frame(); break;
-            case Op::SetPower:
-                host_.power = in_.intArg(IntKind::Notch);
-                ::SetPower(host_.power);
-                break;
-            case Op::SetBrake:
-                host_.brake = in_.intArg(IntKind::Notch);
-                ::SetBrake(host_.brake);
-                break;
-            case Op::SetReverser:
-                host_.reverser = in_.intArg(IntKind::Reverser);
-                ::SetReverser(host_.reverser);
-                break;
-            case Op::KeyDown: ::KeyDown(in_.intArg(IntKind::Key)); break;
-            case Op::KeyUp: ::KeyUp(in_.intArg(IntKind::Key)); break;
-            case Op::HornBlow: ::HornBlow(in_.intArg(IntKind::Unused)); break;
-            case Op::DoorOpen:
-                host_.doorsClosed = false;
-                ::DoorOpen();
-                break;
-            case Op::DoorClose:
-                host_.doorsClosed = true;
-                ::DoorClose();
-                break;
-            case Op::SetSignal: ::SetSignal(in_.intArg(IntKind::Signal)); break;
-            case Op::SetBeaconData: {
-                BeaconData b{};
-                b.type = in_.intArg(IntKind::BeaconType);
-                b.signal = in_.intArg(IntKind::Signal);
-                b.distance = in_.floatArg();
-                b.optional = in_.intArg(IntKind::Optional);
-                ::SetBeaconData(b);
-                break;
-            }
+        const HostCallId id = in_.op();
+        if (id == HostCallId::Elapse) {
+            frame();
+            return;
         }
+        if (id == HostCallId::GetPluginVersion) {
+            if (::GetPluginVersion() != kPluginVersion) {
+                (void)std::fprintf(stderr, "velt-fuzz: wrong plug-in version\n");
+                std::abort();
+            }
+            return;
+        }
+        const HostCall call = in_.call(id);
+        host_.take(call);
+        makeCall(entryPoints_, call);
     }
 
     void frame() {
@@ -321,6 +296,7 @@ private:
     }
 
     ScriptReader in_;
+    const EntryPoints entryPoints_ = linkedEntryPoints();
     const FrameObserver& observer_;
     HostView host_;
     HostArrays arrays_;

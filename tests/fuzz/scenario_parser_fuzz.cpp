@@ -1,5 +1,5 @@
 // libFuzzer target for velt-drive's scenario parser: any text either parses
-// or is rejected with a ScenarioError that names the file and, when it
+// or is rejected with a DiagnosticError that names the file and, when it
 // points into the text, a line that exists. Any other exception, a crash, a
 // sanitizer report or a hang is a finding.
 #include <algorithm>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/velt-drive/scenario.h"
+#include "tools/velt-drive/scenario/scenario.h"
 
 namespace {
 
@@ -19,16 +19,17 @@ const std::string kFile = "fuzz.drive";
     std::abort();
 }
 
-void checkError(const velt::drive::ScenarioError& e, const std::string& text) {
+void checkError(const velt::drive::DiagnosticError& e, const std::string& text) {
+    const velt::drive::Diagnostic& d = e.diagnostic();
     const std::string message = e.what();
-    if (message.rfind(kFile + ":", 0) != 0) {
+    if (d.where.file != kFile) {
         fail("the error does not name the file", message);
     }
-    if (e.text().empty()) {
+    if (d.message.empty()) {
         fail("the error says nothing", message);
     }
     const auto lines = 1 + std::count(text.begin(), text.end(), '\n');
-    if (e.pos().line < 0 || e.pos().line > lines + 1 || e.pos().column < 0) {
+    if (d.where.line < 0 || d.where.line > lines + 1 || d.where.column < 0) {
         fail("the error points outside the text", message);
     }
 }
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (scenario.name != "fuzz") {
             fail("a parsed scenario has the wrong name", scenario.name);
         }
-    } catch (const velt::drive::ScenarioError& e) {
+    } catch (const velt::drive::DiagnosticError& e) {
         checkError(e, text);
     }
     return 0;

@@ -2,6 +2,9 @@
 // sound entries, and nothing outside them.
 #include <cmath>
 #include <set>
+#include <utility>
+
+#include "core/cab.h"
 
 #include "plugin_harness.h"
 
@@ -128,6 +131,38 @@ TEST_F(CabOutputs, WritesExactlyItsIndicesAndLeavesTheRestAsTheHostLeftThem) {
         EXPECT_EQ(sound[i] != kSentinel, soundWritten.count(i) == 1) << "sound " << i;
     }
     EXPECT_EQ(panel[kPanelAlways255], 255);
+}
+
+// core/cab.h names the indices for the plug-in and for the tools that read
+// the cab; the test host keeps its own numbers to check them against.
+TEST(CabNumbers, ListTheIndicesTheFrameWritesAndTheKeysAndBeaconsVeltReads) {
+    ASSERT_EQ(cab::kPanelWritten.size(), kPanelWritten.size());
+    for (std::size_t i = 0; i < kPanelWritten.size(); ++i)
+        EXPECT_EQ(static_cast<std::size_t>(cab::kPanelWritten[i]), kPanelWritten[i]);
+    ASSERT_EQ(cab::kSoundWritten.size(), kSoundWritten.size());
+    for (std::size_t i = 0; i < kSoundWritten.size(); ++i)
+        EXPECT_EQ(static_cast<std::size_t>(cab::kSoundWritten[i]), kSoundWritten[i]);
+    const std::pair<int, int> keys[] = {{cab::kKeyConfirm, kConfirm},
+                                        {cab::kKeyRecovery, kRecovery},
+                                        {cab::kKeyBuzzer, kBuzzer},
+                                        {cab::kKeySelectorUp, kSelectUp},
+                                        {cab::kKeySelectorDown, kSelectDown},
+                                        {cab::kKeyRadioMode0, kRadio0},
+                                        {cab::kKeyRadioMode1, kRadio1},
+                                        {cab::kKeyRadioMode2, kRadio2},
+                                        {cab::kKeyLamp, kLamp}};
+    const std::pair<int, int> beacons[] = {{cab::kBeaconSpp, kSpp},
+                                           {cab::kBeaconCpp, kCpp},
+                                           {cab::kBeaconSpeedCheck, kSpeedCheck},
+                                           {cab::kBeaconCcp, kCcp},
+                                           {cab::kBeaconClf, kClf},
+                                           {cab::kBeaconSpb, kSpb},
+                                           {cab::kBeaconSection, kSection},
+                                           {cab::kBeaconRoute, kRoute},
+                                           {cab::kBeaconDoorLink, kLinkDoor},
+                                           {cab::kBeaconKindBlink, kKindBlink}};
+    for (const auto& [header, host] : keys) EXPECT_EQ(header, host) << "key";
+    for (const auto& [header, host] : beacons) EXPECT_EQ(header, host) << "beacon type";
 }
 
 TEST_F(CabOutputs, NullArraysAreNotWrittenButTheFrameRuns) {

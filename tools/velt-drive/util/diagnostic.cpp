@@ -39,8 +39,17 @@ std::string formatDiagnostic(const Diagnostic& diagnostic) {
         text +=
             (place.empty() ? std::string("  ") : place + ": ") + "note: " + diagnostic.note + "\n";
     }
+    for (const std::string& note : diagnostic.moreNotes) text += "  note: " + note + "\n";
     if (!diagnostic.help.empty()) text += "  help: " + diagnostic.help + "\n";
     return text;
+}
+
+Diagnostic diagnosticAt(Severity severity, SourceLocation where, std::string message) {
+    Diagnostic diagnostic;
+    diagnostic.severity = severity;
+    diagnostic.where = std::move(where);
+    diagnostic.message = std::move(message);
+    return diagnostic;
 }
 
 DiagnosticError::DiagnosticError(Diagnostic diagnostic)

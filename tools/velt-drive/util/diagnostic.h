@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace velt::drive {
 
@@ -34,14 +35,21 @@ struct Diagnostic {
     // `noteWhere` when that names a file.
     std::string note;
     SourceLocation noteWhere;
+    // Optional: further notes without a place, each printed as "note: ..."
+    // after the first (the failing drives of a sweep, one a note).
+    std::vector<std::string> moreNotes;
     // Optional: what to do about it, printed as "help: ...".
     std::string help;
 };
 
+// A diagnostic of `severity` at `where`: the common case, without notes.
+Diagnostic diagnosticAt(Severity severity, SourceLocation where, std::string message);
+
 // The diagnostic as lines, each ending in '\n':
 //   file:line:column: warning: message
 //   file:line: note: note            (or "  note: note" without a place)
-//   help: help
+//     note: each of moreNotes
+//     help: help
 std::string formatDiagnostic(const Diagnostic& diagnostic);
 
 // An input that cannot be used at all: what() is formatDiagnostic's first

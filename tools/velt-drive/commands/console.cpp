@@ -1,0 +1,74 @@
+#include "tools/velt-drive/commands/console.h"
+
+#include <iostream>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "tools/velt-drive/outcome/outcome.h"
+#include "tools/velt-drive/scenario/checks.h"
+
+namespace velt::drive {
+
+std::string defaultPluginPath() {
+    const std::string directory = executableDirectory();
+    const std::string name = defaultPluginFileName();
+#if defined(_WIN32)
+    return directory.empty() ? name : directory + "\\" + name;
+#else
+    return directory.empty() ? name : directory + "/" + name;
+#endif
+}
+
+bool stderrIsTerminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+int fail(const std::string& message) {
+    std::cerr << "velt-drive: " << message << "\n";
+    return kBadInput;
+}
+
+void FindingPrinter::print(Diagnostic finding) {
+    ++count_;
+    if (strict_) finding.severity = Severity::Error;
+    printDiagnostic(finding);
+}
+
+void printDiagnostic(const Diagnostic& diagnostic) { std::cerr << formatDiagnostic(diagnostic); }
+
+int failToWrite(Outputs& outputs, const std::string& message) {
+    outputs.abandon();
+    std::cerr << "velt-drive: " << message << "\n";
+    return kOutputFailed;
+}
+
+bool openPlugin(PluginLibrary& plugin, const std::string& path) {
+    if (plugin.open(path)) return true;
+    fail(plugin.error());
+    return false;
+}
+
+bool judgedWithoutCore(const Scenario& scenario) {
+    for (const Expectation& expectation : scenario.expectations) {
+        if (!needsInterventions(expectation)) continue;
+        Diagnostic refused = diagnosticAt(Severity::Error, scenario.at(expectation.pos),
+                                          "'" + expectation.text +
+                                              "' is judged by the protection's interventions, "
+                                              "which a black-box drive (--black-box) does not "
+                                              "know");
+        refused.help = "drive without --black-box, or leave this expectation out";
+        printDiagnostic(refused);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace velt::drive

@@ -1,0 +1,175 @@
+#include "tools/velt-drive/commands/run_command.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "tools/velt-drive/commands/console.h"
+#include "tools/velt-drive/explain/explained_drive.h"
+#include "tools/velt-drive/outcome/outcome.h"
+#include "tools/velt-drive/render/cab_timeline.h"
+#include "tools/velt-drive/render/events_csv.h"
+#include "tools/velt-drive/render/plot.h"
+#include "tools/velt-drive/render/report.h"
+#include "tools/velt-drive/render/report_page.h"
+#include "tools/velt-drive/render/time_plot.h"
+#include "tools/velt-drive/render/trace.h"
+#include "tools/velt-drive/scenario/checks.h"
+#include "tools/velt-drive/util/number_format.h"
+#include "tools/velt-drive/util/output_file.h"
+#include "tools/velt-drive/util/units.h"
+
+namespace velt::drive {
+
+namespace {
+
+// A long drive tells how far it has come, on a terminal only.
+class Progress : public DriveConsumer {
+public:
+    explicit Progress(const Scenario& scenario)
+        : scenario_(scenario), enabled_(stderrIsTerminal()) {}
+
+    void frame(const FrameRecord& frame) override {
+        if (!enabled_ || (frame.number & 4095U) != 0) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - started_ < std::chrono::seconds(3) ||
+            now - shown_ < std::chrono::milliseconds(250))
+            return;
+        shown_ = now;
+        std::string text = "\rvelt-drive: " + secondsText(secondsOf(frame.elapsedMs), 0);
+        if (scenario_.end.elapsedMs)
+            text += " of " + secondsText(secondsOf(*scenario_.end.elapsedMs), 0) + " (" +
+                    formatFixed(100.0 * static_cast<double>(frame.elapsedMs) /
+                                    static_cast<double>(*scenario_.end.elapsedMs),
+                                0) +
+                    "%)";
+        text += " driven, at " + metresText(frame.positionM, 0) + "   ";
+        std::cerr << text << std::flush;
+        drawn_ = true;
+    }
+
+    void end(const DriveEnd& /*end*/) override {
+        if (drawn_) std::cerr << "\r" << std::string(72, ' ') << "\r" << std::flush;
+    }
+
+private:
+    const Scenario& scenario_;
+    bool enabled_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point shown_{};
+};
+
+}  // namespace
+
+int runDriveCommand(const RunOptions& options) {
+    Scenario scenario;
+    try {
+        scenario = readScenario(options.scenarioPath);
+    } catch (const DiagnosticError& error) {
+        printDiagnostic(error.diagnostic());
+        return kBadInput;
+    }
+    FindingPrinter printer(options.strict);
+    for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
+    if (options.strict && printer.count() > 0)
+        return fail("warnings are errors under --strict; nothing written");
+    if (options.blackBox && !judgedWithoutCore(scenario)) return kBadInput;
+
+    Outputs outputs;
+    outputs.addInput(options.scenarioPath, "the scenario");
+    outputs.addInput(options.pluginPath, "the plug-in library");
+    OutputFile& traceFile = outputs.add("--trace", options.tracePath, scenario.name + ".csv", true);
+    OutputFile& plotFile = outputs.add("--plot", options.plotPath, scenario.name + ".svg", false);
+    OutputFile& timePlotFile =
+        outputs.add("--time-plot", options.timePlotPath, scenario.name + "-time.svg", false);
+    // The page is written only when asked for.
+    OutputFile* reportFile = options.reportPath.empty()
+                                 ? nullptr
+                                 : &outputs.add("--report", options.reportPath, "", false);
+    OutputFile* eventsFile = nullptr;
+    if (!options.eventsPath.empty()) {
+        if (options.blackBox)
+            return fail(
+                "--events: a black-box drive (--black-box) has no events to write; they come "
+                "from velt-drive's own core, which --black-box leaves out");
+        eventsFile =
+            &outputs.add("--events", options.eventsPath, scenario.name + "-events.csv", true);
+    }
+    std::string error;
+    if (!outputs.validate(error)) return fail(error);
+
+    PluginLibrary plugin;
+    if (!openPlugin(plugin, options.pluginPath)) return kBadInput;
+    if (!outputs.open(error)) return failToWrite(outputs, error);
+
+    TraceWriter trace(traceFile.stream(), !options.blackBox);
+    Analysis analysis(scenario);
+    PlotRecorder plot(scenario);
+    CabTimeline timeline(scenario);
+    Progress progress(scenario);
+    std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &timeline, &printer, &progress};
+    EventsWriter events(eventsFile != nullptr ? eventsFile->stream() : nullptr);
+    if (eventsFile != nullptr) consumers.push_back(&events);
+    ExplainedDrive drive(scenario, plugin,
+                         options.blackBox ? Explain::Nothing : Explain::Everything);
+    OutcomeRecorder outcome(scenario, drive.explainer());
+    consumers.push_back(&outcome);
+    const DriveEnd end = drive.run(consumers);
+
+    if (!end.divergence.empty()) {
+        outputs.abandon();
+        std::cerr << "velt-drive: " << end.divergence << "\n";
+        return kRunFailed;
+    }
+    for (const auto& [file, failed] :
+         {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()}}) {
+        if (file == nullptr || !failed) continue;
+        return failToWrite(outputs, file->option() + " " + file->path() +
+                                        ": cannot write the file (is the disk full?)");
+    }
+    if (options.strict && printer.count() > 0) {
+        outputs.abandon();
+        return fail("warnings are errors under --strict; nothing written");
+    }
+    const Report& report = analysis.report();
+    const std::string summary = formatSummary(scenario, end, report);
+    std::vector<std::pair<OutputFile*, std::string>> documents = {
+        {&plotFile, plot.render(report, end)},
+        {&timePlotFile, renderTimePlot(timeline, report, end)}};
+    if (reportFile != nullptr) {
+        const PageContent page{summary, documents[0].second, documents[1].second};
+        documents.emplace_back(reportFile, renderReportPage(timeline, report, end, page));
+    }
+    for (const auto& [file, text] : documents) {
+        if (std::fwrite(text.data(), 1, text.size(), file->stream()) == text.size()) continue;
+        return failToWrite(outputs, file->option() + " " + file->path() +
+                                        ": cannot write the file (is the disk full?)");
+    }
+    if (!outputs.commit(error)) return failToWrite(outputs, error);
+    // Standard output may be carrying the trace: then the words go to stderr.
+    std::ostream& words = outputs.anyToStandardOutput() ? std::cerr : std::cout;
+    if (!options.quiet) words << summary;
+    const DriveOutcome& result = outcome.outcome();
+    for (std::size_t i = 0; i < result.expectations.size(); ++i) {
+        const Expectation& expectation = scenario.expectations[i];
+        const ExpectationResult& verdict = result.expectations[i];
+        if (verdict.met) {
+            if (!options.quiet)
+                words << "Expected " << describeExpectation(expectation, verdict) << "\n";
+        } else {
+            printDiagnostic(
+                diagnosticAt(Severity::Error, scenario.at(expectation.pos),
+                             "expectation not met: " + describeExpectation(expectation, verdict)));
+        }
+    }
+    if (!traceFile.toStandardOutput()) words << "Trace:     " << traceFile.path() << "\n";
+    if (eventsFile != nullptr && !eventsFile->toStandardOutput())
+        words << "Events:    " << eventsFile->path() << "\n";
+    words << "Plot:      " << plotFile.path() << "\n";
+    words << "Time view: " << timePlotFile.path() << "\n";
+    if (reportFile != nullptr) words << "Report:    " << reportFile->path() << "\n";
+    return result.met() ? 0 : kRunFailed;
+}
+
+}  // namespace velt::drive

@@ -1,0 +1,23 @@
+// velt-drive SCENARIO: one drive, with every output it writes.
+#pragma once
+
+#include <string>
+
+namespace velt::drive {
+
+struct RunOptions {
+    std::string scenarioPath;
+    std::string pluginPath;
+    std::string tracePath;
+    std::string plotPath;
+    std::string timePlotPath;
+    std::string reportPath;
+    std::string eventsPath;
+    bool quiet = false;
+    bool strict = false;
+    bool blackBox = false;
+};
+
+int runDriveCommand(const RunOptions& options);
+
+}  // namespace velt::drive

@@ -1,0 +1,23 @@
+// velt-drive sweep SCENARIO --vary ...: the scenario once for every
+// combination of values, and what came of each drive.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velt::drive {
+
+struct SweepCommand {
+    std::string scenarioPath;
+    std::vector<std::string> varies;
+    std::string tablePath;
+    std::string plotPath;
+    int jobs = 0;  // 0: one per core
+    bool quiet = false;
+    bool strict = false;
+    bool blackBox = false;
+};
+
+int runSweepCommand(const SweepCommand& command, const std::string& pluginPath);
+
+}  // namespace velt::drive

@@ -1,0 +1,39 @@
+// A drive of a plug-in library with velt-drive's own core beside it, as
+// every command and test runs one: the twin, the session and the drive set
+// up in one place. A black box drives the library alone.
+#pragma once
+
+#include <vector>
+
+#include "tools/velt-drive/drive/drive.h"
+#include "tools/velt-drive/explain/core_twin.h"
+#include "tools/velt-drive/plugin/plugin_library.h"
+#include "tools/velt-drive/scenario/scenario.h"
+
+namespace velt::drive {
+
+// What the drive is told about: everything, only what a sweep reads (the
+// interventions, their causes and the patterns), or nothing (a black box:
+// the library need not be this velt).
+enum class Explain { Everything, Interventions, Nothing };
+
+class ExplainedDrive {
+public:
+    ExplainedDrive(const Scenario& scenario, const PluginLibrary& library, Explain explain);
+
+    // The explanation as it grows, for a consumer that reads it during the
+    // drive; null for a black box.
+    [[nodiscard]] const Explainer* explainer() const {
+        return explain_ == Explain::Nothing ? nullptr : &twin_.explainer();
+    }
+
+    DriveEnd run(const std::vector<DriveConsumer*>& consumers);
+
+private:
+    const Scenario& scenario_;
+    const PluginLibrary& library_;
+    Explain explain_;
+    CoreTwin twin_;
+};
+
+}  // namespace velt::drive

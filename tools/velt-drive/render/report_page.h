@@ -1,0 +1,31 @@
+// The drive report page: one self-contained HTML file that opens from
+// anywhere without a network or a server. It holds the summary with the
+// causes, the interventions table, both plots, a cab panel player (a time
+// slider that shows, at any frame, the four display elements as tiles, the
+// lamps, the handles applied against the driver's and the sounds that
+// start), and the tables of every display code an author draws an image for.
+// The player reads the drive from data embedded in the page: the changes
+// the timeline kept, never the frames.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/velt-drive/render/cab_timeline.h"
+#include "tools/velt-drive/render/report.h"
+
+namespace velt::drive {
+
+struct PageContent {
+    std::string summary;       // the terminal summary, as printed
+    std::string positionPlot;  // SVG
+    std::string timePlot;      // SVG
+};
+
+// The causes and the interventions table come from the explanation the
+// report and the drive's end hold: the same rows the summary prints. A
+// black-box drive has none, and its page says so.
+std::string renderReportPage(const CabTimeline& timeline, const Report& report, const DriveEnd& end,
+                             const PageContent& content);
+
+}  // namespace velt::drive

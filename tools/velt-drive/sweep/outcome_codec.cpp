@@ -1,0 +1,210 @@
+#include "tools/velt-drive/sweep/outcome_codec.h"
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+
+#include "tools/velt-drive/explain/check_table.h"
+
+namespace velt::drive {
+
+namespace {
+
+// The compact form of a drive's outcome: numbers as their bytes, texts
+// with their length. Written and read by the same executable.
+class ByteWriter {
+public:
+    void number(std::uint64_t value) { raw(&value, sizeof(value)); }
+    void real(double value) { raw(&value, sizeof(value)); }
+    void text(const std::string& value) {
+        number(value.size());
+        bytes_ += value;
+    }
+    void point(const FramePoint& p) {
+        number(p.frame);
+        number(static_cast<std::uint64_t>(p.elapsedMs));
+        real(p.positionM);
+        real(p.speedKmh);
+    }
+    void maybe(const std::optional<FramePoint>& p) {
+        number(p ? 1 : 0);
+        if (p) point(*p);
+    }
+    std::string take() { return std::move(bytes_); }
+
+private:
+    void raw(const void* data, std::size_t size) {
+        bytes_.append(static_cast<const char*>(data), size);
+    }
+    std::string bytes_;
+};
+
+class ByteReader {
+public:
+    explicit ByteReader(const std::string& bytes) : bytes_(bytes) {}
+    [[nodiscard]] bool ok() const { return ok_ && at_ == bytes_.size(); }
+
+    std::uint64_t number() {
+        std::uint64_t value = 0;
+        raw(&value, sizeof(value));
+        return value;
+    }
+    // A count of things that follow, each at least `least` bytes long.
+    std::size_t count(std::size_t least) {
+        const std::uint64_t value = number();
+        if (value > (bytes_.size() - at_) / least) ok_ = false;
+        return ok_ ? static_cast<std::size_t>(value) : 0;
+    }
+    double real() {
+        double value = 0.0;
+        raw(&value, sizeof(value));
+        return value;
+    }
+    std::string text() {
+        const std::size_t size = count(1);
+        std::string value = ok_ ? bytes_.substr(at_, size) : std::string();
+        at_ += value.size();
+        return value;
+    }
+    FramePoint point() {
+        FramePoint p;
+        p.frame = static_cast<std::size_t>(number());
+        p.elapsedMs = static_cast<std::int64_t>(number());
+        p.positionM = real();
+        p.speedKmh = real();
+        return p;
+    }
+    std::optional<FramePoint> maybe() {
+        if (number() == 0) return std::nullopt;
+        return point();
+    }
+
+private:
+    void raw(void* data, std::size_t size) {
+        if (!ok_ || bytes_.size() - at_ < size) {
+            ok_ = false;
+            return;
+        }
+        std::memcpy(data, bytes_.data() + at_, size);
+        at_ += size;
+    }
+    const std::string& bytes_;
+    std::size_t at_ = 0;
+    bool ok_ = true;
+};
+
+}  // namespace
+
+std::string encodeOutcome(const DriveOutcome& o) {
+    ByteWriter out;
+    out.number(o.stops.size());
+    for (const FramePoint& p : o.stops) out.point(p);
+    out.number(o.targets.size());
+    for (const TargetResult& t : o.targets) {
+        out.text(t.name);
+        out.number(static_cast<std::uint64_t>(t.line));
+        out.real(t.positionM);
+        out.maybe(t.stop);
+        out.maybe(t.reached);
+    }
+    out.maybe(o.firstWarning);
+    out.number(o.interventions.size());
+    for (const InterventionOutcome& i : o.interventions) {
+        const Intervention& e = i.explained;
+        out.point(e.start);
+        out.point(e.end);
+        out.number(e.ended ? 1 : 0);
+        out.number(static_cast<std::uint64_t>(e.check));
+        out.number(static_cast<std::uint64_t>(e.level));
+        out.text(e.cause);
+        out.text(e.causeRef.file);
+        out.number(static_cast<std::uint64_t>(e.causeRef.line));
+        out.real(e.causeRef.positionM);
+        out.text(e.causeRef.what);
+        out.text(e.endedBy);
+        out.number(static_cast<std::uint64_t>(e.startLevel));
+        out.number(e.raisedToEmergency ? 1 : 0);
+        out.point(e.emergencyAt);
+        out.number(static_cast<std::uint64_t>(i.applications));
+        out.maybe(i.warning);
+    }
+    out.number(o.expectations.size());
+    for (const ExpectationResult& e : o.expectations) {
+        out.number(e.met ? 1 : 0);
+        out.text(e.detail);
+    }
+    out.number(o.findings.size());
+    for (const Diagnostic& f : o.findings) {
+        out.number(static_cast<std::uint64_t>(f.severity));
+        out.text(f.where.file);
+        out.number(static_cast<std::uint64_t>(f.where.line));
+        out.number(static_cast<std::uint64_t>(f.where.column));
+        out.text(f.message);
+    }
+    out.point(o.last);
+    out.text(o.endReason);
+    out.number(o.frames);
+    out.text(o.divergence);
+    return out.take();
+}
+
+bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
+    ByteReader in(bytes);
+    o = DriveOutcome{};
+    constexpr std::size_t kPointBytes = 32;
+    o.stops.resize(in.count(kPointBytes));
+    for (FramePoint& p : o.stops) p = in.point();
+    o.targets.resize(in.count(kPointBytes));
+    for (TargetResult& t : o.targets) {
+        t.name = in.text();
+        t.line = static_cast<int>(in.number());
+        t.positionM = in.real();
+        t.stop = in.maybe();
+        t.reached = in.maybe();
+    }
+    o.firstWarning = in.maybe();
+    o.interventions.resize(in.count(kPointBytes));
+    for (InterventionOutcome& i : o.interventions) {
+        Intervention& e = i.explained;
+        e.start = in.point();
+        e.end = in.point();
+        e.ended = in.number() != 0;
+        const std::uint64_t check = in.number();
+        e.check = check < kCheckCount ? static_cast<Check>(check) : Check::None;
+        e.level = static_cast<int>(in.number() & 3U);
+        e.cause = in.text();
+        e.causeRef.file = in.text();
+        e.causeRef.line = static_cast<int>(in.number());
+        e.causeRef.positionM = in.real();
+        e.causeRef.what = in.text();
+        e.endedBy = in.text();
+        e.startLevel = static_cast<int>(in.number() & 3U);
+        e.raisedToEmergency = in.number() != 0;
+        e.emergencyAt = in.point();
+        i.applications = static_cast<int>(in.number());
+        i.warning = in.maybe();
+    }
+    o.expectations.resize(in.count(16));
+    for (ExpectationResult& e : o.expectations) {
+        e.met = in.number() != 0;
+        e.detail = in.text();
+    }
+    o.findings.resize(in.count(40));
+    for (Diagnostic& f : o.findings) {
+        const std::uint64_t severity = in.number();
+        f.severity = severity <= static_cast<std::uint64_t>(Severity::Note)
+                         ? static_cast<Severity>(severity)
+                         : Severity::Warning;
+        f.where.file = in.text();
+        f.where.line = static_cast<int>(in.number());
+        f.where.column = static_cast<int>(in.number());
+        f.message = in.text();
+    }
+    o.last = in.point();
+    o.endReason = in.text();
+    o.frames = static_cast<std::size_t>(in.number());
+    o.divergence = in.text();
+    return in.ok();
+}
+
+}  // namespace velt::drive
