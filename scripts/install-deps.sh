@@ -4,9 +4,9 @@
 # (x86-64), Wine with its 32-bit and 64-bit loaders to run them, gcovr for
 # coverage, CLI11 for the tools' command lines, clang 19 and its LLVM tools
 # for the MC/DC report, Python 3 for the mutation tool, and clang-format and
-# clang-tidy for scripts/lint.sh, and Chromium with its WebDriver and
-# Selenium to test the report page in a real browser. Does nothing when all
-# are present.
+# clang-tidy for scripts/lint.sh, Chromium with its WebDriver and Selenium
+# to test the report page in a real browser, and Node.js to check that the
+# page's script parses. Does nothing when all are present.
 set -euo pipefail
 
 need=()
@@ -31,6 +31,7 @@ command -v clang-tidy-14 >/dev/null 2>&1 || need+=(clang-tidy-14)
 command -v chromium >/dev/null 2>&1 || need+=(chromium)
 command -v chromedriver >/dev/null 2>&1 || need+=(chromium-driver)
 dpkg -s python3-selenium >/dev/null 2>&1 || need+=(python3-selenium)
+command -v node >/dev/null 2>&1 || need+=(nodejs)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
