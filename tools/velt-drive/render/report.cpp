@@ -295,6 +295,31 @@ TextTable interventionTable(const std::vector<Intervention>& interventions) {
     return table;
 }
 
+namespace {
+
+// The beacons that did nothing, first, so that an author sees them before
+// reading what the drive did without them.
+std::string beaconsWithoutEffect(const Scenario& scenario, const std::vector<BeaconFate>& fates) {
+    std::string out;
+    const std::size_t slash = scenario.file.find_last_of("/\\");
+    const std::string file =
+        slash == std::string::npos ? scenario.file : scenario.file.substr(slash + 1);
+    int count = 0;
+    for (const BeaconFate& fate : fates) {
+        if (fate.tookEffect()) continue;
+        ++count;
+        const BeaconItem& beacon = scenario.beacons[fate.beacon];
+        const std::string name = beaconTypeName(beacon.type);
+        out += "  " + file + ":" + std::to_string(fate.line) + " " +
+               (name.empty() ? "beacon type " + std::to_string(beacon.type) : name + " beacon") +
+               " at " + metresText(fate.positionM) + ": " + fate.reason + "\n";
+    }
+    if (count == 0) return "";
+    return "Beacons that took no effect (" + std::to_string(count) + "):\n" + out;
+}
+
+}  // namespace
+
 std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report) {
     std::string out;
     const VehicleParams& v = scenario.vehicle;
@@ -305,6 +330,7 @@ std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const R
                            "plug-in in every frame.\n"
                          : "Black box (--black-box): the plug-in's outputs only, without causes "
                            "and without the check against velt's own core.\n";
+    out += beaconsWithoutEffect(scenario, end.beaconFates);
     out += "      time   position      speed  event\n";
     for (const ReportLine& line : report.lines) {
         const FramePoint& at = line.at;
