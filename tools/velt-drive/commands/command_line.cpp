@@ -16,6 +16,7 @@
 #include "tools/velt-drive/commands/run_command.h"
 #include "tools/velt-drive/commands/sweep_command.h"
 #include "tools/velt-drive/util/output_file.h"
+#include "tools/velt-drive/util/wildcards.h"
 
 namespace velt::drive {
 
@@ -122,8 +123,8 @@ int runCommandLine(int argc, char** argv) {
     }
 
     if (checkCommand->parsed())
-        return runCheckCommand(checkFiles, options.pluginPath, checkStrict || options.strict,
-                               checkBlackBox || options.blackBox);
+        return runCheckCommand(expandArguments(checkFiles), options.pluginPath,
+                               checkStrict || options.strict, checkBlackBox || options.blackBox);
     if (sweepCommand->parsed()) {
         sweepOptions.strict = sweepOptions.strict || options.strict;
         sweepOptions.blackBox = sweepOptions.blackBox || options.blackBox;

@@ -12,6 +12,7 @@
 #include "tools/velt-drive/explain/beacon_fates.h"
 #include "tools/velt-drive/outcome/outcome.h"
 #include "tools/velt-drive/scenario/checks.h"
+#include "tools/velt-drive/util/wildcards.h"
 
 namespace velt::drive {
 
@@ -21,7 +22,7 @@ std::string defaultPluginPath() {
 #if defined(_WIN32)
     return directory.empty() ? name : directory + "\\" + name;
 #else
-    return directory.empty() ? name : directory + "/" + name;
+    return nativeSeparators(directory.empty() ? name : directory + "/" + name);
 #endif
 }
 
