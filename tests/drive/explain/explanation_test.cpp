@@ -272,5 +272,32 @@ TEST(CoreTwin, StopsAtTheFirstFrameInWhichTheLibraryDiffersAndNamesTheOutput) {
         << drive.end.divergence;
 }
 
+// The words a drive prints say what happened: a CCP pattern that brakes a
+// train at 60 km/h to a stand is warned of once, power does not "come back"
+// under the brake when the driver's notch goes to 0, and a legacy request
+// inside a section says that it never takes effect.
+TEST(Messages, SayWhatHappened) {
+    const RecordedDrive drive = explain(
+        section(0, 5, 60) + "beacon ccp at 50 m optional 90200\nhold 60 km/h\nend at 60 s\n");
+    const std::string all = statements(drive);
+    std::size_t warnings = 0;
+    for (std::size_t at = all.find("pattern warning:"); at != std::string::npos;
+         at = all.find("pattern warning:", at + 1))
+        ++warnings;
+    EXPECT_EQ(warnings, 1u) << all;
+    bool braking = false;
+    for (const ReportLine& line : drive.report.lines) {
+        if (has(line.text, "PROTECTION")) braking = true;
+        if (has(line.text, "protection brake released")) braking = false;
+        EXPECT_FALSE(braking && line.text == "power back") << "at " << line.at.elapsedMs << " ms";
+        if (braking && has(line.text, "pattern warning chime")) {
+            EXPECT_TRUE(has(line.text, "while the protection brakes")) << line.text;
+        }
+    }
+    const RecordedDrive legacy = explain(section(0, 1, 20) + "end at 5 s\n");
+    EXPECT_TRUE(has(statements(legacy), "inside the Velt section it never takes effect"))
+        << statements(legacy);
+}
+
 }  // namespace
 }  // namespace velt::drive

@@ -197,7 +197,11 @@ void Explainer::patternsInFrame(const Frame& f) {
 
 void Explainer::warnings(const Frame& f) {
     const CVelt& a = f.a;
-    if (f.velt && a.patternWarn == 1 && patternWarnBefore_ == 0) {
+    // A pattern warns again once its curve has let the warning go to brake;
+    // while velt brakes that is no warning of anything to come.
+    const bool braking = level_[slot(Check::CppStop)] > 0 || level_[slot(Check::Cpp49)] > 0 ||
+                         level_[slot(Check::Ccp)] > 0;
+    if (f.velt && a.patternWarn == 1 && patternWarnBefore_ == 0 && !braking) {
         const auto warning = [&](const char* name, const char* curveName, float curve,
                                  float distance, const CauseRef& by, Check check) {
             say(EventKind::Warning,

@@ -390,7 +390,9 @@ void Explainer::legacyRequests(const HostCall& call, const CVelt& b, const CVelt
         request = legacy::requestForBeacon(call.beacon.signal, b.lineType, cache.speedKmh);
     }
     const std::string inSection =
-        a.veltDefined == 1 ? "; inside the Velt section it waits for legacy supervision" : "";
+        a.veltDefined == 1
+            ? "; inside the Velt section it never takes effect: the section's end cancels it"
+            : "";
     if (request.kind == RequestKind::kStamped) {
         const LegacyState state = request.state;
         requestBy_ = source_;

@@ -212,7 +212,13 @@ void Analysis::frame(const FrameRecord& frame) {
             if (value == -1200) s.say(at, 1, std::string(info.name) + " on, attenuated", true);
             if (value == kSoundStopped) s.say(at, 1, std::string(info.name) + " off", true);
         } else if (value == 1) {
-            s.say(at, 1, info.name, true);
+            // A warning chime while velt already brakes (its pattern warns
+            // again once the curve lets go) is no warning of what comes.
+            const bool braking = isWarningChime(info.index) && s.lastLevel > 0;
+            s.say(at, 1,
+                  braking ? std::string(info.name) + " (while the protection brakes)"
+                          : std::string(info.name),
+                  true);
             const bool warning = isWarningChime(info.index);
             if (info.index != cab::kSoundStartStopChime)
                 report_.marks.push_back(
@@ -237,10 +243,14 @@ void Analysis::frame(const FrameRecord& frame) {
     }
     const bool cut = frame.driverPower > 0 && frame.out.power == 0;
     if (cut != s.lastCut) {
-        s.say(at, 1,
-              cut ? "power cut (driver's notch " + std::to_string(frame.driverPower) + ")"
-                  : "power back",
-              true);
+        // A cut ends when power comes back, or silently when the driver
+        // takes the notch to 0 under it: no power came back then.
+        if (cut) {
+            s.say(at, 1, "power cut (driver's notch " + std::to_string(frame.driverPower) + ")",
+                  true);
+        } else if (frame.out.power > 0) {
+            s.say(at, 1, "power back", true);
+        }
         s.lastCut = cut;
     }
     // A jump puts the train down standing: that is no stop of its own.
