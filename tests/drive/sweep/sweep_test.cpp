@@ -175,6 +175,34 @@ TEST(Expectations, AreJudgedOnTheDriveWithItsValues) {
     EXPECT_NEAR(*outcome.targets[1].offsetM(), -12.6, 0.05) << outcome.targets[1].name;
 }
 
+// A CCP sweep's margin: the restriction's speed, where it began, and the
+// fastest the train ran over it, carried back from each drive's process.
+TEST(Restrictions, GiveTheHighestSpeedOverTheRestriction) {
+    const Scenario scenario = parseScenario(
+        "start speed 60 km/h\nbeacon route at 5 m optional 200\nbeacon section at 10 m optional 1\n"
+        "signal 5 at 10 m\nbeacon ccp at 100 m optional 90300\nbeacon ccp at 800 m optional 0  "
+        "# velt-drive: allow\nhold 60 km/h\nend at 900 m\nend at 120 s\n",
+        "r.drive");
+    ExplainedDrive drive(scenario, nativeLibrary(), Explain::Everything);
+    OutcomeRecorder recorder(scenario, drive.explainer());
+    drive.run({&recorder});
+    ASSERT_EQ(recorder.outcome().restrictions.size(), 1u);
+    const RestrictionResult& r = recorder.outcome().restrictions[0];
+    EXPECT_EQ(r.line, 5);
+    EXPECT_EQ(r.limitKmh, 45.0);
+    EXPECT_NEAR(r.fromM, 400.0, 1.0);
+    ASSERT_TRUE(r.highest);
+    EXPECT_GE(r.highest->positionM, r.fromM);
+    EXPECT_LE(r.highest->positionM, 800.5) << "not after the cancel at 800 m";
+    EXPECT_GT(r.highest->speedKmh, 45.0) << "the hold pushes over the limit";
+    EXPECT_LT(r.highest->speedKmh, 50.0) << "velt holds it under the limit + 4 km/h + a frame";
+    DriveOutcome back;
+    ASSERT_TRUE(decodeOutcome(encodeOutcome(recorder.outcome()), back));
+    ASSERT_EQ(back.restrictions.size(), 1u);
+    EXPECT_EQ(back.restrictions[0].highest->speedKmh, r.highest->speedKmh);
+    EXPECT_EQ(back.restrictions[0].fromM, r.fromM);
+}
+
 TEST(OutcomeEncoding, CarriesEveryValueAndRefusesACutOffResult) {
     DriveOutcome o = judged("expect stop before 700 m\nexpect no brake\n");
     o.findings.push_back(diagnosticAt(Severity::Warning, {"s.drive", 3, 1}, "a finding"));

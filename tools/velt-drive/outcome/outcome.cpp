@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/supervision.h"
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/explain/explainer.h"
 #include "tools/velt-drive/explain/folding.h"
@@ -103,6 +104,20 @@ void OutcomeRecorder::newTargets() {
     const std::vector<PatternSpan>& patterns = explainer_->patterns();
     for (; patternsSeen_ < patterns.size(); ++patternsSeen_) {
         const PatternSpan& p = patterns[patternsSeen_];
+        if (p.check == Check::Ccp) {
+            const int ccpLine = p.armedBy.line;
+            auto known =
+                std::find_if(outcome_.restrictions.begin(), outcome_.restrictions.end(),
+                             [&](const RestrictionResult& r) { return r.line == ccpLine; });
+            if (known == outcome_.restrictions.end()) {
+                outcome_.restrictions.push_back(
+                    {ccpLine, p.targetM, p.brakesAboveKmh - kCcpDemandMarginKmh, std::nullopt});
+                known = outcome_.restrictions.end() - 1;
+            }
+            restricting_.emplace_back(
+                static_cast<std::size_t>(known - outcome_.restrictions.begin()), patternsSeen_);
+            continue;
+        }
         const bool stop =
             (p.check == Check::CppStop || p.check == Check::Spb) && p.brakesAboveKmh == 0.0;
         if (!stop) continue;
@@ -134,6 +149,19 @@ void OutcomeRecorder::frame(const FrameRecord& frame) {
         if (warnings_.empty() || warnings_.back().frame != at.frame) warnings_.push_back(at);
     }
     newTargets();
+    if (!restricting_.empty()) {
+        const std::vector<PatternSpan>& patterns = explainer_->patterns();
+        std::size_t kept = 0;
+        for (const auto& [r, p] : restricting_) {
+            if (patterns[p].ended) continue;
+            RestrictionResult& restriction = outcome_.restrictions[r];
+            if (frame.positionM >= restriction.fromM &&
+                (!restriction.highest || frame.speedKmh > restriction.highest->speedKmh))
+                restriction.highest = at;
+            restricting_[kept++] = {r, p};
+        }
+        restricting_.resize(kept);
+    }
     while (nextCrossing_ < crossings_.size() &&
            frame.positionM >= crossings_[nextCrossing_].positionM)
         crossings_[nextCrossing_++].at = at;

@@ -51,6 +51,21 @@ struct TargetResult {
     }
 };
 
+// A CCP restriction the core armed, and how the train ran over it: the
+// margin an author reads off a sweep.
+struct RestrictionResult {
+    int line = 0;                       // the CCP beacon that armed it
+    double fromM = 0.0;                 // where it began to be enforced
+    double limitKmh = 0.0;              // its speed (velt brakes above it plus its margin)
+    std::optional<FramePoint> highest;  // the fastest frame over it while it was armed
+
+    // km/h under the limit at the fastest (negative: over it).
+    [[nodiscard]] std::optional<double> marginKmh() const {
+        if (!highest) return std::nullopt;
+        return limitKmh - highest->speedKmh;
+    }
+};
+
 struct ExpectationResult {
     bool met = false;
     std::string detail;  // the drive's values behind the verdict
@@ -59,6 +74,7 @@ struct ExpectationResult {
 struct DriveOutcome {
     std::vector<FramePoint> stops;
     std::vector<TargetResult> targets;
+    std::vector<RestrictionResult> restrictions;
     std::optional<FramePoint> firstWarning;
     // Empty in a black-box drive: interventions come from velt-drive's own core.
     std::vector<InterventionOutcome> interventions;
@@ -124,6 +140,8 @@ private:
     std::vector<Crossing> crossings_;  // sorted by position
     std::size_t nextCrossing_ = 0;
     std::vector<std::size_t> waiting_;  // targets in play, not yet stopped at
+    // Restrictions whose pattern is armed: {restriction, pattern} indices.
+    std::vector<std::pair<std::size_t, std::size_t>> restricting_;
     std::size_t warningSlots_[2] = {0, 0};
 };
 

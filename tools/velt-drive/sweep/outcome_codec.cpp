@@ -107,6 +107,13 @@ std::string encodeOutcome(const DriveOutcome& o) {
         out.maybe(t.stop);
         out.maybe(t.reached);
     }
+    out.number(o.restrictions.size());
+    for (const RestrictionResult& r : o.restrictions) {
+        out.number(static_cast<std::uint64_t>(r.line));
+        out.real(r.fromM);
+        out.real(r.limitKmh);
+        out.maybe(r.highest);
+    }
     out.maybe(o.firstWarning);
     out.number(o.interventions.size());
     for (const InterventionOutcome& i : o.interventions) {
@@ -161,6 +168,13 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
         t.positionM = in.real();
         t.stop = in.maybe();
         t.reached = in.maybe();
+    }
+    o.restrictions.resize(in.count(18));
+    for (RestrictionResult& r : o.restrictions) {
+        r.line = static_cast<int>(in.number());
+        r.fromM = in.real();
+        r.limitKmh = in.real();
+        r.highest = in.maybe();
     }
     o.firstWarning = in.maybe();
     o.interventions.resize(in.count(kPointBytes));

@@ -37,6 +37,36 @@ std::vector<TargetColumn> targetColumns(const SweepResult& result) {
     return columns;
 }
 
+// The CCP restrictions of a sweep by their beacon's line, each with its
+// speed and where it began (the same in every drive unless the beacon moves).
+std::vector<const RestrictionResult*> restrictionColumns(const SweepResult& result) {
+    std::vector<const RestrictionResult*> columns;
+    for (const SweepDrive& drive : result.drives)
+        for (const RestrictionResult& r : drive.outcome.restrictions)
+            if (std::none_of(columns.begin(), columns.end(),
+                             [&](const RestrictionResult* c) { return c->line == r.line; }))
+                columns.push_back(&r);
+    std::sort(
+        columns.begin(), columns.end(),
+        [](const RestrictionResult* a, const RestrictionResult* b) { return a->line < b->line; });
+    return columns;
+}
+
+const RestrictionResult* restrictionOf(const SweepDrive& drive, int line) {
+    for (const RestrictionResult& r : drive.outcome.restrictions)
+        if (r.line == line) return &r;
+    return nullptr;
+}
+
+// "47.3 (2.3 over) from 1000.0", "43.0 (2.0 under) from 1000.0", "not reached"
+std::string restrictionCell(const RestrictionResult* r) {
+    if (r == nullptr) return "-";
+    const auto margin = r->marginKmh();
+    if (!margin) return "not reached";
+    return fixed1(r->highest->speedKmh) + " (" + fixed1(std::fabs(*margin)) +
+           (*margin < 0.0 ? " over" : " under") + ") from " + fixed1(r->fromM);
+}
+
 const TargetResult* targetOf(const SweepDrive& drive, int line) {
     for (const TargetResult& t : drive.outcome.targets)
         if (t.line == line) return &t;
@@ -164,6 +194,10 @@ std::string formatSweepTable(const SweepResult& result) {
     header.emplace_back("stopped at m");
     for (const TargetColumn& t : targets)
         header.push_back(t.name + " (line " + std::to_string(t.line) + ") m");
+    const std::vector<const RestrictionResult*> restrictions = restrictionColumns(result);
+    for (const RestrictionResult* r : restrictions)
+        header.push_back("highest over CCP " + formatFixed(r->limitKmh, 0) + " km/h (line " +
+                         std::to_string(r->line) + "), from m");
     header.emplace_back("warned s before");
     header.emplace_back("first intervention, at m");
     header.emplace_back("cause");
@@ -184,6 +218,8 @@ std::string formatSweepTable(const SweepResult& result) {
         const auto stop = o.firstStop();
         row.push_back(stop ? fixed1(stop->positionM) : "no stop");
         for (const TargetColumn& t : targets) row.push_back(targetCell(targetOf(drive, t.line)));
+        for (const RestrictionResult* r : restrictions)
+            row.push_back(restrictionCell(restrictionOf(drive, r->line)));
         row.push_back(warningCell(o));
         if (o.interventions.empty()) {
             row.insert(row.end(), {"-", "-"});
@@ -256,6 +292,12 @@ std::string formatSweepCsv(const SweepResult& result) {
         const std::string name = columnName(t.name) + "_line" + std::to_string(t.line);
         for (const char* column : {"_m", "_offset_m", "_reached_kmh"}) out += "," + name + column;
     }
+    const std::vector<const RestrictionResult*> restrictions = restrictionColumns(result);
+    for (const RestrictionResult* r : restrictions) {
+        const std::string name = "ccp_line" + std::to_string(r->line);
+        for (const char* column : {"_kmh", "_from_m", "_highest_kmh", "_highest_m"})
+            out += "," + name + column;
+    }
     out +=
         ",first_warning_s,first_warning_m,first_brake_s,first_brake_m,first_brake,warning_lead_s,"
         "first_check,first_cause_line,first_cause,interventions_count,interventions,"
@@ -277,6 +319,13 @@ std::string formatSweepCsv(const SweepResult& result) {
             f.push_back(target != nullptr && target->reached
                             ? formatFixed(target->reached->speedKmh, 3)
                             : "");
+        }
+        for (const RestrictionResult* column : restrictions) {
+            const RestrictionResult* r = ran ? restrictionOf(drive, column->line) : nullptr;
+            f.push_back(r != nullptr ? formatFixed(r->limitKmh, 0) : "");
+            f.push_back(r != nullptr ? formatFixed(r->fromM, 3) : "");
+            f.push_back(r != nullptr && r->highest ? formatFixed(r->highest->speedKmh, 3) : "");
+            f.push_back(r != nullptr && r->highest ? formatFixed(r->highest->positionM, 3) : "");
         }
         const auto& warning = o.firstWarning;
         f.push_back(ran && warning ? pointSeconds(*warning) : "");
