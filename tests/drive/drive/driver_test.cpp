@@ -84,6 +84,18 @@ void VELT_CALL beacon(BeaconData data) {
     calls.push_back("beacon " + std::to_string(data.optional));
 }
 
+// A hold moves both handles: the pending end of a brake before it must not
+// take the brake from the hold later on.
+TEST(Hold, CancelsThePendingEndOfTheBrakeBeforeIt) {
+    RecordedDrive drive;
+    recordDrive(parseScenario("start speed 60 km/h\nbrake 4 at 100 m until 25 km/h\nhold 25 km/h\n"
+                              "end at 60 s\n",
+                              "hold.drive"),
+                drive);
+    for (const HostEvent& e : drive.events)
+        EXPECT_EQ(e.text.find("end of 'brake 4"), std::string::npos) << e.text;
+}
+
 TEST(Jump, InitializesThePluginAndPassesOnlyWhatLiesAheadAgainAfterAJumpBack) {
     const PluginApi api{none, none, version, spec, initialize, elapse, power,  brake,
                         one,  one,  one,     one,  none,       none,   signal, beacon};

@@ -48,6 +48,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "falls due after the end at 60 s"},
         FindingCase{"beacon type velt ignores", "beacon 99 at 5 m\nend at 60 s\n", 1,
                     "velt ignores beacon type 99"},
+        FindingCase{"an action taken over in its frame",
+                    "brake 4 at 5 m until 25 km/h\nhold 25 km/h\nend at 60 s\n", 1,
+                    "never takes effect: 'hold 25 km/h' (line 2) falls due in the same frame"},
         FindingCase{"CLF outside its range", "beacon clf at 5 m optional 40\nend at 60 s\n", 1,
                     "CLF value 40 is outside 3 to 31: velt switches the CLF limit off here"},
         // 0 lifts a restriction as documented: only the drive can tell a cancel
