@@ -251,8 +251,25 @@ std::vector<BeaconFate> BeaconFates::finish() const {
 std::vector<Diagnostic> beaconFateFindings(const Scenario& scenario,
                                            const std::vector<BeaconFate>& fates) {
     std::vector<Diagnostic> findings;
+    // Beacons beyond where the drive ended are one finding, at the first.
+    const BeaconFate* firstUnpassed = nullptr;
+    int unpassed = 0;
+    for (const BeaconFate& fate : fates)
+        if (fate.kind == BeaconFateKind::NeverPassed) {
+            if (firstUnpassed == nullptr) firstUnpassed = &fate;
+            ++unpassed;
+        }
     for (const BeaconFate& fate : fates) {
         if (fate.tookEffect()) continue;
+        if (fate.kind == BeaconFateKind::NeverPassed && unpassed > 1) {
+            if (&fate != firstUnpassed) continue;
+            findings.push_back(scenario.warningAt(
+                scenario.beacons[fate.beacon].pos,
+                "this beacon and " + std::to_string(unpassed - 1) +
+                    " more never took effect: never passed, the drive ended before the train "
+                    "reached them [never-passed]"));
+            continue;
+        }
         const BeaconItem& beacon = scenario.beacons[fate.beacon];
         const bool intended = fate.kind == BeaconFateKind::Cancelling;
         Diagnostic finding = scenario.warningAt(

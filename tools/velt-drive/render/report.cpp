@@ -397,9 +397,23 @@ std::string beaconsWithoutEffect(const Scenario& scenario, const std::vector<Bea
     const std::string file =
         slash == std::string::npos ? scenario.file : scenario.file.substr(slash + 1);
     int count = 0;
+    int unpassed = 0;
+    int firstUnpassedLine = 0;
+    for (const BeaconFate& fate : fates)
+        if (fate.kind == BeaconFateKind::NeverPassed && unpassed++ == 0)
+            firstUnpassedLine = fate.line;
     for (const BeaconFate& fate : fates) {
         if (fate.tookEffect()) continue;
         ++count;
+        // Everything beyond where the drive ended is one line.
+        if (fate.kind == BeaconFateKind::NeverPassed && unpassed > 1) {
+            if (fate.line == firstUnpassedLine)
+                out += "  " + file + ":" + std::to_string(fate.line) + " and " +
+                       std::to_string(unpassed - 1) +
+                       " beacons after it: never passed, the drive ended before the train "
+                       "reached them\n";
+            continue;
+        }
         const BeaconItem& beacon = scenario.beacons[fate.beacon];
         const std::string name = beaconTypeName(beacon.type);
         out += "  " + file + ":" + std::to_string(fate.line) + " " +
