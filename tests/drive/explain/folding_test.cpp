@@ -40,6 +40,10 @@ const FoldCase kFolds[] = {
      {brake(Check::Signal, 0, 500), brake(Check::OverspeedCut, 550, 560, 0),
       brake(Check::Signal, 600, 900)},
      {2, 1}},
+    {"PowerCutsToo",
+     {brake(Check::OverspeedCut, 0, 500, 0), brake(Check::Signal, 600, 700),
+      brake(Check::OverspeedCut, 900, 1000, 0)},
+     {2, 1}},
 };
 
 class Fold : public ::testing::TestWithParam<FoldCase> {};
@@ -51,7 +55,7 @@ TEST_P(Fold, ReapplicationsOfOneCheck) {
     for (std::size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(rows[i].applications, c.applications[i]) << i;
     // Every application belongs to the row that holds it.
-    const std::vector<std::size_t> of = foldedRows(rows, c.all.size());
+    const std::vector<std::size_t> of = foldedRows(c.all);
     for (std::size_t k = 0; k < c.all.size(); ++k) {
         const Intervention& row = rows[of[k]].intervention;
         EXPECT_EQ(row.check, c.all[k].check) << k;

@@ -1,6 +1,9 @@
 #include "tools/velt-drive/explain/folding.h"
 
 #include <algorithm>
+#include <array>
+
+#include "tools/velt-drive/explain/check_table.h"
 
 namespace velt::drive {
 
@@ -18,20 +21,27 @@ const FramePoint* emergencyOf(const Intervention& v) {
 }  // namespace
 
 bool reapplies(const Intervention& last, const Intervention& next) {
-    return brakes(last) && brakes(next) && last.ended && last.check == next.check &&
+    return last.ended && last.check == next.check && brakes(last) == brakes(next) &&
            next.start.elapsedMs - last.end.elapsedMs <= kReappliedWithinMs;
 }
 
-std::vector<FoldedIntervention> foldInterventions(const std::vector<Intervention>& all) {
+namespace {
+
+// The fold, and the row each application went to.
+std::vector<FoldedIntervention> fold(const std::vector<Intervention>& all,
+                                     std::vector<std::size_t>* rowOf) {
     std::vector<FoldedIntervention> rows;
-    std::size_t lastBrake = 0;
-    bool anyBrake = false;
+    if (rowOf != nullptr) rowOf->assign(all.size(), 0);
+    // The last row of each check: another check's rows may come between.
+    std::array<std::size_t, kCheckCount> lastOf{};
+    std::array<bool, kCheckCount> seen{};
     for (std::size_t i = 0; i < all.size(); ++i) {
         const Intervention& one = all[i];
         const double low = std::min(one.start.speedKmh, one.end.speedKmh);
         const double high = std::max(one.start.speedKmh, one.end.speedKmh);
-        if (anyBrake && reapplies(rows[lastBrake].intervention, one)) {
-            FoldedIntervention& row = rows[lastBrake];
+        const std::size_t c = checkSlot(one.check);
+        if (seen[c] && reapplies(rows[lastOf[c]].intervention, one)) {
+            FoldedIntervention& row = rows[lastOf[c]];
             Intervention& into = row.intervention;
             ++row.applications;
             row.lowestKmh = std::min(row.lowestKmh, low);
@@ -44,34 +54,27 @@ std::vector<FoldedIntervention> foldInterventions(const std::vector<Intervention
             into.ended = one.ended;
             into.endedBy = one.endedBy;
             into.level = std::max(into.level, one.level);
+            if (rowOf != nullptr) (*rowOf)[i] = lastOf[c];
             continue;
         }
-        if (brakes(one)) {
-            lastBrake = rows.size();
-            anyBrake = true;
-        }
+        lastOf[c] = rows.size();
+        seen[c] = true;
+        if (rowOf != nullptr) (*rowOf)[i] = rows.size();
         rows.push_back({one, i, 1, low, high});
     }
     return rows;
 }
 
-std::vector<std::size_t> foldedRows(const std::vector<FoldedIntervention>& folded,
-                                    std::size_t count) {
-    std::vector<std::size_t> rows(count, 0);
-    // Rows hold their first application; the applications between two
-    // brake rows' firsts that are not cut rows belong to the earlier brake.
-    std::size_t row = 0;
-    std::size_t lastBrakeRow = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (row < folded.size() && folded[row].first == i) {
-            rows[i] = row;
-            if (folded[row].intervention.level > 0) lastBrakeRow = row;
-            ++row;
-        } else {
-            rows[i] = lastBrakeRow;
-        }
-    }
-    return rows;
+}  // namespace
+
+std::vector<FoldedIntervention> foldInterventions(const std::vector<Intervention>& all) {
+    return fold(all, nullptr);
+}
+
+std::vector<std::size_t> foldedRows(const std::vector<Intervention>& all) {
+    std::vector<std::size_t> rowOf;
+    fold(all, &rowOf);
+    return rowOf;
 }
 
 }  // namespace velt::drive

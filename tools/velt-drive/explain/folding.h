@@ -30,15 +30,17 @@ struct FoldedIntervention {
     double highestKmh = 0.0;
 };
 
-// Whether `next` re-applies the brake `last` (a brake, not a power cut).
+// Whether `next` re-applies `last`: the same check (a brake, or the
+// overspeed cut) again within kReappliedWithinMs of its end.
 bool reapplies(const Intervention& last, const Intervention& next);
 
-// The explanation's interventions, re-applications folded into the brake
-// they repeat; power cuts stay rows of their own, in order.
+// The explanation's interventions, re-applications folded into the row of
+// the check they repeat, even with another check's rows between; rows in
+// the order of their first application.
 std::vector<FoldedIntervention> foldInterventions(const std::vector<Intervention>& all);
 
-// For each of the explanation's interventions, the index of its folded row.
-std::vector<std::size_t> foldedRows(const std::vector<FoldedIntervention>& folded,
-                                    std::size_t count);
+// For each of the explanation's interventions, the index of its row in
+// foldInterventions(all).
+std::vector<std::size_t> foldedRows(const std::vector<Intervention>& all);
 
 }  // namespace velt::drive

@@ -293,19 +293,20 @@ std::string applicationsText(const FoldedIntervention& row) {
 
 void Analysis::foldLines(const std::vector<Intervention>& interventions) {
     const std::vector<FoldedIntervention> folded = foldInterventions(interventions);
-    const std::vector<std::size_t> rows = foldedRows(folded, interventions.size());
+    const std::vector<std::size_t> rows = foldedRows(interventions);
     std::vector<std::size_t> lastOf(folded.size(), 0);
     for (std::size_t i = 0; i < rows.size(); ++i) lastOf[rows[i]] = i;
     // Whether a line about application `i` stays, and whether it is the
-    // line that begins its row.
-    const auto keeps = [&](std::size_t i, EventKind kind, bool& begins) {
+    // line that begins its row: the start of the first application and the
+    // end of the last stay.
+    const auto keeps = [&](std::size_t i, EventKind kind, std::size_t frame, bool& begins) {
         const FoldedIntervention& row = folded[rows[i]];
-        begins = false;
+        const bool ends = kind == EventKind::Release ||
+                          (kind == EventKind::PowerCut && frame != interventions[i].start.frame);
+        begins =
+            !ends && i == row.first && (kind == EventKind::Brake || kind == EventKind::PowerCut);
         if (row.applications == 1) return true;
-        if (kind == EventKind::Release) return i == lastOf[rows[i]];
-        if (i != row.first) return false;
-        begins = kind == EventKind::Brake;
-        return true;
+        return ends ? i == lastOf[rows[i]] : i == row.first;
     };
     // Between a folded brake's first start and its last end, the bell, the
     // chimes and the power cut come and go with every application: they
@@ -327,7 +328,8 @@ void Analysis::foldLines(const std::vector<Intervention>& interventions) {
         bool begins = false;
         if (line.intervention >= 0) {
             const auto i = static_cast<std::size_t>(line.intervention);
-            if (i >= rows.size() || !keeps(i, line.kind, begins)) continue;
+            if (i >= rows.size() || !keeps(i, line.kind, line.at.frame, begins)) continue;
+            if (folded[rows[i]].applications == 1) begins = false;
             if (begins && !told[rows[i]]) {
                 line.text += applicationsText(folded[rows[i]]);
                 told[rows[i]] = true;
@@ -339,7 +341,8 @@ void Analysis::foldLines(const std::vector<Intervention>& interventions) {
     std::vector<InterventionLine> lines;
     for (InterventionLine& line : report_.interventionLines) {
         bool begins = false;
-        if (line.intervention >= rows.size() || !keeps(line.intervention, line.kind, begins))
+        if (line.intervention >= rows.size() ||
+            !keeps(line.intervention, line.kind, line.at.frame, begins))
             continue;
         line.intervention = rows[line.intervention];
         lines.push_back(std::move(line));

@@ -189,7 +189,7 @@ private:
             // one labelled with the count.
             const auto& all = end_.interventions;
             const std::vector<FoldedIntervention> folded = foldInterventions(all);
-            const std::vector<std::size_t> rows = foldedRows(folded, all.size());
+            const std::vector<std::size_t> rows = foldedRows(all);
             for (std::size_t k = 0; k < all.size(); ++k) {
                 const FoldedIntervention& row = folded[rows[k]];
                 const Intervention& v = row.intervention;
