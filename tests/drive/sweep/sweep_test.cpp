@@ -13,6 +13,7 @@
 #include "tools/velt-drive/sweep/outcome_codec.h"
 #include "tools/velt-drive/sweep/sweep.h"
 #include "tools/velt-drive/sweep/sweep_report.h"
+#include "tools/velt-drive/util/svg_canvas.h"
 
 namespace velt::drive {
 namespace {
@@ -436,6 +437,30 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
               "#1 60.000 s 650.0 m 40.0 km/h to 65.000 s 100.0 m, CPP stop pattern, full service "
               "at 650.0, emergency at 660.0, s.drive:5 (stop curve 40.0 m reached the remaining "
               "39.9 m), applied 3 times, ended by ");
+}
+
+// An overrun (a stop expectation failed) is a filled dot, a drive that only
+// failed its warning expectation a ring.
+TEST(SweepPlot, TellsAnOverrunFromAMissedWarning) {
+    const Scenario s =
+        parseScenario(std::string(kCppStop) +
+                          "expect stop before 700 m\nexpect warning at least 9 s before brake\n",
+                      "s.drive");
+    const std::vector<Vary> varies = parseVaries({"start-speed=10:20:10"}, s);
+    std::vector<SweepDrive> drives = {madeUp({10}, 695.0, true), madeUp({20}, 703.0, false)};
+    drives[0].outcome.expectations.push_back({false, "warned 5 s before"});
+    drives[1].outcome.expectations.push_back({true, "fine"});
+    const std::string svg = renderSweepPlot({s, varies, drives});
+    const std::string failed = palette::kFailed;
+    const auto drawn = [&](const char* fill) {
+        std::size_t n = 0;
+        const std::string piece = std::string("fill=\"") + fill + "\" stroke=\"" + failed;
+        for (std::size_t i = svg.find(piece); i != std::string::npos; i = svg.find(piece, i + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(drawn("white"), 2u) << "the warning-only drive and the legend's ring";
+    EXPECT_EQ(drawn(failed.c_str()), 2u) << "the overrun and the legend's dot";
 }
 
 TEST(SweepPlot, PutsEachDriveOfAGridInItsColumnAndRow) {

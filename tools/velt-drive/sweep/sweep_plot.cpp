@@ -235,8 +235,12 @@ private:
             const std::string colour = r_.failed(drive) ? kFailed : kMet;
             const double y = py(at.positionM);
             if (at.stopped) {
+                // A train that stopped past its limit is a filled dot; one
+                // that only missed a warning or a brake expectation a ring.
+                const bool ring = r_.failed(drive) && !overran(drive);
                 out_ += R"(<circle cx=")" + num(x) + R"(" cy=")" + num(y) + R"(" r="4" fill=")" +
-                        colour + "\"/>\n";
+                        (ring ? std::string("white") : colour) + "\" stroke=\"" + colour +
+                        "\" stroke-width=\"1.5\"/>\n";
             } else {
                 out_ += R"(<path d="M)" + num(x) + "," + num(y - 6) +
                         R"( l5,9 h-10 z" fill="white" stroke=")" + colour +
@@ -246,18 +250,38 @@ private:
         legend1d();
     }
 
+    // Whether a failed drive failed an expectation about where it stopped
+    // or how fast it ran, rather than about a warning or a brake.
+    bool overran(const SweepDrive& drive) const {
+        const auto& verdicts = drive.outcome.expectations;
+        const auto& expectations = r_.base.expectations;
+        for (std::size_t e = 0; e < verdicts.size() && e < expectations.size(); ++e) {
+            using Kind = Expectation::Kind;
+            const Kind kind = expectations[e].kind;
+            if (!verdicts[e].met && (kind == Kind::StopBefore || kind == Kind::StopBetween ||
+                                     kind == Kind::SpeedBelow || kind == Kind::SpeedAbove))
+                return true;
+        }
+        return false;
+    }
+
     void legend1d() {
         const double x = kLeft;
         const double y = kHeight - 14;
-        out_ += std::string(R"(<circle cx=")") + num(x + 5) + R"(" cy=")" + num(y - 4) +
-                R"(" r="4" fill=")" + kMet + "\"/>\n";
-        text(x + 14, y, "stopped, expectations met", R"(fill="#333")");
-        out_ += std::string(R"(<circle cx=")") + num(x + 205) + R"(" cy=")" + num(y - 4) +
-                R"(" r="4" fill=")" + kFailed + "\"/>\n";
-        text(x + 214, y, "stopped, an expectation failed", R"(fill="#333")");
-        out_ += R"(<path d="M)" + num(x + 445) + "," + num(y - 10) +
+        const auto dot = [&](double at, const char* fill, const char* stroke) {
+            out_ += std::string(R"(<circle cx=")") + num(x + at + 5) + R"(" cy=")" + num(y - 4) +
+                    R"(" r="4" fill=")" + fill + R"(" stroke=")" + stroke +
+                    R"(" stroke-width="1.5"/>)" + "\n";
+        };
+        dot(0, kMet, kMet);
+        text(x + 14, y, "stopped, met", R"(fill="#333")");
+        dot(110, kFailed, kFailed);
+        text(x + 124, y, "overran: a stop or speed expectation failed", R"(fill="#333")");
+        dot(395, "white", kFailed);
+        text(x + 409, y, "a warning or brake expectation failed", R"(fill="#333")");
+        out_ += R"(<path d="M)" + num(x + 660) + "," + num(y - 10) +
                 " l5,9 h-10 z\" fill=\"white\" stroke=\"#333\" stroke-width=\"1.5\"/>\n";
-        text(x + 455, y, "did not stop: where the drive ended", R"(fill="#333")");
+        text(x + 670, y, "did not stop: where the drive ended", R"(fill="#333")");
     }
 
     // Two varied quantities: one cell per drive, coloured by how far short
