@@ -232,7 +232,12 @@ void Analysis::frame(const FrameRecord& frame) {
         if (!s.explained && level == 2) s.say(at, 1, "PROTECTION EMERGENCY BRAKE" + notch);
         if (!s.explained && level == 1) s.say(at, 1, "PROTECTION FULL-SERVICE BRAKE" + notch);
         if (!s.explained && level == 0) s.say(at, 1, "protection brake released");
-        if (s.lastLevel == 0) report_.brakes.push_back({at, at, false});
+        // A brake applied again within the re-application time goes on the
+        // span before, as the folding rule has it (explain/folding.h).
+        const bool again =
+            !report_.brakes.empty() &&
+            at.elapsedMs - report_.brakes.back().last.elapsedMs <= kReappliedWithinMs;
+        if (s.lastLevel == 0 && level > 0 && !again) report_.brakes.push_back({at, at, false});
         s.lastLevel = level;
     }
     if (level > 0) {
@@ -338,6 +343,14 @@ void Analysis::foldLines(const std::vector<Intervention>& interventions) {
         kept.push_back(std::move(line));
     }
     s.lines = std::move(kept);
+    // So do their marks in the plots, which would pile up label on label.
+    report_.marks.erase(std::remove_if(report_.marks.begin(), report_.marks.end(),
+                                       [&](const Mark& mark) {
+                                           return (mark.kind == Mark::Kind::Chime ||
+                                                   mark.kind == Mark::Kind::Warning) &&
+                                                  inside(mark.at.frame);
+                                       }),
+                        report_.marks.end());
     std::vector<InterventionLine> lines;
     for (InterventionLine& line : report_.interventionLines) {
         bool begins = false;
