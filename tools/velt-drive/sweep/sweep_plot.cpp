@@ -252,7 +252,7 @@ private:
 
     // Whether a failed drive failed an expectation about where it stopped
     // or how fast it ran, rather than about a warning or a brake.
-    bool overran(const SweepDrive& drive) const {
+    [[nodiscard]] bool overran(const SweepDrive& drive) const {
         const auto& verdicts = drive.outcome.expectations;
         const auto& expectations = r_.base.expectations;
         for (std::size_t e = 0; e < verdicts.size() && e < expectations.size(); ++e) {
