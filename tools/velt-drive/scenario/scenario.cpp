@@ -9,6 +9,7 @@
 
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/scenario/lexer.h"
+#include "tools/velt-drive/scenario/vehicle_file.h"
 #include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
@@ -30,7 +31,8 @@ const UnitRange kTimeOrPosition[] = {{"s", "time", 0.0, kDayS},
 
 class Parser {
 public:
-    explicit Parser(const std::string& file) : file_(file) {
+    Parser(const std::string& file, const std::string& trainPath)
+        : file_(file), trainPath_(trainPath) {
         scenario_.file = file;
         std::string base = file;
         const std::size_t slash = base.find_last_of("/\\");
@@ -105,6 +107,13 @@ private:
         VehicleParams& v = scenario_.vehicle;
         const Token& field = line.take("vehicle field");
         const std::string& f = field.text;
+        if (f == "file") {
+            once("vehicle file", line.posOf(keyword));
+            const Token& path = line.take("train file or folder");
+            vehicleFile_ = {trainPathFrom(file_, path.text), line.posOf(path)};
+            return;
+        }
+        scenario_.vehicleLines.push_back({f, line.posOf(keyword)});
         if (f == "power-notches") {
             v.powerNotches = line.integer("power notch count", 1, 50);
         } else if (f == "brake-notches") {
@@ -500,6 +509,14 @@ private:
     // Checks that need the whole file: notches against the vehicle, names of
     // stations used before their definition, the resistance curve.
     void finish() {
+        if (!trainPath_.empty()) {
+            if (vehicleFile_)
+                scenario_.findings.push_back(scenario_.warningAt(
+                    vehicleFile_->second, "--train " + trainPath_ + " replaces this train"));
+            useTrain(scenario_, trainPath_, std::nullopt);
+        } else if (vehicleFile_) {
+            useTrain(scenario_, vehicleFile_->first, vehicleFile_->second);
+        }
         VehicleParams& v = scenario_.vehicle;
         if (resistanceAtSpeed_) {
             const double rise = resistanceAtSpeed_->first - v.resistanceKmhS;
@@ -549,6 +566,8 @@ private:
     }
 
     std::string file_;
+    std::string trainPath_;  // --train: replaces any `vehicle file`
+    std::optional<std::pair<std::string, SourcePos>> vehicleFile_;
     Scenario scenario_;
     std::map<std::string, int> firstLine_;  // setting -> the line that first gave it
     std::optional<std::pair<double, double>> resistanceAtSpeed_;
@@ -561,11 +580,12 @@ private:
 
 }  // namespace
 
-Scenario parseScenario(const std::string& text, const std::string& file) {
-    return Parser(file).run(text);
+Scenario parseScenario(const std::string& text, const std::string& file,
+                       const std::string& trainPath) {
+    return Parser(file, trainPath).run(text);
 }
 
-Scenario readScenario(const std::string& file) {
+Scenario readScenario(const std::string& file, const std::string& trainPath) {
     std::error_code ignored;
     if (std::filesystem::is_directory(file, ignored))
         throw scenarioError(file, {}, "is a directory, not a scenario file");
@@ -574,7 +594,7 @@ Scenario readScenario(const std::string& file) {
     std::ostringstream content;
     content << in.rdbuf();
     if (in.bad()) throw scenarioError(file, {}, "cannot read the scenario file");
-    return parseScenario(content.str(), file);
+    return parseScenario(content.str(), file, trainPath);
 }
 
 }  // namespace velt::drive

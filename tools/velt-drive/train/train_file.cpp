@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -716,6 +717,8 @@ std::optional<std::filesystem::path> findInFolder(const std::filesystem::path& f
     return matches.front();
 }
 
+constexpr std::uintmax_t kLargestTrainFileBytes = 4U << 20U;
+
 [[noreturn]] void failPath(const std::string& path, std::string message, std::string help) {
     Diagnostic d;
     d.severity = Severity::Error;
@@ -742,6 +745,14 @@ ReadTrain readTrain(const std::string& path) {
         failPath(path, "no such file or folder", "give the train's folder or its train.dat");
     }
     const std::string name = file.string();
+    // A device or a pipe would be read for ever (/dev/zero) or block (a
+    // FIFO); a train.dat is a few kilobytes.
+    if (!fs::is_regular_file(file, error))
+        failPath(name, "is not a regular file", "give the train's folder or its train.dat");
+    const std::uintmax_t bytes = fs::file_size(file, error);
+    if (!error && bytes > kLargestTrainFileBytes)
+        failPath(name, "is larger than any train.dat (over 4 MiB)",
+                 "give the train's folder or its train.dat");
     std::ifstream in(file, std::ios::binary);
     std::ostringstream content;
     if (!in || !(content << in.rdbuf()) || in.bad())
