@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/scenario/lexer.h"
@@ -31,8 +32,8 @@ const UnitRange kTimeOrPosition[] = {{"s", "time", 0.0, kDayS},
 
 class Parser {
 public:
-    Parser(const std::string& file, const std::string& trainPath)
-        : file_(file), trainPath_(trainPath) {
+    Parser(const std::string& file, std::string trainPath)
+        : file_(file), trainPath_(std::move(trainPath)) {
         scenario_.file = file;
         std::string base = file;
         const std::size_t slash = base.find_last_of("/\\");

@@ -1,5 +1,6 @@
 #include "tools/velt-drive/scenario/vehicle_file.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tools/velt-drive/train/vehicle_spec.h"
@@ -32,17 +33,35 @@ std::string fromFileOnly(const std::string& field) {
 
 }  // namespace
 
+namespace {
+
+// The field of the file a `vehicle` line takes the place of: no longer a default.
+void given(TrainFile& train, const char* section, int index) {
+    auto& list = train.defaulted;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const DefaultedField& f) {
+                                  return f.section == section && f.index == index;
+                              }),
+               list.end());
+}
+
+}  // namespace
+
 bool adjustTrain(TrainFile& train, const std::string& field, double value) {
     if (field == "power-notches") {
         train.powerNotches = static_cast<int>(value);
+        given(train, "HANDLE", 1);
     } else if (field == "brake-notches") {
         train.brakeNotches = static_cast<int>(value);
+        given(train, "HANDLE", 2);
     } else if (field == "service-brake") {
         // The emergency brake is a share of the service deceleration in the
         // file; an emergency rate given on its own line is set after this.
         train.decelerationKmhS = value;
+        given(train, "PERFORMANCE", 0);
     } else if (field == "emergency-brake") {
         train.emergencyCylinderKpa = train.serviceCylinderKpa * value / train.decelerationKmhS;
+        given(train, "PRESSURE", 1);
     } else {
         return false;
     }
