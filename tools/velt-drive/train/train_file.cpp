@@ -744,7 +744,9 @@ ReadTrain readTrain(const std::string& path) {
     } else if (!fs::exists(file, error)) {
         failPath(path, "no such file or folder", "give the train's folder or its train.dat");
     }
-    const std::string name = file.string();
+    // Forward slashes on every system: the Windows tool names the file as
+    // the native one does, in the summary as in messages.
+    const std::string name = file.generic_string();
     // A device or a pipe would be read for ever (/dev/zero) or block (a
     // FIFO); a train.dat is a few kilobytes.
     if (!fs::is_regular_file(file, error))
@@ -763,7 +765,7 @@ ReadTrain readTrain(const std::string& path) {
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     if (const auto extensions = findInFolder(folder, "extensions.cfg")) {
         Diagnostic d;
-        d.where.file = extensions->string();
+        d.where.file = extensions->generic_string();
         d.message =
             "extensions.cfg is not read: the car lengths and other settings it gives are not "
             "used";
@@ -772,7 +774,7 @@ ReadTrain readTrain(const std::string& path) {
     }
     if (const auto xml = findInFolder(folder, "train.xml")) {
         Diagnostic d;
-        d.where.file = xml->string();
+        d.where.file = xml->generic_string();
         d.message =
             "train.xml is not read: the per-car values and notch counts it may give are not used";
         d.help = "velt-drive drives the train as train.dat alone describes it";
