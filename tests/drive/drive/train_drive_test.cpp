@@ -14,7 +14,7 @@
 namespace velt::drive {
 namespace {
 
-// A stand-in plug-in that keeps the spec and every brake value it is sent.
+// A stand-in plug-in that keeps the VehicleSpec and every brake value it is sent.
 VehicleSpec told{};
 std::vector<int> brakesSent;
 void VELT_CALL none() {}
