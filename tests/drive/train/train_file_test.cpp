@@ -139,6 +139,8 @@ TEST(TrainFileReading, WarnsWithTheFileAndLine) {
          "t.dat:4: warning: the hold brake"},
         {"a section given twice", "#DELAY\n1\n#DELAY\n2\n",
          "t.dat:4:1: warning: #DELAY is given again"},
+        {"a handle rule the drive does not enforce", "#HANDLE\n0\n4\n8\n0\n1\n",
+         "t.dat:7:1: warning: #HANDLE 4 (emergency brake effect) is not acted on"},
     };
     for (const WarningCase& c : cases) {
         SCOPED_TRACE(c.what);

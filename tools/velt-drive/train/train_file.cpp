@@ -472,7 +472,26 @@ private:
         const std::optional<double> value =
             readValue(line.text, at(line.number, line.column), fieldName(rule), rule.range,
                       defaultOf(sectionName, rule.index, rule.name, rule.defaultText));
-        if (value) rule.store(train_, *value);
+        if (!value) return;
+        rule.store(train_, *value);
+        if (*value != 0.0) notActedOn(rule, at(line.number, line.column));
+    }
+
+    // The handle rules the host enforces and a drive does not: the scenario's
+    // driver moves the handles as written, so a train that limits them
+    // drives differently in the host.
+    void notActedOn(const FieldRule& rule, const SourceLocation& where) {
+        if (rule.section != Section::Handle) return;
+        const char* effect = nullptr;
+        if (rule.index == 0) effect = "power and brake are moved apart, as two free handles";
+        if (rule.index == 4) effect = "an emergency brake leaves power and reverser as they are";
+        // A limit at the declared count (or above it, warned about later) limits nothing.
+        const bool limits = (rule.index == 7 && *train_.driverPowerNotches < train_.powerNotches) ||
+                            (rule.index == 8 && *train_.driverBrakeNotches < train_.brakeNotches);
+        if (limits) effect = "the driver may use every notch";
+        if (effect == nullptr) return;
+        warn(where, fieldName(rule) + " is not acted on in a drive: " + effect,
+             "write the scenario's driver as the host would let them drive");
     }
 
     // Reads one value; on a fault warns, records `fallback` and returns nothing.
