@@ -100,6 +100,9 @@ TEST(TrainDrive, TakesTheVehicleLinesThatMeanSomethingForATrain) {
               std::string::npos)
         << summary;
     EXPECT_EQ(summary.find("vehicle acceleration"), std::string::npos) << summary;
+    // The emergency pressure the line set is no default any more; the service one is.
+    EXPECT_EQ(summary.find("default: #PRESSURE 1"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("default: #PRESSURE 0"), std::string::npos) << summary;
 }
 
 TEST(TrainDrive, TheExampleHoldBrakeTrainStopsForACppTargetInTheHostsNumbering) {
