@@ -78,6 +78,18 @@ TEST(TrainDrive, SendsTheDriversNotchesAndTheSpecInTheHostsNumbering) {
     }
 }
 
+TEST(TrainDrive, MovesAHoldBrakeToHoldOnlyOnATrainThatHasOne) {
+    const std::string script = "brake hold at 1 s\nend at 2 s\n";
+    brakesSent.clear();
+    RecordedDrive drive;
+    runDrive(parseScenario(script, "t.drive", writeTrain(handle(8, 1, 0))), kRecorder, nullptr,
+             {&drive});
+    EXPECT_EQ(brakesSent, (std::vector<int>{0, 1}));
+    for (const std::string& train : {handle(8, 0, 0), handle(8, 1, 2)})
+        EXPECT_THROW((void)parseScenario(script, "t.drive", writeTrain(train)), DiagnosticError);
+    EXPECT_THROW((void)parseScenario(script, "t.drive"), DiagnosticError);
+}
+
 TEST(TrainDrive, TakesTheVehicleLinesThatMeanSomethingForATrain) {
     const std::string folder = writeTrain(handle(8, 1, 0) + "#PERFORMANCE\n3.0\n");
     const Scenario s = parseScenario("vehicle file " + folder +

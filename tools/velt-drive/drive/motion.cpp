@@ -32,7 +32,9 @@ int Motion::brakeValue(int driverNotch) const {
     if (!train_) return driverNotch;
     const BrakeNumbering& numbering = train_->brakeNumbering();
     BrakePosition position;
-    if (driverNotch > numbering.serviceNotches()) {
+    if (driverNotch == kBrakeHold) {
+        position.kind = BrakePosition::Kind::Hold;
+    } else if (driverNotch > numbering.serviceNotches()) {
         position.kind = BrakePosition::Kind::Emergency;
     } else if (driverNotch > 0) {
         position = {BrakePosition::Kind::Service, driverNotch};

@@ -32,8 +32,8 @@ public:
     Motion(const Scenario& scenario, double positionM, double speedKmh, int reverser);
 
     // The plug-in value of the driver's brake notch as a scenario writes it:
-    // 0 release, 1 to the service notches, one above that emergency. The
-    // same number for the simple vehicle.
+    // 0 release, 1 to the service notches, one above that emergency, and
+    // kBrakeHold. The same number for the simple vehicle.
     int brakeValue(int driverNotch) const;
 
     // A drive that starts with a handle applied starts with the train's

@@ -192,10 +192,11 @@ private:
         return static_cast<std::int32_t>(*ms);
     }
 
-    // A brake notch: a number, checked against the vehicle at the end, or
-    // "emergency" (-1 until the notch count is known).
+    // A brake notch: a number, checked against the vehicle at the end,
+    // "emergency" (-1 until the notch count is known) or "hold" (kBrakeHold).
     int brakeNotch(Line& line, const std::string& what) {
         if (line.acceptWord("emergency")) return -1;
+        if (line.acceptWord("hold")) return kBrakeHold;
         return line.integer(what, 0, 51);
     }
 
@@ -532,7 +533,8 @@ private:
             throw scenarioError(file_, startPowerPos_,
                                 "start power notch " + std::to_string(s.power) +
                                     " is out of range 0 to " + std::to_string(v.powerNotches));
-        if (s.brake < 0) s.brake = emergency;
+        if (s.brake == kBrakeHold) requireHoldBrake(startBrakePos_);
+        if (s.brake == -1) s.brake = emergency;
         if (s.brake > emergency)
             throw scenarioError(file_, startBrakePos_,
                                 "start brake notch " + std::to_string(s.brake) +
@@ -547,7 +549,8 @@ private:
                                     "power notch " + std::to_string(action.value) +
                                         " is out of range 0 to " + std::to_string(v.powerNotches));
             if (action.kind == DriverAction::Kind::Brake) {
-                if (action.value < 0) action.value = emergency;
+                if (action.value == kBrakeHold) requireHoldBrake(check.second);
+                if (action.value == -1) action.value = emergency;
                 if (action.value > emergency)
                     throw scenarioError(file_, check.second,
                                         "brake notch " + std::to_string(action.value) +
@@ -564,6 +567,15 @@ private:
         }
         scenario_.endTimePos = endTimePos_;
         scenario_.endPositionPos = endPositionPos_;
+    }
+
+    // `brake hold` moves a hold brake's handle; a train without one has no such position.
+    void requireHoldBrake(SourcePos pos) const {
+        if (scenario_.train && holdBrakeInUse(*scenario_.train)) return;
+        throw scenarioError(file_, pos,
+                            "'hold' is the hold brake's position, and this train has none: it "
+                            "needs a vehicle file whose #DEVICE 4 is 1 (and a brake other than "
+                            "the automatic air brake)");
     }
 
     std::string file_;

@@ -90,6 +90,10 @@ struct Release {
     std::int64_t ms = 0;  // for Duration
 };
 
+// A brake notch written `hold`: the hold position of a train with a hold
+// brake (a `vehicle file`); never a number of the driver's.
+inline constexpr int kBrakeHold = -2;
+
 struct DriverAction {
     enum class Kind { Power, Brake, Reverser, Key, DoorsOpen, DoorsClose, Horn, Hold, Jump };
     Kind kind = Kind::Power;
