@@ -45,6 +45,10 @@ scenarios=()
 for f in "$source_dir"/scenarios/examples/*.drive; do
     scenarios+=("scenarios/examples/$(basename "$f")")
 done
+# The example trains that scenarios name by folder.
+for f in "$source_dir"/scenarios/examples/trains/*/train.dat; do
+    [[ -f $f ]] && scenarios+=("scenarios/examples/trains/$(basename "$(dirname "$f")")/train.dat")
+done
 [[ ${#scenarios[@]} -gt 0 ]] || fail "no example scenarios in $source_dir/scenarios/examples"
 
 # What the archive must hold, and nothing else.

@@ -11,7 +11,7 @@ namespace velt::drive {
 // velt-drive check FILE...: the findings of each scenario, from the file
 // and from a drive that writes nothing.
 int runCheckCommand(const std::vector<std::string>& files, const std::string& pluginPath,
-                    bool strict, bool blackBox) {
+                    bool strict, bool blackBox, const std::string& trainPath) {
     PluginLibrary plugin;
     if (!openPlugin(plugin, pluginPath)) return kBadInput;
     int findings = 0;
@@ -20,7 +20,7 @@ int runCheckCommand(const std::vector<std::string>& files, const std::string& pl
     for (const std::string& file : files) {
         Scenario scenario;
         try {
-            scenario = readScenario(file);
+            scenario = readScenario(file, trainPath);
         } catch (const DiagnosticError& error) {
             printDiagnostic(error.diagnostic());
             ++errors;

@@ -14,6 +14,7 @@
 #include "tools/velt-drive/commands/check_command.h"
 #include "tools/velt-drive/commands/console.h"
 #include "tools/velt-drive/commands/run_command.h"
+#include "tools/velt-drive/commands/shared_options.h"
 #include "tools/velt-drive/commands/sweep_command.h"
 #include "tools/velt-drive/util/output_file.h"
 
@@ -69,6 +70,8 @@ int runCommandLine(int argc, char** argv) {
     app.add_flag("--strict", options.strict,
                  "Treat warnings about the scenario as errors (exit code 2)");
     app.add_flag("--version", version, "Load the plug-in, print its version and path, and exit");
+    SharedOptions shared;
+    addSharedOptions(app, shared);
 
     CLI::App* checkCommand = app.add_subcommand(
         "check", "Check scenarios for things velt will not do as written, and run nothing else");
@@ -81,6 +84,7 @@ int runCommandLine(int argc, char** argv) {
     bool checkBlackBox = false;
     checkCommand->add_flag("--black-box", checkBlackBox,
                            "Drive without velt-drive's own core (any plug-in of this interface)");
+    addSharedOptions(*checkCommand, shared);
 
     CLI::App* sweepCommand = app.add_subcommand(
         "sweep",
@@ -110,6 +114,7 @@ int runCommandLine(int argc, char** argv) {
     sweepCommand->add_flag("--black-box", sweepOptions.blackBox,
                            "Drive without velt-drive's own core (any plug-in of this interface; "
                            "no interventions, no CPP or SPB targets)");
+    addSharedOptions(*sweepCommand, shared);
 
     try {
         app.parse(argc, argv);
@@ -123,10 +128,11 @@ int runCommandLine(int argc, char** argv) {
 
     if (checkCommand->parsed())
         return runCheckCommand(checkFiles, options.pluginPath, checkStrict || options.strict,
-                               checkBlackBox || options.blackBox);
+                               checkBlackBox || options.blackBox, shared.trainPath);
     if (sweepCommand->parsed()) {
         sweepOptions.strict = sweepOptions.strict || options.strict;
         sweepOptions.blackBox = sweepOptions.blackBox || options.blackBox;
+        sweepOptions.trainPath = shared.trainPath;
         return runSweepCommand(sweepOptions, options.pluginPath);
     }
     if (version) {
@@ -138,6 +144,7 @@ int runCommandLine(int argc, char** argv) {
     }
     if (options.scenarioPath.empty())
         return fail("no scenario file given\n(run 'velt-drive --help' for the options)");
+    options.trainPath = shared.trainPath;
     return runDriveCommand(options);
 }
 

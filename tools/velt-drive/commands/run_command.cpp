@@ -65,7 +65,7 @@ private:
 int runDriveCommand(const RunOptions& options) {
     Scenario scenario;
     try {
-        scenario = readScenario(options.scenarioPath);
+        scenario = readScenario(options.scenarioPath, options.trainPath);
     } catch (const DiagnosticError& error) {
         printDiagnostic(error.diagnostic());
         return kBadInput;
@@ -78,6 +78,7 @@ int runDriveCommand(const RunOptions& options) {
 
     Outputs outputs;
     outputs.addInput(options.scenarioPath, "the scenario");
+    if (scenario.train) outputs.addInput(scenario.train->path, "the train file");
     outputs.addInput(options.pluginPath, "the plug-in library");
     OutputFile& traceFile = outputs.add("--trace", options.tracePath, scenario.name + ".csv", true);
     OutputFile& plotFile = outputs.add("--plot", options.plotPath, scenario.name + ".svg", false);

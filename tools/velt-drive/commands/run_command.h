@@ -16,6 +16,7 @@ struct RunOptions {
     bool quiet = false;
     bool strict = false;
     bool blackBox = false;
+    std::string trainPath;  // --train
 };
 
 int runDriveCommand(const RunOptions& options);

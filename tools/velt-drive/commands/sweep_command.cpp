@@ -69,7 +69,7 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
     Scenario scenario;
     std::vector<Vary> varies;
     try {
-        scenario = readScenario(command.scenarioPath);
+        scenario = readScenario(command.scenarioPath, command.trainPath);
         varies = parseVaries(command.varies, scenario);
     } catch (const DiagnosticError& error) {
         printDiagnostic(error.diagnostic());
@@ -89,6 +89,7 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
 
     Outputs outputs;
     outputs.addInput(command.scenarioPath, "the scenario");
+    if (scenario.train) outputs.addInput(scenario.train->path, "the train file");
     outputs.addInput(pluginPath, "the plug-in library");
     OutputFile& tableFile =
         outputs.add("--table", command.tablePath, scenario.name + "-sweep.csv", true);

@@ -16,6 +16,7 @@ struct SweepCommand {
     bool quiet = false;
     bool strict = false;
     bool blackBox = false;
+    std::string trainPath;  // --train
 };
 
 int runSweepCommand(const SweepCommand& command, const std::string& pluginPath);

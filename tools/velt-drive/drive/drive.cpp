@@ -42,8 +42,7 @@ DriveRun::DriveRun(const Scenario& scenario, const PluginApi& plugin, Witness* w
       plugin_(plugin, witness),
       witness_(witness),
       consumers_(consumers),
-      model_(scenario.vehicle, scenario.start.positionM, scenario.start.speedKmh,
-             scenario.start.reverser),
+      model_(scenario, scenario.start.positionM, scenario.start.speedKmh, scenario.start.reverser),
       clockBaseMs_(scenario.start.timeOfDayMs),
       warnedBeacon_(scenario.beacons.size(), false),
       warnedAction_(scenario.driver.size(), false) {
@@ -71,19 +70,17 @@ DriveRun::DriveRun(const Scenario& scenario, const PluginApi& plugin, Witness* w
 }
 
 DriveEnd DriveRun::run() {
-    const VehicleParams& vehicle = scenario_.vehicle;
     const StartState& start = scenario_.start;
-    for (DriveConsumer* consumer : consumers_) consumer->begin(vehicle.brakeNotches + 1);
+    for (DriveConsumer* consumer : consumers_) consumer->begin(emergencyValueOf(scenario_));
 
     call(HostCallId::Load);
-    VehicleSpec spec{};
-    spec.brakeNotches = vehicle.brakeNotches;
-    plugin_.call(HostCall::vehicleSpec(spec));
+    plugin_.call(HostCall::vehicleSpec(vehicleSpecOf(scenario_)));
     call(HostCallId::Initialize);
     // The start state, reported once as a host does when a run begins.
     power_ = start.power;
-    brake_ = start.brake;
+    brake_ = model_.brakeValue(start.brake);
     reverser_ = start.reverser;
+    model_.settle({brake_, power_, reverser_, 0});
     doorsClosed_ = start.doorsClosed;
     note(HostEvent::Kind::Driver, 0,
          std::string("start: reverser ") +

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tools/velt-drive/drive/drive.h"
-#include "tools/velt-drive/drive/vehicle_model.h"
+#include "tools/velt-drive/drive/motion.h"
 
 namespace velt::drive {
 
@@ -138,7 +138,7 @@ private:
     PluginSession plugin_;
     Witness* witness_;  // velt-drive's own core beside the plug-in; null for a black box
     const std::vector<DriveConsumer*>& consumers_;
-    VehicleModel model_;
+    Motion model_;              // the scenario's vehicle or the author's train
     std::int64_t clockBaseMs_;  // time of day at elapsed 0; a jump moves it
     std::array<std::int32_t, kPanelSize> panel_{};
     std::array<std::int32_t, kHostSoundSize> sound_{};

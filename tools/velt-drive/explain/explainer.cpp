@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/beacons.h"
+#include "tools/velt-drive/drive/motion.h"
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/explain/explaining.h"
 #include "tools/velt-drive/explain/panel_codes.h"
@@ -279,7 +280,7 @@ void Explainer::demands(const Frame& f) {
         }
     // Words are built only for a frame that has something to say: most
     // frames change nothing, and a sweep explains millions of them.
-    const auto notch = [&] { return " (brake notch " + std::to_string(f.record.out.brake) + ")"; };
+    const auto notch = [&] { return brakeNotchWords(scenario_, f.record.out.brake); };
     if (!was && is) {
         CauseRef cause;
         const std::string text = describeDemand(primary, f, cause);

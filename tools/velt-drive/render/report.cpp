@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <optional>
 
+#include "tools/velt-drive/drive/motion.h"
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/scenario/beacons.h"
 
 #include "tools/velt-drive/explain/panel_codes.h"
+#include "tools/velt-drive/render/train_summary.h"
 #include "tools/velt-drive/render/value_track.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/units.h"
@@ -215,7 +217,7 @@ void Analysis::frame(const FrameRecord& frame) {
     const int level = protectionLevel(frame, s.emergencyNotch);
     if (level != s.lastLevel) {
         // Explained, the core's own events have said it with the cause.
-        const std::string notch = " (brake notch " + std::to_string(frame.out.brake) + ")";
+        const std::string notch = brakeNotchWords(s.scenario, frame.out.brake);
         if (!s.explained && level == 2) s.say(at, 1, "PROTECTION EMERGENCY BRAKE" + notch);
         if (!s.explained && level == 1) s.say(at, 1, "PROTECTION FULL-SERVICE BRAKE" + notch);
         if (!s.explained && level == 0) s.say(at, 1, "protection brake released");
@@ -298,9 +300,14 @@ TextTable interventionTable(const std::vector<Intervention>& interventions) {
 std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report) {
     std::string out;
     const VehicleParams& v = scenario.vehicle;
-    out += "velt-drive: " + scenario.name + " (" + std::to_string(v.powerNotches) +
-           " power notches, " + std::to_string(v.brakeNotches) +
-           " brake notches, emergency notch " + std::to_string(v.brakeNotches + 1) + ")\n";
+    if (scenario.train) {
+        out += "velt-drive: " + scenario.name + " (the train of its train.dat, emergency notch " +
+               std::to_string(emergencyValueOf(scenario)) + ")\n" + trainSummary(scenario);
+    } else {
+        out += "velt-drive: " + scenario.name + " (" + std::to_string(v.powerNotches) +
+               " power notches, " + std::to_string(v.brakeNotches) +
+               " brake notches, emergency notch " + std::to_string(v.brakeNotches + 1) + ")\n";
+    }
     out += end.explained ? "Explained by velt-drive's own core, which gave the same outputs as the "
                            "plug-in in every frame.\n"
                          : "Black box (--black-box): the plug-in's outputs only, without causes "

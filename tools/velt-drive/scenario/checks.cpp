@@ -42,7 +42,12 @@ public:
         }
         for (const Expectation& expectation : s_.expectations) expected(expectation);
         std::stable_sort(findings_.begin(), findings_.end(),
-                         [](const Diagnostic& a, const Diagnostic& b) {
+                         [this](const Diagnostic& a, const Diagnostic& b) {
+                             // The train file's warnings first, in its own order.
+                             const bool aOwn = a.where.file == s_.file;
+                             const bool bOwn = b.where.file == s_.file;
+                             if (aOwn != bOwn) return bOwn;
+                             if (!aOwn) return false;
                              return a.where.line != b.where.line ? a.where.line < b.where.line
                                                                  : a.where.column < b.where.column;
                          });

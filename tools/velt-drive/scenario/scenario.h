@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/velt-drive/train/train_file.h"
 #include "tools/velt-drive/util/diagnostic.h"
 
 namespace velt::drive {
@@ -46,6 +47,12 @@ struct VehicleParams {
     double maxSpeedKmh = 130.0;    // traction gives nothing above this
 };
 
+// A `vehicle` line as given, for the lines that adjust a loaded train.
+struct VehicleLine {
+    std::string field;  // "service-brake", ...
+    SourcePos pos;
+};
+
 struct StartState {
     std::int32_t timeOfDayMs = 10 * 3600 * 1000;
     double positionM = 0.0;
@@ -82,6 +89,10 @@ struct Release {
     double value = 0.0;   // km/h for Speed, metres for Position
     std::int64_t ms = 0;  // for Duration
 };
+
+// A brake notch written `hold`: the hold position of a train with a hold
+// brake (a `vehicle file`); never a number of the driver's.
+inline constexpr int kBrakeHold = -2;
 
 struct DriverAction {
     enum class Kind { Power, Brake, Reverser, Key, DoorsOpen, DoorsClose, Horn, Hold, Jump };
@@ -154,6 +165,12 @@ struct Scenario {
     std::string file;
     std::string name;  // the file name without directories and extension
     VehicleParams vehicle;
+    // The author's own train (`vehicle file`, or --train), read with its
+    // warnings told as findings and adjusted by the `vehicle` lines; then
+    // `vehicle` holds its notch counts (service notches as the driver
+    // counts them, without hold or lap) and its brake rates.
+    std::optional<TrainFile> train;
+    std::vector<VehicleLine> vehicleLines;  // in file order
     StartState start;
     int frameMs = 0;                  // 0: 60 frames a second, 16 or 17 ms each
     std::vector<BeaconItem> beacons;  // in file order
@@ -179,12 +196,16 @@ struct Scenario {
 // the driver's last action, and at the latest after this long.
 inline constexpr std::int64_t kDefaultTimeLimitMs = 2 * 3600 * 1000;
 
-// Reads a scenario from text; `file` is only used in messages and for the
-// name. Throws DiagnosticError, also for text that is not plain text.
-Scenario parseScenario(const std::string& text, const std::string& file);
+// Reads a scenario from text; `file` is only used in messages, for the
+// name and as the folder a `vehicle file` is relative to. A `trainPath`
+// (the command line's --train) is the train whatever the scenario names.
+// Throws DiagnosticError, also for text that is not plain text and for a
+// train file that cannot be used.
+Scenario parseScenario(const std::string& text, const std::string& file,
+                       const std::string& trainPath = {});
 
 // Reads the file and parses it. Throws DiagnosticError (line 0 when the
 // file cannot be read).
-Scenario readScenario(const std::string& file);
+Scenario readScenario(const std::string& file, const std::string& trainPath = {});
 
 }  // namespace velt::drive

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "tools/velt-drive/scenario/vehicle_file.h"
 #include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
@@ -197,6 +198,9 @@ private:
                  formatPlain(range.high) + " " + unit);
         if (quantity.kind == Kind::Frame && value != std::floor(value))
             fail(shown + " is not a whole number of milliseconds");
+        if (quantity.kind == Kind::Acceleration && scenario_.train)
+            fail(quantity.name + " does not change the train of " + scenario_.train->path +
+                 ": its #ACCELERATION gives each notch's traction");
         const double top = scenario_.vehicle.maxSpeedKmh;
         if ((quantity.kind == Kind::StartSpeed || quantity.kind == Kind::HoldSpeed) && value > top)
             fail(shown + " is above the vehicle's maximum speed of " + formatPlain(top) +
@@ -268,6 +272,19 @@ Scenario variant(const Scenario& base, const std::vector<Vary>& varies,
                 case Kind::HoldSpeed: s.driver[q.item].speedKmh = value; break;
             }
         }
+    }
+    if (s.train) {
+        // A loaded train brakes by its own figures: the varied rates go there,
+        // the service rate first, as `vehicle` lines do.
+        for (const Vary& vary : varies)
+            for (const VariedQuantity& q : vary.quantities)
+                if (q.kind == Kind::ServiceBrake)
+                    adjustTrain(*s.train, "service-brake", s.vehicle.serviceBrakeKmhS);
+        for (const Vary& vary : varies)
+            for (const VariedQuantity& q : vary.quantities)
+                if (q.kind == Kind::EmergencyBrake)
+                    adjustTrain(*s.train, "emergency-brake", s.vehicle.emergencyBrakeKmhS);
+        vehicleFromTrain(s);
     }
     return s;
 }
