@@ -50,8 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "velt ignores beacon type 99"},
         FindingCase{"CLF outside its range", "beacon clf at 5 m optional 40\nend at 60 s\n", 1,
                     "CLF value 40 is outside 3 to 31: velt switches the CLF limit off here"},
-        FindingCase{"CCP that cancels", "beacon ccp at 5 m\nend at 60 s\n", 1,
-                    "CCP value 0 is 0 or less: velt switches the CCP pattern off here"},
+        // 0 lifts a restriction as documented: only the drive can tell a cancel
+        // of nothing (explain/beacon_fates_test.cpp); a negative value is a slip.
+        FindingCase{"CCP negative", "beacon ccp at 5 m optional -5\nend at 60 s\n", 1,
+                    "CCP value -5 is negative: velt switches the CCP pattern off here"},
         FindingCase{"route category without rules",
                     "beacon route at 5 m optional 350\nend at 60 s\n", 1,
                     "route code 350 selects line category 3"},

@@ -102,6 +102,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "expected a number for beacon position, found '3o0'"},
         BadCase{"exponent", "start position 1e3 m\n", 1, 16,
                 "expected a number for start position, found '1e3'"},
+        BadCase{"unit against the number", "beacon cpp at 900m\n", 1, 15,
+                "expected a number for beacon position, found '900m'; write the number and its "
+                "unit apart: '900 m'"},
+        BadCase{"type in capitals is a name", "beacon CPP at 9 x\n", 1, 17,
+                "expected unit 'm' after 9, found 'x'"},
         BadCase{"malformed integer", "beacon cpp at 5 m optional 6.5\n", 1, 28,
                 "expected an integer for beacon optional value, found '6.5'"},
         BadCase{"malformed time of day", "start time 25:00\n", 1, 12,

@@ -64,6 +64,10 @@ TEST(Vary, RefusesWhatCannotBeSweptAndSaysWhy) {
         {"hold@x=10:20:10", "'x' after hold@ is not a line number"},
         {"start-speed,beacon@5=10:20:10", "start-speed is in km/h but beacon@5 in m"},
         {"start-speed=0:100000:0.5", "gives more than 100000 values"},
+        {"placed@3=10:20:10", "has no target ahead (only CPP, CCP and SPB beacons do)"},
+        {"placed@5=50:800:50", "puts the beacon -50 m before its target at 700 m"},
+        {"optional@5=0:1.5:0.5", "optional@5 0.5 is not a whole number"},
+        {"action@6=10:20:10", "holds no driver action 'at X m'"},
     };
     for (const auto& c : cases)
         EXPECT_NE(varyError(c.vary).find(c.says), std::string::npos)
@@ -90,6 +94,27 @@ TEST(Vary, GivesTheValuesAsWrittenInEitherDirection) {
         EXPECT_NE(std::string(error.what()).find("start-speed is varied already"),
                   std::string::npos);
     }
+}
+
+// What authors must choose: where a beacon goes (its target left where it
+// is), the value it carries, where the driver acts.
+TEST(Vary, MovesABeaconButNotItsTargetAndSetsOptionalAndActions) {
+    Scenario s = parseScenario(std::string(kCppStop) + "brake 4 at 650 m\n", "s.drive");
+    s.beacons[2].distance = 900.0F;
+    const Vary placed = parseVary("placed@5=250:250:1", s);
+    const Vary optional = parseVary("optional@5=90800:90800:1", s);
+    const Vary action = parseVary("action@10=620:620:1", s);
+    EXPECT_EQ(optional.unit, "");
+    EXPECT_EQ(formatValue(optional, 90800), "90800");
+    const Scenario moved = variant(s, {placed, action}, {250.0, 620.0});
+    EXPECT_EQ(moved.beacons[2].positionM, 250.0);
+    EXPECT_EQ(moved.beacons[2].optional, 450) << "the target stays at 700 m";
+    EXPECT_EQ(moved.beacons[2].distance, 750.0F) << "and so does the signal ahead";
+    EXPECT_EQ(moved.driver[1].trigger.value, 620.0);
+    // The stop-phase flag above the metres is kept.
+    s.beacons[2].optional = 10600;
+    EXPECT_EQ(variant(s, {placed}, {250.0}).beacons[2].optional, 10450);
+    EXPECT_EQ(variant(s, {optional}, {90800.0}).beacons[2].optional, 90800);
 }
 
 TEST(Vary, TheFirstQuantityChangesSlowest) {
@@ -338,8 +363,9 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
     for (const char* row :
          {"\n 10 687.4 12.6 short 5.0 CPP stop pattern: full service at 650.0, emergency at 660.0 "
           "line 5 1 met\n",
-          "\nFAIL 20 703.0 3.0 past - - - 0 1 of 1 failed\n",
-          "\nFAIL 30 no stop ran past at 31 - - - 0 1 of 1 failed\n", "\nFAIL 40 did not run\n"})
+          "\nFAIL 20 703.0 3.0 past - - - 0 failed: line 10 'stop before 700 m'\n",
+          "\nFAIL 30 no stop ran past at 31 - - - 0 failed: line 10 'stop before 700 m'\n",
+          "\nFAIL 40 did not run\n"})
         EXPECT_NE(table.find(row), std::string::npos) << row << " in\n" << table;
 
     const std::string failures = formatSweepFailures(result);

@@ -15,6 +15,7 @@ int runCheckCommand(const std::vector<std::string>& files, const std::string& pl
     PluginLibrary plugin;
     if (!openPlugin(plugin, pluginPath)) return kBadInput;
     int findings = 0;
+    int acknowledgedFindings = 0;
     int errors = 0;
     bool diverged = false;
     for (const std::string& file : files) {
@@ -26,11 +27,15 @@ int runCheckCommand(const std::vector<std::string>& files, const std::string& pl
             ++errors;
             continue;
         }
-        FindingPrinter printer(strict);
-        for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
+        FindingPrinter printer(strict, &scenario);
+        const std::vector<Diagnostic> told = checkScenario(scenario);
+        for (const Diagnostic& finding : told) printer.print(finding);
         ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Everything);
         const DriveEnd end = drive.run({&printer});
+        for (const Diagnostic& finding : beaconFindings(scenario, end, told))
+            printer.print(finding);
         findings += printer.count();
+        acknowledgedFindings += printer.acknowledgedCount();
         if (!end.divergence.empty()) {
             std::cerr << "velt-drive: " << file << ": " << end.divergence << "\n";
             diverged = true;
@@ -39,6 +44,9 @@ int runCheckCommand(const std::vector<std::string>& files, const std::string& pl
     std::cerr << "velt-drive check: " << files.size()
               << (files.size() == 1 ? " scenario, " : " scenarios, ") << findings
               << (findings == 1 ? " finding" : " findings")
+              << (acknowledgedFindings > 0
+                      ? " (" + std::to_string(acknowledgedFindings) + " acknowledged)"
+                      : "")
               << (errors > 0 ? ", " + std::to_string(errors) + " unreadable" : "") << "\n";
     if (diverged) return kRunFailed;
     return errors > 0 || (strict && findings > 0) ? kBadInput : 0;

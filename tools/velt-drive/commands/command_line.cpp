@@ -17,6 +17,7 @@
 #include "tools/velt-drive/commands/shared_options.h"
 #include "tools/velt-drive/commands/sweep_command.h"
 #include "tools/velt-drive/util/output_file.h"
+#include "tools/velt-drive/util/wildcards.h"
 
 namespace velt::drive {
 
@@ -127,8 +128,9 @@ int runCommandLine(int argc, char** argv) {
     }
 
     if (checkCommand->parsed())
-        return runCheckCommand(checkFiles, options.pluginPath, checkStrict || options.strict,
-                               checkBlackBox || options.blackBox, shared.trainPath);
+        return runCheckCommand(expandArguments(checkFiles), options.pluginPath,
+                               checkStrict || options.strict, checkBlackBox || options.blackBox,
+                               shared.trainPath);
     if (sweepCommand->parsed()) {
         sweepOptions.strict = sweepOptions.strict || options.strict;
         sweepOptions.blackBox = sweepOptions.blackBox || options.blackBox;

@@ -1,5 +1,6 @@
 #include "tools/velt-drive/commands/console.h"
 
+#include <algorithm>
 #include <iostream>
 
 #if defined(_WIN32)
@@ -8,8 +9,10 @@
 #include <unistd.h>
 #endif
 
+#include "tools/velt-drive/explain/beacon_fates.h"
 #include "tools/velt-drive/outcome/outcome.h"
 #include "tools/velt-drive/scenario/checks.h"
+#include "tools/velt-drive/util/wildcards.h"
 
 namespace velt::drive {
 
@@ -19,7 +22,7 @@ std::string defaultPluginPath() {
 #if defined(_WIN32)
     return directory.empty() ? name : directory + "\\" + name;
 #else
-    return directory.empty() ? name : directory + "/" + name;
+    return nativeSeparators(directory.empty() ? name : directory + "/" + name);
 #endif
 }
 
@@ -37,9 +40,27 @@ int fail(const std::string& message) {
 }
 
 void FindingPrinter::print(Diagnostic finding) {
-    ++count_;
-    if (strict_) finding.severity = Severity::Error;
+    if (scenario_ != nullptr && acknowledged(*scenario_, finding)) {
+        ++acknowledged_;
+        return;
+    }
+    if (finding.severity != Severity::Note) {
+        ++count_;
+        if (strict_) finding.severity = Severity::Error;
+    }
     printDiagnostic(finding);
+}
+
+std::vector<Diagnostic> beaconFindings(const Scenario& scenario, const DriveEnd& end,
+                                       const std::vector<Diagnostic>& earlier) {
+    std::vector<Diagnostic> out;
+    for (Diagnostic& finding : beaconFateFindings(scenario, end.beaconFates)) {
+        const bool told = std::any_of(earlier.begin(), earlier.end(), [&](const Diagnostic& d) {
+            return d.where.file == finding.where.file && d.where.line == finding.where.line;
+        });
+        if (!told) out.push_back(std::move(finding));
+    }
+    return out;
 }
 
 void printDiagnostic(const Diagnostic& diagnostic) { std::cerr << formatDiagnostic(diagnostic); }

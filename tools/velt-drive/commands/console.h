@@ -45,17 +45,30 @@ int failToWrite(Outputs& outputs, const std::string& message);
 bool openPlugin(PluginLibrary& plugin, const std::string& path);
 
 // Prints each finding as it comes, as a warning or, under --strict, an error.
+// A finding the scenario acknowledges on its line ("# velt-drive: allow")
+// is left out, and a note is printed but never counted: neither fails
+// --strict.
 class FindingPrinter : public DriveConsumer {
 public:
-    explicit FindingPrinter(bool strict) : strict_(strict) {}
+    explicit FindingPrinter(bool strict, const Scenario* scenario = nullptr)
+        : strict_(strict), scenario_(scenario) {}
     void finding(const Diagnostic& finding) override { print(finding); }
     void print(Diagnostic finding);
     [[nodiscard]] int count() const { return count_; }
+    [[nodiscard]] int acknowledgedCount() const { return acknowledged_; }
 
 private:
     bool strict_;
+    const Scenario* scenario_;
     int count_ = 0;
+    int acknowledged_ = 0;
 };
+
+// The beacons of an explained drive that took no effect, as findings, but
+// none on a line that `earlier` (the findings told before the drive) already
+// speaks of.
+std::vector<Diagnostic> beaconFindings(const Scenario& scenario, const DriveEnd& end,
+                                       const std::vector<Diagnostic>& earlier);
 
 // A diagnostic on standard error, as a compiler prints it.
 void printDiagnostic(const Diagnostic& diagnostic);

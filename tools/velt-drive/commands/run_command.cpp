@@ -70,8 +70,9 @@ int runDriveCommand(const RunOptions& options) {
         printDiagnostic(error.diagnostic());
         return kBadInput;
     }
-    FindingPrinter printer(options.strict);
-    for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
+    FindingPrinter printer(options.strict, &scenario);
+    const std::vector<Diagnostic> told = checkScenario(scenario);
+    for (const Diagnostic& finding : told) printer.print(finding);
     if (options.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
     if (options.blackBox && !judgedWithoutCore(scenario)) return kBadInput;
@@ -129,6 +130,10 @@ int runDriveCommand(const RunOptions& options) {
         return failToWrite(outputs, file->option() + " " + file->path() +
                                         ": cannot write the file (is the disk full?)");
     }
+    // The summary lists every beacon that took no effect; the terminal only
+    // those more likely a mistake than meant.
+    for (const Diagnostic& finding : beaconFindings(scenario, end, told))
+        if (finding.severity != Severity::Note) printer.print(finding);
     if (options.strict && printer.count() > 0) {
         outputs.abandon();
         return fail("warnings are errors under --strict; nothing written");

@@ -84,6 +84,9 @@ struct DriveEnd {
     std::string divergence;
     std::vector<Intervention> interventions;
     std::vector<PatternSpan> patterns;
+    // What became of each beacon line, in the scenario's order (explained
+    // drives only).
+    std::vector<BeaconFate> beaconFates;
 };
 
 // Takes the drive as it happens. Calls come in this order: begin, then for

@@ -171,6 +171,10 @@ void DriveRun::act(std::size_t k, std::size_t index, std::int64_t elapsed) {
             break;
         case DriverAction::Kind::Horn: call(HostCallId::HornBlow); break;
         case DriverAction::Kind::Hold:
+            // The hold moves both handles: an end still pending from an
+            // earlier power or brake action would take them from it.
+            dropReleasesOf(DriverAction::Kind::Power, 0);
+            dropReleasesOf(DriverAction::Kind::Brake, 0);
             holding_ = true;
             holdAction_ = static_cast<int>(index);
             holdMode_ = HoldMode::Coast;

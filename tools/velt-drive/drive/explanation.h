@@ -109,6 +109,49 @@ struct PatternSpan {
     CauseRef armedBy;
 };
 
+// What became of a beacon of the scenario: whether velt took it into
+// effect and, when it did not, why. A drive keeps one per beacon line, in
+// the scenario's order; `check` and the summary list those that did nothing.
+enum class BeaconFateKind {
+    TookEffect,         // it armed, set or cancelled something velt then used
+    NeverPassed,        // the drive ended (or started) without the train passing it
+    Ignored,            // velt does not read it: its type, or passed standing or backwards
+    DisarmedSameFrame,  // a signal report in the same frame disarmed what it armed
+    Idle,               // armed, but under the aspect in force it gives no pattern
+    OutsideSection,     // armed outside a Velt section and never supervised inside one
+    Replaced,           // replaced or cancelled by a later beacon before it was supervised
+    Cancelling,         // it cancels the restriction another beacon armed: intended, as a rule
+    CancelsNothing,     // a cancel with nothing armed to cancel
+};
+
+struct BeaconFate {
+    std::size_t beacon = 0;  // index into the scenario's beacons
+    int line = 0;            // its scenario line
+    double positionM = 0.0;
+    BeaconFateKind kind = BeaconFateKind::NeverPassed;
+    std::string reason;  // "disarmed in the same frame by the signal report (x.drive:12 ...)"
+    CauseRef by;         // the line that disarmed, replaced or was cancelled by it, if any
+
+    [[nodiscard]] bool tookEffect() const { return kind == BeaconFateKind::TookEffect; }
+};
+
+// The short name of a fate, as `# velt-drive: allow NAME` acknowledges it
+// ("disarmed", "idle", "outside-section", ...); "" for TookEffect.
+inline const char* beaconFateName(BeaconFateKind kind) {
+    switch (kind) {
+        case BeaconFateKind::TookEffect: break;
+        case BeaconFateKind::NeverPassed: return "never-passed";
+        case BeaconFateKind::Ignored: return "ignored";
+        case BeaconFateKind::DisarmedSameFrame: return "disarmed";
+        case BeaconFateKind::Idle: return "idle";
+        case BeaconFateKind::OutsideSection: return "outside-section";
+        case BeaconFateKind::Replaced: return "replaced";
+        case BeaconFateKind::Cancelling: return "cancelling";
+        case BeaconFateKind::CancelsNothing: return "cancels-nothing";
+    }
+    return "";
+}
+
 // The core's state after a frame, for the trace, and the events since the
 // frame before. A frame record of a black-box drive has none.
 struct CoreFrame {

@@ -89,6 +89,7 @@ void CoreTwin::finish(const FrameRecord& last, DriveEnd& end) {
     end.divergence = divergence_;
     end.interventions = explainer_.interventions();
     end.patterns = explainer_.patterns();
+    end.beaconFates = explainer_.beaconFates();
 }
 
 }  // namespace velt::drive

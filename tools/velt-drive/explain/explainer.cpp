@@ -15,7 +15,8 @@ namespace velt::drive {
 
 using namespace explaining;
 
-Explainer::Explainer(const Scenario& scenario, Scope scope) : scenario_(scenario), scope_(scope) {
+Explainer::Explainer(const Scenario& scenario, Scope scope)
+    : scenario_(scenario), scope_(scope), fates_(scenario) {
     const std::size_t slash = scenario.file.find_last_of("/\\");
     file_ = slash == std::string::npos ? scenario.file : scenario.file.substr(slash + 1);
 }
@@ -60,6 +61,7 @@ void Explainer::from(const HostEvent* event) {
     }
     eventOrdinal_ = event != nullptr ? eventsThisFrame_++ : -1;
     source_ = event != nullptr ? causeOf(*event) : CauseRef{};
+    beaconItem_ = event != nullptr && event->kind == HostEvent::Kind::Beacon ? event->item : -1;
     if (event == nullptr) source_.file = file_;
 }
 
@@ -115,6 +117,7 @@ const CoreFrame& Explainer::frame(const FrameRecord& record, const CVelt& before
     framesSeen_ = true;
     inFrame_ = true;
     const Frame f(record, before, after);
+    fates_.frame(before);
     sectionWithoutAspect(f);
     patternsInFrame(f);
     legacyStates(f);

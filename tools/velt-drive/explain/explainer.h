@@ -19,6 +19,7 @@
 #include "host/host_calls.h"
 #include "tools/velt-drive/drive/drive.h"
 #include "tools/velt-drive/drive/explanation.h"
+#include "tools/velt-drive/explain/beacon_fates.h"
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/scenario/scenario.h"
 
@@ -49,6 +50,8 @@ public:
 
     const std::vector<Intervention>& interventions() const { return interventions_; }
     const std::vector<PatternSpan>& patterns() const { return patterns_; }
+    // What became of each beacon line; complete once the drive has finished.
+    [[nodiscard]] std::vector<BeaconFate> beaconFates() const { return fates_.finish(); }
 
 private:
     class Frame;
@@ -94,6 +97,7 @@ private:
     Scope scope_;
     std::string file_;
     CauseRef source_;        // of the calls being explained
+    int beaconItem_ = -1;    // the scenario beacon behind them, if one is
     int eventOrdinal_ = -1;  // of their host event among those of this frame
     int eventsThisFrame_ = 0;
     bool delivered_ = false;  // out_ has been handed to the drive
@@ -114,6 +118,7 @@ private:
     // Pattern spans being drawn, by Span; -1 when none.
     std::array<int, 3> openSpan_{-1, -1, -1};
     std::vector<PatternSpan> patterns_;
+    BeaconFates fates_;
 
     // The demand level each check held after the last frame, by Check.
     std::array<int, kChecks> level_{};

@@ -15,8 +15,14 @@ void Explainer::call(const HostCall& call, const CVelt& b, const CVelt& a,
                      const VehicleCache& cache) {
     // What a call changes may change the display without a code changing.
     displayDirty_ = true;
+    if (call.id == HostCallId::SetBeaconData && beaconItem_ >= 0)
+        fates_.beacon(static_cast<std::size_t>(beaconItem_), source_, b, a);
+    if (call.id == HostCallId::SetSignal) fates_.signal(source_, b, a);
     switch (call.id) {
-        case HostCallId::Initialize: restart(); return;
+        case HostCallId::Initialize:
+            fates_.restart();
+            restart();
+            return;
         case HostCallId::SetSignal:
         case HostCallId::SetBeaconData: intake(call, b, a, cache.speedKmh); break;
         case HostCallId::DoorOpen:

@@ -5,6 +5,7 @@
 
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/explain/explainer.h"
+#include "tools/velt-drive/explain/folding.h"
 #include "tools/velt-drive/util/units.h"
 
 namespace velt::drive {
@@ -14,11 +15,6 @@ namespace {
 // A station counts as the target of a stop this close to it; farther away
 // the train stopped for something else.
 constexpr double kStationReachM = 500.0;
-
-// A check that brakes again this soon after it let go (a speed check at its
-// limit does, frame after frame) is told as one intervention applied many
-// times: a drive's result stays small however often the protection brakes.
-constexpr std::int64_t kReappliedWithinMs = 1000;
 
 double secondsAt(const FramePoint& at) { return secondsOf(at.elapsedMs); }
 
@@ -194,28 +190,16 @@ void OutcomeRecorder::end(const DriveEnd& end) {
 
 void OutcomeRecorder::foldReapplications() {
     auto& all = outcome_.interventions;
+    std::vector<Intervention> explained;
+    explained.reserve(all.size());
+    for (const InterventionOutcome& one : all) explained.push_back(one.explained);
     std::vector<InterventionOutcome> kept;
-    std::optional<std::size_t> lastBrake;  // in kept
-    for (InterventionOutcome& one : all) {
-        if (one.brake() && lastBrake) {
-            InterventionOutcome& before = kept[*lastBrake];
-            Intervention& b = before.explained;
-            const Intervention& e = one.explained;
-            if (b.ended && b.check == e.check &&
-                e.start.elapsedMs - b.end.elapsedMs <= kReappliedWithinMs) {
-                ++before.applications;
-                b.end = e.end;
-                b.ended = e.ended;
-                b.endedBy = e.endedBy;
-                b.level = std::max(b.level, e.level);
-                if (!before.emergency() && one.emergency()) {
-                    b.raisedToEmergency = true;
-                    b.emergencyAt = *one.emergency();
-                }
-                continue;
-            }
-        }
-        if (one.brake()) lastBrake = kept.size();
+    for (FoldedIntervention& row : foldInterventions(explained)) {
+        // Its warning is the first application's: later ones came while the
+        // driver was already being braked for the same check.
+        InterventionOutcome one = all[row.first];
+        one.explained = std::move(row.intervention);
+        one.applications = row.applications;
         kept.push_back(std::move(one));
     }
     all = std::move(kept);

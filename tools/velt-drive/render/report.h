@@ -35,10 +35,14 @@ struct Mark {
 
 // A line the explanation said about one intervention: how it began, what
 // else braked within it, how it ended.
+// Once the drive has ended, the re-applications of a brake are folded
+// (explain/folding.h): only the lines of the first application's start and
+// the last one's end are kept, and `intervention` is the folded row.
 struct InterventionLine {
-    std::size_t intervention = 0;  // index into DriveEnd::interventions
+    std::size_t intervention = 0;  // index into foldInterventions(DriveEnd::interventions)
     FramePoint at;
     std::string text;  // as the summary prints it
+    EventKind kind = EventKind::Brake;
 };
 
 struct Report {
@@ -69,6 +73,10 @@ public:
 
 private:
     class State;
+    // Drops the lines of a brake's re-applications but its first start and
+    // last end, and says on the first how often it was applied.
+    void foldLines(const std::vector<Intervention>& interventions);
+
     const Scenario& scenario_;
     Report report_;
     std::unique_ptr<State> state_;
@@ -82,7 +90,8 @@ struct TextTable {
     std::vector<std::size_t> frames;
 };
 
-// The interventions, one row each, as the summary and the report page show them.
+// The interventions, one row each with their re-applications folded, as the
+// summary and the report page show them.
 TextTable interventionTable(const std::vector<Intervention>& interventions);
 
 // The terminal summary: one line per event, then where the train stopped.

@@ -178,9 +178,10 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
     } else if (end.interventions.empty()) {
         out += "<p id=\"no-interventions\">The protection did not intervene.</p>\n";
     } else {
-        out += tableHtml(interventionTable(end.interventions), "interventions") +
+        const TextTable table = interventionTable(end.interventions);
+        out += tableHtml(table, "interventions") +
                "\n<p>Choose a row to show its start in the player.</p>\n<ol id=\"causes\">";
-        for (std::size_t i = 0; i < end.interventions.size(); ++i) {
+        for (std::size_t i = 0; i < table.rows.size(); ++i) {
             out += "<li><ul>";
             for (const InterventionLine& line : report.interventionLines)
                 if (line.intervention == i)

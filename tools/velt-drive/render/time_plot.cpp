@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "tools/velt-drive/explain/check_table.h"
+#include "tools/velt-drive/explain/folding.h"
 #include "tools/velt-drive/explain/panel_codes.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_text.h"
@@ -183,11 +184,15 @@ private:
         // The protection's interventions, named with the check that began
         // them; a black-box drive knows only the brakes the outputs show.
         if (end_.explained) {
-            // Interventions of one check close together (a restriction that
-            // brakes, lets go and brakes again) share one label.
+            // A brake re-applied over and over is one intervention
+            // (explain/folding.h): every application is shaded, the first
+            // one labelled with the count.
             const auto& all = end_.interventions;
-            for (std::size_t i = 0; i < all.size();) {
-                const Intervention& v = all[i];
+            const std::vector<FoldedIntervention> folded = foldInterventions(all);
+            const std::vector<std::size_t> rows = foldedRows(folded, all.size());
+            for (std::size_t k = 0; k < all.size(); ++k) {
+                const FoldedIntervention& row = folded[rows[k]];
+                const Intervention& v = row.intervention;
                 const char* what = v.level == 2   ? "emergency brake"
                                    : v.level == 1 ? "full-service brake"
                                                   : "power cut";
@@ -195,18 +200,11 @@ private:
                 const std::string name = v.level == 0
                                              ? std::string(checkName(v.check))
                                              : what + std::string(": ") + checkName(v.check);
-                std::size_t j = i + 1;
-                while (j < all.size() && all[j].check == v.check && all[j].level == v.level &&
-                       x(static_cast<double>(all[j].start.elapsedMs)) <
-                           x(static_cast<double>(v.start.elapsedMs)) + textWidth(name, 11, true) +
-                               20)
-                    ++j;
-                const std::string times = j - i > 1 ? " (" + std::to_string(j - i) + " times)" : "";
-                for (std::size_t k = i; k < j; ++k)
-                    intervention(all[k].start, all[k].end, v.level,
-                                 k > i ? std::vector<std::string>{}
-                                       : std::vector<std::string>{name + times, what});
-                i = j;
+                const std::string times =
+                    row.applications > 1 ? " (" + std::to_string(row.applications) + " times)" : "";
+                intervention(all[k].start, all[k].end, v.level,
+                             k != row.first ? std::vector<std::string>{}
+                                            : std::vector<std::string>{name + times, what});
             }
         } else {
             for (const BrakeSpan& span : report_.brakes)

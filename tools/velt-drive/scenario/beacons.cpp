@@ -26,8 +26,17 @@ constexpr BeaconTypeWords kBeaconTypes[] = {
 }  // namespace
 
 std::optional<std::int32_t> beaconTypeForWord(std::string_view word) {
+    // The docs write the names in capitals (CPP, CCP) as often as not.
+    const auto sameLetters = [](std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const char c = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+            if (c != b[i]) return false;
+        }
+        return true;
+    };
     for (const auto& entry : kBeaconTypes)
-        if (word == entry.word) return entry.type;
+        if (sameLetters(word, entry.word)) return entry.type;
     return std::nullopt;
 }
 

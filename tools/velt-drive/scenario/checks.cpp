@@ -40,6 +40,7 @@ public:
                 timed(action.pos, action.trigger, "driver action");
             }
         }
+        takenOver();
         for (const Expectation& expectation : s_.expectations) expected(expectation);
         std::stable_sort(findings_.begin(), findings_.end(),
                          [this](const Diagnostic& a, const Diagnostic& b) {
@@ -103,6 +104,30 @@ private:
                          secondsText(secondsOf(*s_.end.elapsedMs)) + ": the drive ends before it");
     }
 
+    // A power or brake action whose handle the next action, due as soon as
+    // its turn comes, takes over in the same frame: its notch never reaches
+    // the plug-in, and its `until` is cancelled with it.
+    void takenOver() {
+        using Kind = DriverAction::Kind;
+        const auto handles = [](Kind kind) {
+            return kind == Kind::Power ? 1 : kind == Kind::Brake ? 2 : kind == Kind::Hold ? 3 : 0;
+        };
+        for (std::size_t i = 0; i + 1 < s_.driver.size(); ++i) {
+            const DriverAction& action = s_.driver[i];
+            const DriverAction& next = s_.driver[i + 1];
+            if (action.kind != Kind::Power && action.kind != Kind::Brake) continue;
+            if (next.trigger.kind != Trigger::Kind::Immediately) continue;
+            if ((handles(action.kind) & handles(next.kind)) == 0) continue;
+            say(action.pos,
+                "'" + action.text + "' never takes effect: '" + next.text + "' (line " +
+                    std::to_string(next.pos.line) +
+                    ") falls due in the same frame and takes the handle over" +
+                    (action.release.kind != Release::Kind::None ? ", cancelling its end" : "") +
+                    "; give line " + std::to_string(next.pos.line) +
+                    " a condition (e.g. 'when below ...' or 'after ... s') [taken-over]");
+        }
+    }
+
     // An expectation about a place the train cannot stop short of, or
     // cannot reach before the drive ends, is decided before the drive runs.
     void expected(const Expectation& e) {
@@ -144,19 +169,22 @@ private:
             case cab::kBeaconDoorLink:
             case cab::kBeaconKindBlink: break;
             case cab::kBeaconCcp:
-                if (opt <= 0)
+                // 0 is how a restriction is lifted; whether it lifts one only
+                // the drive can tell (a cancel of nothing is its finding).
+                if (opt < 0)
                     say(beacon.pos, "CCP value " + std::to_string(opt) +
-                                        " is 0 or less: velt switches the CCP pattern off here "
-                                        "(which lifts a restriction; "
-                                        "speed / 5 x 10000 + metres arms one)");
+                                        " is negative: velt switches the CCP pattern off here, "
+                                        "as with 0, the value that lifts a restriction; "
+                                        "(speed / 5) x 10000 + metres arms one [ccp-value]");
                 break;
             case cab::kBeaconClf:
-                if (!armsClf(opt))
+                if (!armsClf(opt) && opt != 0)
                     say(beacon.pos, "CLF value " + std::to_string(opt) + " is outside " +
                                         std::to_string(kClfLowestCode) + " to " +
                                         std::to_string(kClfHighestCode) +
-                                        ": velt switches the CLF limit off here (3 to 31 arm a "
-                                        "limit of 15 to 155 km/h)");
+                                        ": velt switches the CLF limit off here, as with 0, the "
+                                        "value that lifts it (3 to 31 arm a limit of 15 to 155 "
+                                        "km/h) [clf-value]");
                 break;
             case cab::kBeaconRoute: {
                 const std::int32_t category = lineTypeOfRoute(opt);

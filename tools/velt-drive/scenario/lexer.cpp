@@ -47,6 +47,27 @@ void requirePlainText(std::string_view text, const std::string& file) {
     }
 }
 
+namespace {
+
+// "expected a number for X, found '900m'", with the fix when the author wrote
+// the unit against the number.
+std::string notANumber(const std::string& what, const std::string& text) {
+    std::string message = "expected a number for " + what + ", found '" + printable(text) + "'";
+    std::size_t digits = 0;
+    while (digits < text.size() && ((text[digits] >= '0' && text[digits] <= '9') ||
+                                    text[digits] == '.' || (digits == 0 && text[digits] == '-')))
+        ++digits;
+    if (digits == 0 || digits == text.size()) return message;
+    const std::string number = text.substr(0, digits);
+    const std::string unit = text.substr(digits);
+    const bool knownUnit =
+        unit == "m" || unit == "s" || unit == "ms" || unit == "km/h" || unit == "km/h/s";
+    if (!knownUnit || parseDecimal(number).status == NumberStatus::Malformed) return message;
+    return message + "; write the number and its unit apart: '" + number + " " + unit + "'";
+}
+
+}  // namespace
+
 Line::Line(const std::string& file, int number, std::string_view text)
     : file_(file), number_(number), raw_(text), commentAt_(text.size()) {
     std::size_t i = 0;
@@ -132,8 +153,7 @@ std::int32_t Line::integer(const std::string& what, const Token& token, std::int
 
 double Line::decimal(const std::string& what, const Token& token, double low, double high) {
     const Parsed<double> parsed = parseDecimal(token.text);
-    if (parsed.status == NumberStatus::Malformed)
-        fail(token, "expected a number for " + what + ", found '" + printable(token.text) + "'");
+    if (parsed.status == NumberStatus::Malformed) fail(token, notANumber(what, token.text));
     if (parsed.status == NumberStatus::OutOfRange || parsed.value < low || parsed.value > high)
         fail(token, what + " " + token.text + " is out of range " + formatPlain(low) + " to " +
                         formatPlain(high));
@@ -144,8 +164,7 @@ double Line::quantity(const std::string& what, const char* unit, double low, dou
     const Token& token = take(what);
     // The unit first: "45 m" for a speed is a wrong unit, whatever the number.
     const Parsed<double> parsed = parseDecimal(token.text);
-    if (parsed.status == NumberStatus::Malformed)
-        fail(token, "expected a number for " + what + ", found '" + printable(token.text) + "'");
+    if (parsed.status == NumberStatus::Malformed) fail(token, notANumber(what, token.text));
     expectUnit(unit, token);
     return decimal(what, token, low, high);
 }
@@ -153,8 +172,7 @@ double Line::quantity(const std::string& what, const char* unit, double low, dou
 Measure Line::measure(const std::string& what, std::initializer_list<UnitRange> units) {
     const Token& token = take(what);
     const Parsed<double> parsed = parseDecimal(token.text);
-    if (parsed.status == NumberStatus::Malformed)
-        fail(token, "expected a number for " + what + ", found '" + printable(token.text) + "'");
+    if (parsed.status == NumberStatus::Malformed) fail(token, notANumber(what, token.text));
     std::string names;
     std::size_t index = 0;
     for (const UnitRange& range : units) {

@@ -69,6 +69,11 @@ public:
     // The line as written from `column` on, without its comment and
     // trailing blanks.
     std::string textFrom(int column) const;
+    // The comment after '#', without the '#'; empty without one.
+    [[nodiscard]] std::string_view comment() const {
+        return commentAt_ < raw_.size() ? std::string_view(raw_).substr(commentAt_ + 1)
+                                        : std::string_view();
+    }
 
     std::int32_t integer(const std::string& what, std::int64_t low, std::int64_t high);
     // `token` read as an integer within [low, high].

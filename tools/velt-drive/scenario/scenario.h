@@ -161,6 +161,14 @@ struct EndCondition {
     bool whenStopped = false;
 };
 
+// A comment "# velt-drive: allow NAME[, NAME...]" on a line: the author has
+// seen the findings of that name on that line and means it; "allow" alone
+// acknowledges every finding of the line.
+struct Acknowledgement {
+    int line = 0;
+    std::vector<std::string> names;  // empty: all
+};
+
 struct Scenario {
     std::string file;
     std::string name;  // the file name without directories and extension
@@ -183,6 +191,7 @@ struct Scenario {
     // What the parser alone noticed, e.g. a repeated line: warnings, each
     // saying what is wrong and what happens instead.
     std::vector<Diagnostic> findings;
+    std::vector<Acknowledgement> acknowledgements;  // by line, in the file's order
 
     // A place in this scenario's file.
     [[nodiscard]] SourceLocation at(SourcePos pos) const { return {file, pos.line, pos.column}; }
@@ -191,6 +200,14 @@ struct Scenario {
         return diagnosticAt(Severity::Warning, at(pos), std::move(message));
     }
 };
+
+// The name a finding is acknowledged by: the word in brackets at the end of
+// its message ("... [disarmed]"), or "" for a finding without one.
+std::string findingName(const Diagnostic& finding);
+
+// Whether the scenario's own lines acknowledge this finding (it is about this
+// scenario's file, on a line with a matching "# velt-drive: allow").
+bool acknowledged(const Scenario& scenario, const Diagnostic& finding);
 
 // Drives without an end condition stop when the train stands still after
 // the driver's last action, and at the latest after this long.

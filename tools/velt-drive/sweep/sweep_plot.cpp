@@ -107,7 +107,7 @@ private:
     }
 
     [[nodiscard]] static std::string axisName(const Vary& vary) {
-        return vary.name + " (" + vary.unit + ")";
+        return vary.unit.empty() ? vary.name : vary.name + " (" + vary.unit + ")";
     }
 
     // One varied quantity: the stop position against it.

@@ -102,7 +102,16 @@ std::string expectationCell(const SweepResult& result, const SweepDrive& drive) 
     if (count == 0) return "-";
     const int failed = drive.outcome.failedExpectations();
     if (failed == 0) return "met";
-    return std::to_string(failed) + " of " + std::to_string(count) + " failed";
+    // Which ones: the line and what it expects, as the author wrote it.
+    std::string names;
+    const auto& verdicts = drive.outcome.expectations;
+    for (std::size_t e = 0; e < count && e < verdicts.size(); ++e) {
+        if (verdicts[e].met) continue;
+        const Expectation& expectation = result.base.expectations[e];
+        names += (names.empty() ? "" : "; ") + std::string("line ") +
+                 std::to_string(expectation.pos.line) + " '" + expectation.text + "'";
+    }
+    return "failed: " + names;
 }
 
 // A column name from a unit: "km/h/s" -> "kmh_s".
@@ -150,7 +159,8 @@ std::string formatSweepTable(const SweepResult& result) {
     const std::vector<TargetColumn> targets = targetColumns(result);
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> header = {""};
-    for (const Vary& vary : result.varies) header.push_back(vary.name + " " + vary.unit);
+    for (const Vary& vary : result.varies)
+        header.push_back(vary.unit.empty() ? vary.name : vary.name + " " + vary.unit);
     header.emplace_back("stopped at m");
     for (const TargetColumn& t : targets)
         header.push_back(t.name + " (line " + std::to_string(t.line) + ") m");
@@ -239,7 +249,8 @@ std::string formatSweepCsv(const SweepResult& result) {
     const std::vector<TargetColumn> targets = targetColumns(result);
     std::string out = "drive";
     for (const Vary& vary : result.varies)
-        out += "," + csvField(vary.name + "_" + unitSuffix(vary.unit));
+        out +=
+            "," + csvField(vary.unit.empty() ? vary.name : vary.name + "_" + unitSuffix(vary.unit));
     out += ",stopped_m";
     for (const TargetColumn& t : targets) {
         const std::string name = columnName(t.name) + "_line" + std::to_string(t.line);

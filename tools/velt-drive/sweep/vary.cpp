@@ -4,6 +4,8 @@
 #include <cmath>
 #include <optional>
 
+#include "core/beacons.h"
+#include "core/cab.h"
 #include "tools/velt-drive/scenario/vehicle_file.h"
 #include "tools/velt-drive/util/number_format.h"
 
@@ -35,13 +37,22 @@ constexpr NamedQuantity kByName[] = {
 // ... and those of one scenario line, by the line's number: "beacon@12".
 constexpr NamedQuantity kByLine[] = {
     {"beacon", Kind::BeaconPosition, "m", kTrackRangeM},
+    {"placed", Kind::BeaconPlaced, "m", kTrackRangeM},
+    {"optional", Kind::BeaconOptional, "", {-2147483648.0, 2147483647.0}},
     {"signal", Kind::SignalPosition, "m", kTrackRangeM},
     {"hold", Kind::HoldSpeed, "km/h", kHoldSpeedRangeKmh},
+    {"action", Kind::ActionPosition, "m", kTrackRangeM},
 };
 
 const char kQuantities[] =
     "start-speed, service-brake, emergency-brake, acceleration, frame, beacon@LINE, "
-    "signal@LINE or hold@LINE";
+    "placed@LINE, optional@LINE, signal@LINE, hold@LINE or action@LINE";
+
+// The metres a beacon's optional points ahead, for the types whose target
+// lies that far ahead of the beacon (CPP, CCP, SPB).
+bool pointsAhead(std::int32_t type) {
+    return type == cab::kBeaconCpp || type == cab::kBeaconCcp || type == cab::kBeaconSpb;
+}
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -127,7 +138,17 @@ private:
     [[nodiscard]] std::size_t lineItem(Kind kind, int line, const std::string& name) const {
         const std::string where =
             name + ": line " + std::to_string(line) + " of " + scenario_.file + " holds no ";
-        if (kind == Kind::BeaconPosition) {
+        if (kind == Kind::BeaconPlaced) {
+            if (const auto i = itemOnLine(scenario_.beacons, line)) {
+                if (pointsAhead(scenario_.beacons[*i].type)) return *i;
+                fail(name + ": the beacon on line " + std::to_string(line) +
+                     " has no target ahead (only CPP, CCP and SPB beacons do); vary its "
+                     "position with beacon@" +
+                     std::to_string(line));
+            }
+        }
+        if (kind == Kind::BeaconPosition || kind == Kind::BeaconPlaced ||
+            kind == Kind::BeaconOptional) {
             if (const auto i = itemOnLine(scenario_.beacons, line)) return *i;
             std::vector<int> lines;
             for (const BeaconItem& b : scenario_.beacons) lines.push_back(b.pos.line);
@@ -147,6 +168,14 @@ private:
                  lineList(lines, "signals placed by position"));
         }
         std::vector<int> lines;
+        if (kind == Kind::ActionPosition) {
+            for (const DriverAction& a : scenario_.driver)
+                if (a.trigger.kind == Trigger::Kind::Position) lines.push_back(a.pos.line);
+            const auto i = itemOnLine(scenario_.driver, line);
+            if (i && scenario_.driver[*i].trigger.kind == Trigger::Kind::Position) return *i;
+            fail(where + "driver action 'at X m'; " +
+                 lineList(lines, "driver actions placed by position"));
+        }
         for (const DriverAction& a : scenario_.driver)
             if (a.kind == DriverAction::Kind::Hold) lines.push_back(a.pos.line);
         const auto i = itemOnLine(scenario_.driver, line);
@@ -192,7 +221,8 @@ private:
 
     void check(const VariedQuantity& quantity, const QuantityRange& range, double value,
                const std::string& unit) const {
-        const std::string shown = quantity.name + " " + formatPlain(value) + " " + unit;
+        const std::string shown =
+            quantity.name + " " + formatPlain(value) + (unit.empty() ? "" : " " + unit);
         if (value < range.low || value > range.high)
             fail(shown + " is outside " + formatPlain(range.low) + " to " +
                  formatPlain(range.high) + " " + unit);
@@ -201,6 +231,17 @@ private:
         if (quantity.kind == Kind::Acceleration && scenario_.train)
             fail(quantity.name + " does not change the train of " + scenario_.train->path +
                  ": its #ACCELERATION gives each notch's traction");
+        if (quantity.kind == Kind::BeaconOptional && value != std::floor(value))
+            fail(shown + " is not a whole number: a beacon's optional is an integer");
+        if (quantity.kind == Kind::BeaconPlaced) {
+            const BeaconItem& beacon = scenario_.beacons[quantity.item];
+            const double metres = packedMetres(beacon.optional) + beacon.positionM - value;
+            if (metres < 0.0 || metres >= static_cast<double>(kPackBase))
+                fail(shown + " puts the beacon " + formatPlain(metres) +
+                     " m before its target at " +
+                     formatPlain(beacon.positionM + packedMetres(beacon.optional)) +
+                     " m; the metres of optional go from 0 to " + std::to_string(kPackBase - 1));
+        }
         const double top = scenario_.vehicle.maxSpeedKmh;
         if ((quantity.kind == Kind::StartSpeed || quantity.kind == Kind::HoldSpeed) && value > top)
             fail(shown + " is above the vehicle's maximum speed of " + formatPlain(top) +
@@ -268,6 +309,23 @@ Scenario variant(const Scenario& base, const std::vector<Vary>& varies,
                 case Kind::Acceleration: s.vehicle.accelerationKmhS = value; break;
                 case Kind::Frame: s.frameMs = static_cast<int>(value); break;
                 case Kind::BeaconPosition: s.beacons[q.item].positionM = value; break;
+                case Kind::BeaconPlaced: {
+                    // The target stays put: the metres to it change by as
+                    // much as the beacon moves, and so does a distance given
+                    // to the signal ahead.
+                    BeaconItem& b = s.beacons[q.item];
+                    const double moved = value - b.positionM;
+                    const auto metres =
+                        static_cast<std::int32_t>(std::lround(packedMetres(b.optional) - moved));
+                    b.optional = b.optional - packedMetres(b.optional) + metres;
+                    if (b.distance) *b.distance -= static_cast<float>(moved);
+                    b.positionM = value;
+                    break;
+                }
+                case Kind::BeaconOptional:
+                    s.beacons[q.item].optional = static_cast<std::int32_t>(value);
+                    break;
+                case Kind::ActionPosition: s.driver[q.item].trigger.value = value; break;
                 case Kind::SignalPosition: s.signals[q.item].trigger.value = value; break;
                 case Kind::HoldSpeed: s.driver[q.item].speedKmh = value; break;
             }
@@ -290,7 +348,7 @@ Scenario variant(const Scenario& base, const std::vector<Vary>& varies,
 }
 
 std::string formatValue(const Vary& vary, double value) {
-    return formatFixed(value, vary.decimals) + " " + vary.unit;
+    return formatFixed(value, vary.decimals) + (vary.unit.empty() ? "" : " " + vary.unit);
 }
 
 }  // namespace velt::drive

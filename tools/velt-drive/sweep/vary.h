@@ -27,8 +27,11 @@ struct VariedQuantity {
         Acceleration,
         Frame,
         BeaconPosition,
+        BeaconPlaced,  // the beacon moved, the target its metres point at kept where it was
+        BeaconOptional,
         SignalPosition,
         HoldSpeed,
+        ActionPosition,  // a driver action's 'at X m'
     };
     Kind kind = Kind::StartSpeed;
     std::string name;      // as written: "start-speed", "beacon@12"
@@ -39,7 +42,7 @@ struct VariedQuantity {
 // value together, and the values in order.
 struct Vary {
     std::string name;  // the names as written, "start-speed,hold@20"
-    std::string unit;  // "km/h", "km/h/s", "ms" or "m"
+    std::string unit;  // "km/h", "km/h/s", "ms", "m", or "" for a beacon's optional
     int decimals = 0;  // as many as FROM and STEP were written with
     std::vector<VariedQuantity> quantities;
     std::vector<double> values;
