@@ -217,6 +217,7 @@ private:
     bool aspectTold_ = false;
     bool confirmDown_ = false;
     bool movedOff_ = false;
+    bool stoppedByProtection_ = false;
     std::int64_t routeStandingSinceMs_ = -1;
     FrameRecord record_;
     DriveEnd end_;

@@ -170,6 +170,10 @@ void TimetableDriver::drive(const RouteView& view, RouteHands& hands) {
     }
     if (view.doorsOpen) planner.limitNow(0.0);
     planner.hands(hands);
+    if (view.stoppedByProtection) {
+        hands.power = 0;
+        hands.brake = std::max(hands.brake, view.vehicle.brakeNotches);
+    }
     // While the protection brakes, power would only fight it.
     if (view.protection.brake > hands.brake) hands.power = 0;
     hands.pressConfirm = alarmAsks(view);

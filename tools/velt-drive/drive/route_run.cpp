@@ -113,6 +113,7 @@ void DriveRun::routeFrame(std::size_t k, std::int64_t elapsed) {
     const RouteTrack& track = *route_->track;
     const auto timeMs = static_cast<std::int32_t>(timeOfDay(elapsed));
     signals_->update(model_.positionM(), timeMs);
+    if (stoppedThisStep_ && stepOut_.brake > stepBrake_) stoppedByProtection_ = true;
     const int aspect = signals_->pluginAspect();
     if (!aspectTold_ || aspect != toldAspect_) {
         aspectTold_ = true;
@@ -128,6 +129,7 @@ void DriveRun::routeFrame(std::size_t k, std::int64_t elapsed) {
         routeNote(std::move(event), "signal aspect " + std::to_string(aspect));
         call(HostCallId::SetSignal, aspect);
         aspectReported_ = true;
+        stoppedByProtection_ = false;
     }
     routeStations(k, timeMs);
     if (routeDriver_ != nullptr) routeDriverStep(timeMs);
@@ -197,9 +199,15 @@ void DriveRun::routeDriverStep(std::int32_t timeMs) {
         call(HostCallId::KeyUp, cab::kKeyConfirm);
         confirmDown_ = false;
     }
-    const RouteView view{*route_->track,    *signals_, scenario_.vehicle, model_.positionM(),
-                         model_.speedKmh(), timeMs,    lastOut_,          panel_.data(),
-                         !doorsClosed_,     nextStop_};
+    RouteView view{*route_->track, *signals_, scenario_.vehicle};
+    view.positionM = model_.positionM();
+    view.speedKmh = model_.speedKmh();
+    view.timeMs = timeMs;
+    view.protection = lastOut_;
+    view.panel = panel_.data();
+    view.doorsOpen = !doorsClosed_;
+    view.nextStop = nextStop_;
+    view.stoppedByProtection = stoppedByProtection_;
     RouteHands hands{power_, brake_, false};
     routeDriver_->drive(view, hands);
     unannounced();
