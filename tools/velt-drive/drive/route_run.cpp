@@ -17,6 +17,8 @@ namespace {
 // A route drive whose train stands this long without anything left to do
 // (a section ahead at stop that never clears, the doors at a terminal) ends.
 constexpr std::int64_t kStuckMs = 10 * 60 * 1000;
+// How long the route's driver waits after the protection stopped the train.
+constexpr std::int64_t kWaitAfterProtectionStopMs = 60 * 1000;
 
 std::string beaconWords(const BeaconReport& report) {
     const std::string name = beaconTypeName(report.type);
@@ -113,7 +115,15 @@ void DriveRun::routeFrame(std::size_t k, std::int64_t elapsed) {
     const RouteTrack& track = *route_->track;
     const auto timeMs = static_cast<std::int32_t>(timeOfDay(elapsed));
     signals_->update(model_.positionM(), timeMs);
-    if (stoppedThisStep_ && stepOut_.brake > stepBrake_) stoppedByProtection_ = true;
+    if (stoppedThisStep_ && stepOut_.brake > stepBrake_) {
+        stoppedByProtection_ = true;
+        protectionStopMs_ = elapsed;
+    }
+    // A driver stopped by the protection waits for the signal to change,
+    // and drives on after a minute when nothing changes (a pattern the
+    // route left armed, say).
+    if (absSpeed() > 0.0 || elapsed - protectionStopMs_ >= kWaitAfterProtectionStopMs)
+        stoppedByProtection_ = false;
     const int aspect = signals_->pluginAspect();
     if (!aspectTold_ || aspect != toldAspect_) {
         aspectTold_ = true;
