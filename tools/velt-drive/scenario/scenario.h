@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/velt-drive/train/train_file.h"
@@ -45,6 +46,9 @@ struct VehicleParams {
     double resistanceKmhS = 0.05;  // at standstill
     double dragPerKmh2 = 0.00003;  // further resistance per (km/h)^2
     double maxSpeedKmh = 130.0;    // traction gives nothing above this
+    // The train's length, which a route's stops and limits read.
+    int cars = 1;
+    double carLengthM = 20.0;
 };
 
 // A `vehicle` line as given, for the lines that adjust a loaded train.
@@ -129,6 +133,7 @@ struct Station {
     double positionM = 0.0;  // stopping point of the train's front
     double windowM = 25.0;   // counts as at the station within this many metres
     SourcePos pos;
+    SourceLocation source;  // a route's station: the route line that made it
 };
 
 // What the author expects of the drive, judged once it has ended (and for
@@ -153,6 +158,15 @@ struct Expectation {
     double speedKmh = 0.0;
     SourcePos pos;
     std::string text;  // what follows 'expect', as written
+};
+
+// Another train standing on a route: in a section by number or in the
+// section that holds a position, until a time of day (for ever when none).
+struct OccupiedItem {
+    std::optional<int> section;
+    double positionM = 0.0;
+    std::optional<std::int32_t> untilMs;
+    SourcePos pos;
 };
 
 struct EndCondition {
@@ -186,6 +200,14 @@ struct Scenario {
     std::vector<Station> stations;
     std::vector<DriverAction> driver;
     std::vector<Expectation> expectations;
+    // 'route FILE': the track comes from the host's route file (the path as
+    // the scenario's folder resolves it); empty for a scenario of its own.
+    std::string routeFile;
+    SourcePos routePos;
+    std::vector<OccupiedItem> occupied;
+    // 'at station NAME' references, checked against the route's stations
+    // once the route is read (a scenario without a route checks them itself).
+    std::vector<std::pair<std::string, SourcePos>> stationRefs;
     EndCondition end;
     SourcePos endTimePos, endPositionPos;  // the 'end at' lines that set them
     // What the parser alone noticed, e.g. a repeated line: warnings, each
@@ -212,6 +234,8 @@ bool acknowledged(const Scenario& scenario, const Diagnostic& finding);
 // Drives without an end condition stop when the train stands still after
 // the driver's last action, and at the latest after this long.
 inline constexpr std::int64_t kDefaultTimeLimitMs = 2 * 3600 * 1000;
+// A route's driver runs the whole timetable: a longer limit.
+inline constexpr std::int64_t kRouteTimeLimitMs = 24 * 3600 * 1000;
 
 // Reads a scenario from text; `file` is only used in messages, for the
 // name and as the folder a `vehicle file` is relative to. A `trainPath`
