@@ -41,6 +41,17 @@ if [ "$mode" = bad-input ]; then
   check "unloadable plug-in: exit code 2" [ $? -eq 2 ]
   check "unloadable plug-in: names the library" grep -qF "$work/no-such-plugin.so: cannot load the library" "$work/plugin.err"
   check "unloadable plug-in: no trace left" [ ! -e "$work/ok.csv" ]
+  # A train that is not there: named from the scenario's folder with the line
+  # that names it, and refused by --train alike for every command.
+  run_bad no-train 'vehicle file trains/none\n' "$work/trains/none: error: no such file or folder"
+  check "no-train: notes the scenario's line" grep -qF "$work/no-train.drive:1:14: note:" "$work/no-train.err"
+  for command in "" check "sweep --vary start-speed=10:20:10"; do
+    # shellcheck disable=SC2086
+    "$tool" $command --plugin "$plugin" "$work/ok.drive" --train "$work/none" > /dev/null 2> "$work/train.err"
+    rc=$?
+    check "--train for '${command:-drive}': exit code 2 (got $rc)" [ "$rc" -eq 2 ]
+    check "--train for '${command:-drive}': names the train" grep -qF "$work/none: error: no such file or folder" "$work/train.err"
+  done
   exit $fail
 fi
 

@@ -139,6 +139,8 @@ TEST(TrainFileReading, WarnsWithTheFileAndLine) {
          "t.dat:4: warning: the hold brake"},
         {"a section given twice", "#DELAY\n1\n#DELAY\n2\n",
          "t.dat:4:1: warning: #DELAY is given again"},
+        {"a handle rule the drive does not enforce", "#HANDLE\n0\n4\n8\n0\n1\n",
+         "t.dat:7:1: warning: #HANDLE 4 (emergency brake effect) is not acted on"},
     };
     for (const WarningCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -198,6 +200,9 @@ TEST_F(TrainFolder, RefusesWhatIsNoTrainFile) {
         {dir_.string(), 0, 0},  // a folder without train.dat
         {withNul, 2, 5},
         {empty, 0, 0},
+#if !defined(_WIN32)
+        {"/dev/zero", 0, 0},  // a device: read, it would never end
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

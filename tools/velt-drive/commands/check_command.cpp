@@ -1,9 +1,12 @@
 #include "tools/velt-drive/commands/check_command.h"
 
 #include <iostream>
+#include <memory>
 
 #include "tools/velt-drive/commands/console.h"
+#include "tools/velt-drive/commands/drive_input.h"
 #include "tools/velt-drive/explain/explained_drive.h"
+#include "tools/velt-drive/explain/route_checks.h"
 #include "tools/velt-drive/scenario/checks.h"
 
 namespace velt::drive {
@@ -11,7 +14,7 @@ namespace velt::drive {
 // velt-drive check FILE...: the findings of each scenario, from the file
 // and from a drive that writes nothing.
 int runCheckCommand(const std::vector<std::string>& files, const std::string& pluginPath,
-                    bool strict, bool blackBox) {
+                    bool strict, bool blackBox, const std::string& trainPath) {
     PluginLibrary plugin;
     if (!openPlugin(plugin, pluginPath)) return kBadInput;
     int findings = 0;
@@ -19,18 +22,24 @@ int runCheckCommand(const std::vector<std::string>& files, const std::string& pl
     int errors = 0;
     bool diverged = false;
     for (const std::string& file : files) {
-        Scenario scenario;
+        std::unique_ptr<DriveInput> input;
         try {
-            scenario = readScenario(file);
+            input = readDriveInput(file, 1, trainPath);
         } catch (const DiagnosticError& error) {
             printDiagnostic(error.diagnostic());
             ++errors;
             continue;
         }
+        const Scenario& scenario = input->scenario;
         FindingPrinter printer(strict, &scenario);
+        for (const Diagnostic& finding : input->routeWarnings) printer.print(finding);
+        if (input->route)
+            for (const Diagnostic& finding : checkRoute(input->route->track))
+                printer.print(finding);
         const std::vector<Diagnostic> told = checkScenario(scenario);
         for (const Diagnostic& finding : told) printer.print(finding);
-        ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Everything);
+        ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Everything,
+                             input->drive());
         const DriveEnd end = drive.run({&printer});
         for (const Diagnostic& finding : beaconFindings(scenario, end, told))
             printer.print(finding);

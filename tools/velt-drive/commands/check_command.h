@@ -8,6 +8,6 @@
 namespace velt::drive {
 
 int runCheckCommand(const std::vector<std::string>& files, const std::string& pluginPath,
-                    bool strict, bool blackBox);
+                    bool strict, bool blackBox, const std::string& trainPath = {});
 
 }  // namespace velt::drive

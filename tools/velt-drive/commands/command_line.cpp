@@ -14,6 +14,7 @@
 #include "tools/velt-drive/commands/check_command.h"
 #include "tools/velt-drive/commands/console.h"
 #include "tools/velt-drive/commands/run_command.h"
+#include "tools/velt-drive/commands/shared_options.h"
 #include "tools/velt-drive/commands/sweep_command.h"
 #include "tools/velt-drive/util/output_file.h"
 #include "tools/velt-drive/util/wildcards.h"
@@ -44,7 +45,8 @@ int runCommandLine(int argc, char** argv) {
     options.pluginPath = defaultPluginPath();
     bool version = false;
     app.add_option("scenario", options.scenarioPath,
-                   "Scenario file (format: docs/scenario-format.md)");
+                   "Scenario file (format: docs/scenario-format.md), or a route file (.csv, "
+                   ".rw) to drive with the timetable driver");
     app.add_option("--plugin", options.pluginPath,
                    "Plug-in library to load; without --black-box, the velt this tool was built "
                    "with")
@@ -63,6 +65,13 @@ int runCommandLine(int argc, char** argv) {
                    "panel player");
     app.add_option("--events", options.eventsPath,
                    "CSV of every event with its cause, one row each (- for standard output)");
+    app.add_option("--calls", options.callsPath,
+                   "CSV of every call made to the plug-in but Elapse, one row each (- for "
+                   "standard output)");
+    app.add_option("--seed", options.seed,
+                   "Seed of a route's random choices ($Rnd, weighted $Include); the summary "
+                   "says which ran")
+        ->capture_default_str();
     app.add_flag("--black-box", options.blackBox,
                  "Drive any plug-in of this host interface without velt-drive's own core: no "
                  "causes, no check of the outputs");
@@ -70,6 +79,8 @@ int runCommandLine(int argc, char** argv) {
     app.add_flag("--strict", options.strict,
                  "Treat warnings about the scenario as errors (exit code 2)");
     app.add_flag("--version", version, "Load the plug-in, print its version and path, and exit");
+    SharedOptions shared;
+    addSharedOptions(app, shared);
 
     CLI::App* checkCommand = app.add_subcommand(
         "check", "Check scenarios for things velt will not do as written, and run nothing else");
@@ -82,6 +93,7 @@ int runCommandLine(int argc, char** argv) {
     bool checkBlackBox = false;
     checkCommand->add_flag("--black-box", checkBlackBox,
                            "Drive without velt-drive's own core (any plug-in of this interface)");
+    addSharedOptions(*checkCommand, shared);
 
     CLI::App* sweepCommand = app.add_subcommand(
         "sweep",
@@ -108,9 +120,12 @@ int runCommandLine(int argc, char** argv) {
     sweepCommand->add_flag("--strict", sweepOptions.strict,
                            "Treat warnings about the scenario as errors (exit code 2)");
     sweepCommand->add_option("--plugin", options.pluginPath, "Plug-in library to load");
+    sweepCommand->add_option("--seed", sweepOptions.seed,
+                             "Seed of a route's random choices ($Rnd, weighted $Include)");
     sweepCommand->add_flag("--black-box", sweepOptions.blackBox,
                            "Drive without velt-drive's own core (any plug-in of this interface; "
                            "no interventions, no CPP or SPB targets)");
+    addSharedOptions(*sweepCommand, shared);
 
     try {
         app.parse(argc, argv);
@@ -124,10 +139,12 @@ int runCommandLine(int argc, char** argv) {
 
     if (checkCommand->parsed())
         return runCheckCommand(expandArguments(checkFiles), options.pluginPath,
-                               checkStrict || options.strict, checkBlackBox || options.blackBox);
+                               checkStrict || options.strict, checkBlackBox || options.blackBox,
+                               shared.trainPath);
     if (sweepCommand->parsed()) {
         sweepOptions.strict = sweepOptions.strict || options.strict;
         sweepOptions.blackBox = sweepOptions.blackBox || options.blackBox;
+        sweepOptions.trainPath = shared.trainPath;
         return runSweepCommand(sweepOptions, options.pluginPath);
     }
     if (version) {
@@ -139,6 +156,7 @@ int runCommandLine(int argc, char** argv) {
     }
     if (options.scenarioPath.empty())
         return fail("no scenario file given\n(run 'velt-drive --help' for the options)");
+    options.trainPath = shared.trainPath;
     return runDriveCommand(options);
 }
 

@@ -37,16 +37,19 @@ constexpr std::int64_t kStandstillSettleMs = 3000;
 }  // namespace
 
 DriveRun::DriveRun(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
-                   const std::vector<DriveConsumer*>& consumers)
+                   const std::vector<DriveConsumer*>& consumers, const RouteDrive* route)
     : scenario_(scenario),
       plugin_(plugin, witness),
       witness_(witness),
       consumers_(consumers),
-      model_(scenario.vehicle, scenario.start.positionM, scenario.start.speedKmh,
-             scenario.start.reverser),
+      model_(scenario, scenario.start.positionM, scenario.start.speedKmh, scenario.start.reverser),
       clockBaseMs_(scenario.start.timeOfDayMs),
       warnedBeacon_(scenario.beacons.size(), false),
-      warnedAction_(scenario.driver.size(), false) {
+      warnedAction_(scenario.driver.size(), false),
+      route_(route) {
+    for (const DriveConsumer* consumer : consumers)
+        callsWanted_ = callsWanted_ || consumer->wantsCalls();
+    if (route_ != nullptr) routeSetUp();
     panel_.fill(0);
     sound_.fill(kSoundStopped);
     // Beacons and position signals, in the order the train meets them.
@@ -71,19 +74,25 @@ DriveRun::DriveRun(const Scenario& scenario, const PluginApi& plugin, Witness* w
 }
 
 DriveEnd DriveRun::run() {
-    const VehicleParams& vehicle = scenario_.vehicle;
     const StartState& start = scenario_.start;
-    for (DriveConsumer* consumer : consumers_) consumer->begin(vehicle.brakeNotches + 1);
+    for (DriveConsumer* consumer : consumers_) consumer->begin(emergencyValueOf(scenario_));
 
     call(HostCallId::Load);
-    VehicleSpec spec{};
-    spec.brakeNotches = vehicle.brakeNotches;
-    plugin_.call(HostCall::vehicleSpec(spec));
-    call(HostCallId::Initialize);
+    VehicleSpec spec = vehicleSpecOf(scenario_);
+    if (route_ != nullptr && !scenario_.train) {
+        // What the plug-in does not read, as a host fills it in: the power
+        // notches and the cars (the ATS and B67 notches are left at 0).
+        spec.unread[0] = scenario_.vehicle.powerNotches;
+        spec.unread[3] = scenario_.vehicle.cars;
+    }
+    send(HostCall::vehicleSpec(spec));
+    call(HostCallId::Initialize, route_ != nullptr ? route_->track->start().initializeMode : 0);
+    if (route_ != nullptr) routeStart();
     // The start state, reported once as a host does when a run begins.
     power_ = start.power;
-    brake_ = start.brake;
+    brake_ = model_.brakeValue(start.brake);
     reverser_ = start.reverser;
+    model_.settle({brake_, power_, reverser_, 0});
     doorsClosed_ = start.doorsClosed;
     note(HostEvent::Kind::Driver, 0,
          std::string("start: reverser ") +
@@ -98,18 +107,26 @@ DriveEnd DriveRun::run() {
 
     const EndCondition& end = scenario_.end;
     const bool stopEnds = end.whenStopped || (!end.elapsedMs && !end.positionM);
-    const std::int64_t limitMs = end.elapsedMs ? *end.elapsedMs : kDefaultTimeLimitMs;
+    const std::int64_t limitMs = end.elapsedMs             ? *end.elapsedMs
+                                 : routeDriver_ != nullptr ? kRouteTimeLimitMs
+                                                           : kDefaultTimeLimitMs;
     // The first frame only reports the start state: its interval is
     // measured from whatever time the plug-in last saw, so nothing that
     // counts distance down is armed before it.
+    if (route_ != nullptr) routeFrame(0, 0);
     HandleCommand out = frame(0, 0);
     std::size_t k = 1;
     for (; !diverged(); ++k) {
         const std::int64_t elapsed = elapsedAt(k);
         const double speedBefore = model_.speedKmh();
+        stepOut_ = out;
+        stepBrake_ = brake_;
         model_.step(out, static_cast<int>(elapsed - elapsedAt(k - 1)));
         stoppedThisStep_ = speedBefore != 0.0 && model_.speedKmh() == 0.0;
+        callFrame_ = k;
+        if (route_ != nullptr) routeBeacons(k);
         eventsBefore(k, elapsed);
+        if (route_ != nullptr) routeFrame(k, elapsed);
         out = frame(k, elapsed);
         if (diverged()) break;
 
@@ -127,8 +144,9 @@ DriveEnd DriveRun::run() {
                                     " (the scenario has no 'end at ... s')";
             break;
         }
-        if (stopEnds && nextAction_ >= scenario_.driver.size() && !holding_ &&
-            standingSinceMs_ >= 0) {
+        if (route_ != nullptr && routeEnds(elapsed)) break;
+        if (stopEnds && routeDriver_ == nullptr && nextAction_ >= scenario_.driver.size() &&
+            !holding_ && standingSinceMs_ >= 0) {
             const std::int64_t since = std::max(standingSinceMs_, lastActionMs_);
             if (elapsed - since >= kStandstillSettleMs) {
                 end_.reason = "stood still after the driver's last action";
@@ -144,6 +162,7 @@ DriveEnd DriveRun::run() {
     end_.frames = k + 1;
     end_.actionsDone = nextAction_;
     end_.last = record_;
+    end_.stationVisits = visits_;
     if (witness_ != nullptr) witness_->finish(record_, end_);
     for (DriveConsumer* consumer : consumers_) consumer->end(end_);
     return end_;
@@ -178,7 +197,12 @@ HandleCommand DriveRun::frame(std::size_t k, std::int64_t elapsed) {
 }
 
 void DriveRun::note(HostEvent::Kind kind, std::size_t frame, std::string text, int item) {
-    const HostEvent event{kind, frame, std::move(text), item, model_.positionM()};
+    HostEvent event;
+    event.kind = kind;
+    event.frame = frame;
+    event.text = std::move(text);
+    event.item = item;
+    event.positionM = model_.positionM();
     if (witness_ != nullptr) witness_->from(&event);
     for (DriveConsumer* consumer : consumers_) consumer->event(event);
 }
@@ -283,7 +307,7 @@ void DriveRun::sendBeacon(std::size_t k, const Placed& placed) {
                        (name.empty() ? "" : " (" + name + ")") + " signal " +
                        std::to_string(item.signal) + " optional " + std::to_string(item.optional);
     note(HostEvent::Kind::Beacon, k, text, static_cast<int>(placed.index));
-    plugin_.call(HostCall::beaconData(data));
+    send(HostCall::beaconData(data));
 }
 
 void DriveRun::checkBeaconAsPassed(std::size_t index) {
@@ -333,8 +357,8 @@ float DriveRun::beaconDistance(const BeaconItem& item) const {
 }
 
 DriveEnd runDrive(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
-                  const std::vector<DriveConsumer*>& consumers) {
-    return DriveRun(scenario, plugin, witness, consumers).run();
+                  const std::vector<DriveConsumer*>& consumers, const RouteDrive* route) {
+    return DriveRun(scenario, plugin, witness, consumers, route).run();
 }
 
 }  // namespace velt::drive

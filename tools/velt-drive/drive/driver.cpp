@@ -115,9 +115,10 @@ void DriveRun::setPower(int notch) {
 }
 
 void DriveRun::setBrake(int notch) {
-    if (notch == brake_) return;
-    brake_ = notch;
-    call(HostCallId::SetBrake, notch);
+    const int value = model_.brakeValue(notch);
+    if (value == brake_) return;
+    brake_ = value;
+    call(HostCallId::SetBrake, value);
 }
 
 void DriveRun::dropReleasesOf(DriverAction::Kind kind, int key) {
@@ -192,7 +193,7 @@ void DriveRun::act(std::size_t k, std::size_t index, std::int64_t elapsed) {
 
 void DriveRun::jump(const DriverAction& action, std::int64_t elapsed) {
     call(HostCallId::Initialize);
-    model_ = VehicleModel(scenario_.vehicle, action.positionM, 0.0, reverser_);
+    model_ = Motion(scenario_, action.positionM, 0.0, reverser_);
     clockBaseMs_ = action.clockMs - elapsed;
     nextPlaced_ = firstPlacedFrom(action.positionM);
     lineCategory_ = 0;

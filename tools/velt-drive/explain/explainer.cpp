@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/beacons.h"
+#include "tools/velt-drive/drive/motion.h"
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/explain/explaining.h"
 #include "tools/velt-drive/explain/panel_codes.h"
@@ -24,6 +25,15 @@ CauseRef Explainer::causeOf(const HostEvent& event) const {
     CauseRef cause;
     cause.file = file_;
     cause.positionM = event.positionM;
+    if (event.item < 0 && event.source.line > 0) {
+        // What the route reported: its own file and line.
+        const std::size_t slash = event.source.file.find_last_of("/\\");
+        cause.file =
+            slash == std::string::npos ? event.source.file : event.source.file.substr(slash + 1);
+        cause.line = event.source.line;
+        cause.what = event.cause;
+        return cause;
+    }
     if (event.item < 0) {
         cause.what = "the start state";
         return cause;
@@ -286,7 +296,7 @@ void Explainer::demands(const Frame& f) {
         }
     // Words are built only for a frame that has something to say: most
     // frames change nothing, and a sweep explains millions of them.
-    const auto notch = [&] { return " (brake notch " + std::to_string(f.record.out.brake) + ")"; };
+    const auto notch = [&] { return brakeNotchWords(scenario_, f.record.out.brake); };
     if (!was && is) {
         CauseRef cause;
         const std::string text = describeDemand(primary, f, cause);

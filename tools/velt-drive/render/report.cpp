@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <optional>
 
+#include "tools/velt-drive/drive/motion.h"
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/explain/folding.h"
 #include "tools/velt-drive/scenario/beacons.h"
 
 #include "tools/velt-drive/explain/panel_codes.h"
+#include "tools/velt-drive/render/train_summary.h"
 #include "tools/velt-drive/render/value_track.h"
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/units.h"
@@ -186,7 +188,7 @@ void Analysis::frame(const FrameRecord& frame) {
         const Mark::Kind kind = event.kind == HostEvent::Kind::Beacon   ? Mark::Kind::Beacon
                                 : event.kind == HostEvent::Kind::Signal ? Mark::Kind::Signal
                                                                         : Mark::Kind::Driver;
-        report_.marks.push_back({kind, at, event.text, event.item});
+        report_.marks.push_back({kind, at, event.text, event.item, event.value});
         s.say(at, 0, std::move(event.text));
         for (const ExplainedEvent& e : explained)
             if (e.hostEvent == static_cast<int>(i)) s.say(at, 0, e);
@@ -221,14 +223,14 @@ void Analysis::frame(const FrameRecord& frame) {
                   true);
             const bool warning = isWarningChime(info.index);
             if (info.index != cab::kSoundStartStopChime)
-                report_.marks.push_back(
-                    {warning ? Mark::Kind::Warning : Mark::Kind::Chime, at, info.name, info.index});
+                report_.marks.push_back({warning ? Mark::Kind::Warning : Mark::Kind::Chime, at,
+                                         info.name, info.index, 0});
         }
     }
     const int level = protectionLevel(frame, s.emergencyNotch);
     if (level != s.lastLevel) {
         // Explained, the core's own events have said it with the cause.
-        const std::string notch = " (brake notch " + std::to_string(frame.out.brake) + ")";
+        const std::string notch = brakeNotchWords(s.scenario, frame.out.brake);
         if (!s.explained && level == 2) s.say(at, 1, "PROTECTION EMERGENCY BRAKE" + notch);
         if (!s.explained && level == 1) s.say(at, 1, "PROTECTION FULL-SERVICE BRAKE" + notch);
         if (!s.explained && level == 0) s.say(at, 1, "protection brake released");
@@ -261,7 +263,7 @@ void Analysis::frame(const FrameRecord& frame) {
     // A jump puts the train down standing: that is no stop of its own.
     if (frame.number > 0 && frame.speedKmh == 0.0 && s.lastSpeed != 0.0 && !s.jumped) {
         report_.stops.push_back(at);
-        report_.marks.push_back({Mark::Kind::Stop, at, "stop", -1});
+        report_.marks.push_back({Mark::Kind::Stop, at, "stop", -1, 0});
         std::string text = "train stopped";
         // Where that is against the stop target velt's own core supervised
         // in this frame (only it knows whether a beacon armed one), and
@@ -445,9 +447,14 @@ std::string beaconsWithoutEffect(const Scenario& scenario, const std::vector<Bea
 std::string formatSummary(const Scenario& scenario, const DriveEnd& end, const Report& report) {
     std::string out;
     const VehicleParams& v = scenario.vehicle;
-    out += "velt-drive: " + scenario.name + " (" + std::to_string(v.powerNotches) +
-           " power notches, " + std::to_string(v.brakeNotches) +
-           " brake notches, emergency notch " + std::to_string(v.brakeNotches + 1) + ")\n";
+    if (scenario.train) {
+        out += "velt-drive: " + scenario.name + " (the train of its train.dat, emergency notch " +
+               std::to_string(emergencyValueOf(scenario)) + ")\n" + trainSummary(scenario);
+    } else {
+        out += "velt-drive: " + scenario.name + " (" + std::to_string(v.powerNotches) +
+               " power notches, " + std::to_string(v.brakeNotches) +
+               " brake notches, emergency notch " + std::to_string(v.brakeNotches + 1) + ")\n";
+    }
     out += end.explained ? "Explained by velt-drive's own core, which gave the same outputs as the "
                            "plug-in in every frame.\n"
                          : "Black box (--black-box): the plug-in's outputs only, without causes "

@@ -6,9 +6,11 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/scenario/lexer.h"
+#include "tools/velt-drive/scenario/vehicle_file.h"
 #include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
@@ -30,7 +32,8 @@ const UnitRange kTimeOrPosition[] = {{"s", "time", 0.0, kDayS},
 
 class Parser {
 public:
-    explicit Parser(const std::string& file) : file_(file) {
+    Parser(const std::string& file, std::string trainPath)
+        : file_(file), trainPath_(std::move(trainPath)) {
         scenario_.file = file;
         std::string base = file;
         const std::size_t slash = base.find_last_of("/\\");
@@ -102,6 +105,13 @@ private:
             end(line);
         } else if (word == "expect") {
             expect(line, keyword);
+        } else if (word == "route") {
+            once("route", line.posOf(keyword));
+            const Token& path = line.take("route file");
+            scenario_.routeFile = besideScenario(path.text);
+            scenario_.routePos = line.posOf(path);
+        } else if (word == "occupied") {
+            occupied(line, keyword);
         } else if (word == "power" || word == "brake" || word == "reverser" || word == "key" ||
                    word == "doors" || word == "horn" || word == "hold" || word == "jump") {
             driver(line, keyword);
@@ -125,6 +135,13 @@ private:
         VehicleParams& v = scenario_.vehicle;
         const Token& field = line.take("vehicle field");
         const std::string& f = field.text;
+        if (f == "file") {
+            once("vehicle file", line.posOf(keyword));
+            const Token& path = line.take("train file or folder");
+            vehicleFile_ = {trainPathFrom(file_, path.text), line.posOf(path)};
+            return;
+        }
+        scenario_.vehicleLines.push_back({f, line.posOf(keyword)});
         if (f == "power-notches") {
             v.powerNotches = line.integer("power notch count", 1, 50);
         } else if (f == "brake-notches") {
@@ -140,6 +157,10 @@ private:
                                                  kRateRangeKmhS.low, kRateRangeKmhS.high);
         } else if (f == "max-speed") {
             v.maxSpeedKmh = line.quantity("maximum speed", "km/h", 1, 500);
+        } else if (f == "cars") {
+            v.cars = line.integer("car count", 1, 100);
+        } else if (f == "car-length") {
+            v.carLengthM = line.quantity("car length", "m", 1, 100);
         } else if (f == "resistance") {
             const SourcePos numberPos = line.peek() ? line.posOf(*line.peek()) : line.posOf(field);
             const double rate = line.quantity("resistance", "km/h/s", 0, 50);
@@ -202,10 +223,11 @@ private:
         return static_cast<std::int32_t>(*ms);
     }
 
-    // A brake notch: a number, checked against the vehicle at the end, or
-    // "emergency" (-1 until the notch count is known).
+    // A brake notch: a number, checked against the vehicle at the end,
+    // "emergency" (-1 until the notch count is known) or "hold" (kBrakeHold).
     int brakeNotch(Line& line, const std::string& what) {
         if (line.acceptWord("emergency")) return -1;
+        if (line.acceptWord("hold")) return kBrakeHold;
         return line.integer(what, 0, 51);
     }
 
@@ -254,6 +276,30 @@ private:
             }
         }
         scenario_.beacons.push_back(item);
+    }
+
+    // A path written in the scenario is relative to the scenario's folder.
+    std::string besideScenario(const std::string& path) const {
+        const std::filesystem::path written(path);
+        if (written.is_absolute()) return path;
+        return (std::filesystem::path(file_).parent_path() / written).generic_string();
+    }
+
+    // occupied section N [until TIME] | occupied at X m [until TIME]
+    void occupied(Line& line, const Token& keyword) {
+        OccupiedItem item;
+        item.pos = line.posOf(keyword);
+        const Token& how = line.take("'section' or 'at'");
+        if (how.text == "section") {
+            item.section = static_cast<int>(line.integer("section number", 0, 1000000));
+        } else if (how.text == "at") {
+            item.positionM = line.quantity("position of the standing train", "m", 0, kTrackLimitM);
+        } else {
+            line.fail(how, "expected 'section' or 'at' after 'occupied', found '" +
+                               printable(how.text) + "'");
+        }
+        if (line.acceptWord("until")) item.untilMs = clock(line, "time of day it leaves");
+        scenario_.occupied.push_back(item);
     }
 
     void signal(Line& line, const Token& keyword) {
@@ -520,6 +566,14 @@ private:
     // Checks that need the whole file: notches against the vehicle, names of
     // stations used before their definition, the resistance curve.
     void finish() {
+        if (!trainPath_.empty()) {
+            if (vehicleFile_)
+                scenario_.findings.push_back(scenario_.warningAt(
+                    vehicleFile_->second, "--train " + trainPath_ + " replaces this train"));
+            useTrain(scenario_, trainPath_, std::nullopt);
+        } else if (vehicleFile_) {
+            useTrain(scenario_, vehicleFile_->first, vehicleFile_->second);
+        }
         VehicleParams& v = scenario_.vehicle;
         if (resistanceAtSpeed_) {
             const double rise = resistanceAtSpeed_->first - v.resistanceKmhS;
@@ -534,7 +588,8 @@ private:
             throw scenarioError(file_, startPowerPos_,
                                 "start power notch " + std::to_string(s.power) +
                                     " is out of range 0 to " + std::to_string(v.powerNotches));
-        if (s.brake < 0) s.brake = emergency;
+        if (s.brake == kBrakeHold) requireHoldBrake(startBrakePos_);
+        if (s.brake == -1) s.brake = emergency;
         if (s.brake > emergency)
             throw scenarioError(file_, startBrakePos_,
                                 "start brake notch " + std::to_string(s.brake) +
@@ -549,13 +604,20 @@ private:
                                     "power notch " + std::to_string(action.value) +
                                         " is out of range 0 to " + std::to_string(v.powerNotches));
             if (action.kind == DriverAction::Kind::Brake) {
-                if (action.value < 0) action.value = emergency;
+                if (action.value == kBrakeHold) requireHoldBrake(check.second);
+                if (action.value == -1) action.value = emergency;
                 if (action.value > emergency)
                     throw scenarioError(file_, check.second,
                                         "brake notch " + std::to_string(action.value) +
                                             " is out of range 0 to " + std::to_string(emergency));
             }
         }
+        scenario_.stationRefs = stationRefs_;
+        if (!scenario_.occupied.empty() && scenario_.routeFile.empty())
+            throw scenarioError(file_, scenario_.occupied.front().pos,
+                                "'occupied' needs a route: add a line 'route FILE'");
+        // The route's stations are known only once it is read.
+        if (!scenario_.routeFile.empty()) stationRefs_.clear();
         for (const auto& ref : stationRefs_) {
             bool found = false;
             for (const Station& station : scenario_.stations)
@@ -568,7 +630,18 @@ private:
         scenario_.endPositionPos = endPositionPos_;
     }
 
+    // `brake hold` moves a hold brake's handle; a train without one has no such position.
+    void requireHoldBrake(SourcePos pos) const {
+        if (scenario_.train && holdBrakeInUse(*scenario_.train)) return;
+        throw scenarioError(file_, pos,
+                            "'hold' is the hold brake's position, and this train has none: it "
+                            "needs a vehicle file whose #DEVICE 4 is 1 (and a brake other than "
+                            "the automatic air brake)");
+    }
+
     std::string file_;
+    std::string trainPath_;  // --train: replaces any `vehicle file`
+    std::optional<std::pair<std::string, SourcePos>> vehicleFile_;
     Scenario scenario_;
     std::map<std::string, int> firstLine_;  // setting -> the line that first gave it
     std::optional<std::pair<double, double>> resistanceAtSpeed_;
@@ -601,11 +674,12 @@ bool acknowledged(const Scenario& scenario, const Diagnostic& finding) {
     return false;
 }
 
-Scenario parseScenario(const std::string& text, const std::string& file) {
-    return Parser(file).run(text);
+Scenario parseScenario(const std::string& text, const std::string& file,
+                       const std::string& trainPath) {
+    return Parser(file, trainPath).run(text);
 }
 
-Scenario readScenario(const std::string& file) {
+Scenario readScenario(const std::string& file, const std::string& trainPath) {
     std::error_code ignored;
     if (std::filesystem::is_directory(file, ignored))
         throw scenarioError(file, {}, "is a directory, not a scenario file");
@@ -614,7 +688,7 @@ Scenario readScenario(const std::string& file) {
     std::ostringstream content;
     content << in.rdbuf();
     if (in.bad()) throw scenarioError(file, {}, "cannot read the scenario file");
-    return parseScenario(content.str(), file);
+    return parseScenario(content.str(), file, trainPath);
 }
 
 }  // namespace velt::drive

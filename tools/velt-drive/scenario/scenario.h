@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tools/velt-drive/train/train_file.h"
 #include "tools/velt-drive/util/diagnostic.h"
 
 namespace velt::drive {
@@ -44,6 +46,15 @@ struct VehicleParams {
     double resistanceKmhS = 0.05;  // at standstill
     double dragPerKmh2 = 0.00003;  // further resistance per (km/h)^2
     double maxSpeedKmh = 130.0;    // traction gives nothing above this
+    // The train's length, which a route's stops and limits read.
+    int cars = 1;
+    double carLengthM = 20.0;
+};
+
+// A `vehicle` line as given, for the lines that adjust a loaded train.
+struct VehicleLine {
+    std::string field;  // "service-brake", ...
+    SourcePos pos;
 };
 
 struct StartState {
@@ -83,6 +94,10 @@ struct Release {
     std::int64_t ms = 0;  // for Duration
 };
 
+// A brake notch written `hold`: the hold position of a train with a hold
+// brake (a `vehicle file`); never a number of the driver's.
+inline constexpr int kBrakeHold = -2;
+
 struct DriverAction {
     enum class Kind { Power, Brake, Reverser, Key, DoorsOpen, DoorsClose, Horn, Hold, Jump };
     Kind kind = Kind::Power;
@@ -118,6 +133,7 @@ struct Station {
     double positionM = 0.0;  // stopping point of the train's front
     double windowM = 25.0;   // counts as at the station within this many metres
     SourcePos pos;
+    SourceLocation source;  // a route's station: the route line that made it
 };
 
 // What the author expects of the drive, judged once it has ended (and for
@@ -144,6 +160,15 @@ struct Expectation {
     std::string text;  // what follows 'expect', as written
 };
 
+// Another train standing on a route: in a section by number or in the
+// section that holds a position, until a time of day (for ever when none).
+struct OccupiedItem {
+    std::optional<int> section;
+    double positionM = 0.0;
+    std::optional<std::int32_t> untilMs;
+    SourcePos pos;
+};
+
 struct EndCondition {
     std::optional<std::int64_t> elapsedMs;
     std::optional<double> positionM;
@@ -162,6 +187,12 @@ struct Scenario {
     std::string file;
     std::string name;  // the file name without directories and extension
     VehicleParams vehicle;
+    // The author's own train (`vehicle file`, or --train), read with its
+    // warnings told as findings and adjusted by the `vehicle` lines; then
+    // `vehicle` holds its notch counts (service notches as the driver
+    // counts them, without hold or lap) and its brake rates.
+    std::optional<TrainFile> train;
+    std::vector<VehicleLine> vehicleLines;  // in file order
     StartState start;
     int frameMs = 0;                  // 0: 60 frames a second, 16 or 17 ms each
     std::vector<BeaconItem> beacons;  // in file order
@@ -169,6 +200,14 @@ struct Scenario {
     std::vector<Station> stations;
     std::vector<DriverAction> driver;
     std::vector<Expectation> expectations;
+    // 'route FILE': the track comes from the host's route file (the path as
+    // the scenario's folder resolves it); empty for a scenario of its own.
+    std::string routeFile;
+    SourcePos routePos;
+    std::vector<OccupiedItem> occupied;
+    // 'at station NAME' references, checked against the route's stations
+    // once the route is read (a scenario without a route checks them itself).
+    std::vector<std::pair<std::string, SourcePos>> stationRefs;
     EndCondition end;
     SourcePos endTimePos, endPositionPos;  // the 'end at' lines that set them
     // What the parser alone noticed, e.g. a repeated line: warnings, each
@@ -195,13 +234,19 @@ bool acknowledged(const Scenario& scenario, const Diagnostic& finding);
 // Drives without an end condition stop when the train stands still after
 // the driver's last action, and at the latest after this long.
 inline constexpr std::int64_t kDefaultTimeLimitMs = 2 * 3600 * 1000;
+// A route's driver runs the whole timetable: a longer limit.
+inline constexpr std::int64_t kRouteTimeLimitMs = 24 * 3600 * 1000;
 
-// Reads a scenario from text; `file` is only used in messages and for the
-// name. Throws DiagnosticError, also for text that is not plain text.
-Scenario parseScenario(const std::string& text, const std::string& file);
+// Reads a scenario from text; `file` is only used in messages, for the
+// name and as the folder a `vehicle file` is relative to. A `trainPath`
+// (the command line's --train) is the train whatever the scenario names.
+// Throws DiagnosticError, also for text that is not plain text and for a
+// train file that cannot be used.
+Scenario parseScenario(const std::string& text, const std::string& file,
+                       const std::string& trainPath = {});
 
 // Reads the file and parses it. Throws DiagnosticError (line 0 when the
 // file cannot be read).
-Scenario readScenario(const std::string& file);
+Scenario readScenario(const std::string& file, const std::string& trainPath = {});
 
 }  // namespace velt::drive

@@ -28,10 +28,12 @@ namespace {
 // black box: the interventions and their causes come from its explanation.
 DriveOutcome driveOnce(const Scenario& base, const std::vector<Vary>& varies,
                        const std::vector<double>& values, const PluginLibrary& plugin,
-                       bool blackBox) {
+                       const SweepOptions& options) {
     const Scenario scenario = variant(base, varies, values);
     // Only the interventions: the sweep tells nothing else of the explanation.
-    ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Interventions);
+    ExplainedDrive drive(scenario, plugin,
+                         options.blackBox ? Explain::Nothing : Explain::Interventions,
+                         options.route);
     OutcomeRecorder recorder(scenario, drive.explainer());
     drive.run({&recorder});
     return recorder.outcome();
@@ -50,7 +52,7 @@ void runEach(const Scenario& base, const std::vector<Vary>& varies, const std::s
             if (!plugin.open(pluginPath)) throw SweepError(plugin.error());
             // The library starts afresh, and so must its twin.
             CoreTwin::startAsLoaded();
-            drives[i].outcome = driveOnce(base, varies, drives[i].values, plugin, options.blackBox);
+            drives[i].outcome = driveOnce(base, varies, drives[i].values, plugin, options);
             code = reinterpret_cast<platform::AnyFunction>(plugin.api().elapse);
         }
         if (platform::stillLoaded(code))
@@ -84,10 +86,10 @@ bool writeAll(int fd, const std::string& bytes) {
 // process starts from the plug-in exactly as loaded.
 [[noreturn]] void driveInChild(const Scenario& base, const std::vector<Vary>& varies,
                                const std::vector<double>& values, const PluginLibrary& plugin,
-                               bool blackBox, int fd) {
+                               const SweepOptions& options, int fd) {
     int code = kChildDone;
     try {
-        if (!writeAll(fd, encodeOutcome(driveOnce(base, varies, values, plugin, blackBox))))
+        if (!writeAll(fd, encodeOutcome(driveOnce(base, varies, values, plugin, options))))
             code = kChildCannotWrite;
     } catch (...) {
         code = kChildFailed;
@@ -161,7 +163,7 @@ void runInProcesses(const Scenario& base, const std::vector<Vary>& varies,
             if (pid == 0) {
                 close(fds[0]);
                 for (const Running& r : running) close(r.fd);
-                driveInChild(base, varies, drives[next].values, plugin, options.blackBox, fds[1]);
+                driveInChild(base, varies, drives[next].values, plugin, options, fds[1]);
             }
             close(fds[1]);
             running.push_back({pid, fds[0], next++, {}});

@@ -6,6 +6,7 @@
 
 #include "core/beacons.h"
 #include "core/cab.h"
+#include "tools/velt-drive/scenario/vehicle_file.h"
 #include "tools/velt-drive/util/number_format.h"
 
 namespace velt::drive {
@@ -227,6 +228,9 @@ private:
                  formatPlain(range.high) + " " + unit);
         if (quantity.kind == Kind::Frame && value != std::floor(value))
             fail(shown + " is not a whole number of milliseconds");
+        if (quantity.kind == Kind::Acceleration && scenario_.train)
+            fail(quantity.name + " does not change the train of " + scenario_.train->path +
+                 ": its #ACCELERATION gives each notch's traction");
         if (quantity.kind == Kind::BeaconOptional && value != std::floor(value))
             fail(shown + " is not a whole number: a beacon's optional is an integer");
         if (quantity.kind == Kind::BeaconPlaced) {
@@ -326,6 +330,19 @@ Scenario variant(const Scenario& base, const std::vector<Vary>& varies,
                 case Kind::HoldSpeed: s.driver[q.item].speedKmh = value; break;
             }
         }
+    }
+    if (s.train) {
+        // A loaded train brakes by its own figures: the varied rates go there,
+        // the service rate first, as `vehicle` lines do.
+        for (const Vary& vary : varies)
+            for (const VariedQuantity& q : vary.quantities)
+                if (q.kind == Kind::ServiceBrake)
+                    adjustTrain(*s.train, "service-brake", s.vehicle.serviceBrakeKmhS);
+        for (const Vary& vary : varies)
+            for (const VariedQuantity& q : vary.quantities)
+                if (q.kind == Kind::EmergencyBrake)
+                    adjustTrain(*s.train, "emergency-brake", s.vehicle.emergencyBrakeKmhS);
+        vehicleFromTrain(s);
     }
     return s;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -471,7 +472,26 @@ private:
         const std::optional<double> value =
             readValue(line.text, at(line.number, line.column), fieldName(rule), rule.range,
                       defaultOf(sectionName, rule.index, rule.name, rule.defaultText));
-        if (value) rule.store(train_, *value);
+        if (!value) return;
+        rule.store(train_, *value);
+        if (*value != 0.0) notActedOn(rule, at(line.number, line.column));
+    }
+
+    // The handle rules the host enforces and a drive does not: the scenario's
+    // driver moves the handles as written, so a train that limits them
+    // drives differently in the host.
+    void notActedOn(const FieldRule& rule, const SourceLocation& where) {
+        if (rule.section != Section::Handle) return;
+        const char* effect = nullptr;
+        if (rule.index == 0) effect = "power and brake are moved apart, as two free handles";
+        if (rule.index == 4) effect = "an emergency brake leaves power and reverser as they are";
+        // A limit at the declared count (or above it, warned about later) limits nothing.
+        const bool limits = (rule.index == 7 && *train_.driverPowerNotches < train_.powerNotches) ||
+                            (rule.index == 8 && *train_.driverBrakeNotches < train_.brakeNotches);
+        if (limits) effect = "the driver may use every notch";
+        if (effect == nullptr) return;
+        warn(where, fieldName(rule) + " is not acted on in a drive: " + effect,
+             "write the scenario's driver as the host would let them drive");
     }
 
     // Reads one value; on a fault warns, records `fallback` and returns nothing.
@@ -716,6 +736,8 @@ std::optional<std::filesystem::path> findInFolder(const std::filesystem::path& f
     return matches.front();
 }
 
+constexpr std::uintmax_t kLargestTrainFileBytes = 4U << 20U;
+
 [[noreturn]] void failPath(const std::string& path, std::string message, std::string help) {
     Diagnostic d;
     d.severity = Severity::Error;
@@ -741,7 +763,17 @@ ReadTrain readTrain(const std::string& path) {
     } else if (!fs::exists(file, error)) {
         failPath(path, "no such file or folder", "give the train's folder or its train.dat");
     }
-    const std::string name = file.string();
+    // Forward slashes on every system: the Windows tool names the file as
+    // the native one does, in the summary as in messages.
+    const std::string name = file.generic_string();
+    // A device or a pipe would be read for ever (/dev/zero) or block (a
+    // FIFO); a train.dat is a few kilobytes.
+    if (!fs::is_regular_file(file, error))
+        failPath(name, "is not a regular file", "give the train's folder or its train.dat");
+    const std::uintmax_t bytes = fs::file_size(file, error);
+    if (!error && bytes > kLargestTrainFileBytes)
+        failPath(name, "is larger than any train.dat (over 4 MiB)",
+                 "give the train's folder or its train.dat");
     std::ifstream in(file, std::ios::binary);
     std::ostringstream content;
     if (!in || !(content << in.rdbuf()) || in.bad())
@@ -752,7 +784,7 @@ ReadTrain readTrain(const std::string& path) {
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     if (const auto extensions = findInFolder(folder, "extensions.cfg")) {
         Diagnostic d;
-        d.where.file = extensions->string();
+        d.where.file = extensions->generic_string();
         d.message =
             "extensions.cfg is not read: the car lengths and other settings it gives are not "
             "used";
@@ -761,7 +793,7 @@ ReadTrain readTrain(const std::string& path) {
     }
     if (const auto xml = findInFolder(folder, "train.xml")) {
         Diagnostic d;
-        d.where.file = xml->string();
+        d.where.file = xml->generic_string();
         d.message =
             "train.xml is not read: the per-car values and notch counts it may give are not used";
         d.help = "velt-drive drives the train as train.dat alone describes it";
