@@ -16,9 +16,9 @@ namespace {
 
 // A route drive whose train stands this long without anything left to do
 // (a section ahead at stop that never clears, the doors at a terminal) ends.
-constexpr std::int64_t kStuckMs = 10 * 60 * 1000;
+constexpr std::int64_t kStuckMs = std::int64_t{10} * 60 * 1000;
 // How long the route's driver waits after the protection stopped the train.
-constexpr std::int64_t kWaitAfterProtectionStopMs = 60 * 1000;
+constexpr std::int64_t kWaitAfterProtectionStopMs = std::int64_t{60} * 1000;
 
 std::string beaconWords(const BeaconReport& report) {
     const std::string name = beaconTypeName(report.type);
@@ -293,12 +293,13 @@ ScenarioRoute attachRoute(Scenario& scenario, Route route) {
         item.source = station.where;
         scenario.stations.push_back(item);
     }
-    for (const auto& [name, pos] : scenario.stationRefs) {
+    for (const auto& ref : scenario.stationRefs) {
+        const std::string& name = ref.first;
         const bool found = std::any_of(scenario.stations.begin(), scenario.stations.end(),
                                        [&](const Station& s) { return s.name == name; });
         if (!found)
             throw scenarioError(
-                scenario.file, pos,
+                scenario.file, ref.second,
                 "the route has no station named '" + name + "' at which this train stops");
     }
     for (const OccupiedItem& item : scenario.occupied) {
