@@ -57,7 +57,7 @@ void DriveRun::routeSetUp() {
         signals_->addStandingTrain(standing.section, standing.untilMs);
     visits_.assign(track.route().stations.size(), StationVisit{});
     const StartPlan& start = track.start();
-    model_ = VehicleModel(scenario_.vehicle, start.frontM, 0.0, 1);
+    model_ = VehicleModel(scenario_.vehicle, start.frontM, 0.0, scenario_.start.reverser);
     clockBaseMs_ = start.clockMs;
     routeFrontM_ = start.frontM;
     routeDriver_ = route_->driver;
@@ -282,6 +282,11 @@ ScenarioRoute attachRoute(Scenario& scenario, Route route) {
                            {}};
     const RouteTrack& track = attached.track;
     const Route& read = track.route();
+    if (scenario.placedStart.line > 0)
+        scenario.findings.push_back(scenario.warningAt(
+            scenario.placedStart,
+            "the route says where and when the train starts (standing, at its first stop): "
+            "velt-drive uses the route's start, not this line"));
     for (std::size_t i = 0; i < read.stations.size(); ++i) {
         const RouteStation& station = read.stations[i];
         const StationPlan& plan = track.stationPlan(i);

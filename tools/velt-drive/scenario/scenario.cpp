@@ -152,6 +152,9 @@ private:
         StartState& s = scenario_.start;
         const Token& field = line.take("start field");
         const std::string& f = field.text;
+        // A route says where and when its train starts, standing.
+        if ((f == "time" || f == "position" || f == "speed") && scenario_.placedStart.line == 0)
+            scenario_.placedStart = line.posOf(keyword);
         if (f == "time") {
             s.timeOfDayMs = clock(line, "time of day");
         } else if (f == "position") {

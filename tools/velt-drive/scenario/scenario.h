@@ -180,6 +180,7 @@ struct Scenario {
     std::string routeFile;
     SourcePos routePos;
     std::vector<OccupiedItem> occupied;
+    SourcePos placedStart;  // the first 'start time', 'start position' or 'start speed' line
     // 'at station NAME' references, checked against the route's stations
     // once the route is read (a scenario without a route checks them itself).
     std::vector<std::pair<std::string, SourcePos>> stationRefs;
