@@ -251,7 +251,7 @@ private:
     }
 
     // A path written in the scenario is relative to the scenario's folder.
-    std::string besideScenario(const std::string& path) const {
+    [[nodiscard]] std::string besideScenario(const std::string& path) const {
         const std::filesystem::path written(path);
         if (written.is_absolute()) return path;
         return (std::filesystem::path(file_).parent_path() / written).generic_string();
