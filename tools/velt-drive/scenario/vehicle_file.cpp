@@ -11,7 +11,7 @@ std::string trainPathFrom(const std::string& scenarioFile, const std::string& pa
     const std::filesystem::path written(path);
     if (written.is_absolute()) return path;
     const std::filesystem::path folder = std::filesystem::path(scenarioFile).parent_path();
-    return folder.empty() ? path : (folder / written).generic_string();
+    return folder.empty() ? path : (folder / written).lexically_normal().generic_string();
 }
 
 namespace {
@@ -26,6 +26,7 @@ double fieldValue(const VehicleParams& v, const std::string& field) {
 // Why a `vehicle` line has no say over a loaded train.
 std::string fromFileOnly(const std::string& field) {
     if (field == "resistance") return "its #PERFORMANCE gives the running resistance";
+    if (field == "cars" || field == "car-length") return "its #CAR gives the cars and their length";
     if (field == "max-speed")
         return "its #ACCELERATION curves say how traction falls off with speed";
     return "its #ACCELERATION gives each power notch's traction";
@@ -72,6 +73,9 @@ void vehicleFromTrain(Scenario& scenario) {
     const TrainFile& train = *scenario.train;
     VehicleParams& v = scenario.vehicle;
     v.powerNotches = train.powerNotches;
+    // A route places the train's rear and its stop by these.
+    v.cars = carCount(train);
+    v.carLengthM = train.carLengthM;
     v.brakeNotches = BrakeNumbering(train).serviceNotches();
     v.serviceBrakeKmhS = train.decelerationKmhS;
     v.emergencyBrakeKmhS =
