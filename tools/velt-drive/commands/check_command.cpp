@@ -1,9 +1,12 @@
 #include "tools/velt-drive/commands/check_command.h"
 
 #include <iostream>
+#include <memory>
 
 #include "tools/velt-drive/commands/console.h"
+#include "tools/velt-drive/commands/drive_input.h"
 #include "tools/velt-drive/explain/explained_drive.h"
+#include "tools/velt-drive/explain/route_checks.h"
 #include "tools/velt-drive/scenario/checks.h"
 
 namespace velt::drive {
@@ -18,17 +21,23 @@ int runCheckCommand(const std::vector<std::string>& files, const std::string& pl
     int errors = 0;
     bool diverged = false;
     for (const std::string& file : files) {
-        Scenario scenario;
+        std::unique_ptr<DriveInput> input;
         try {
-            scenario = readScenario(file);
+            input = readDriveInput(file, 1);
         } catch (const DiagnosticError& error) {
             printDiagnostic(error.diagnostic());
             ++errors;
             continue;
         }
+        const Scenario& scenario = input->scenario;
         FindingPrinter printer(strict);
+        for (const Diagnostic& finding : input->routeWarnings) printer.print(finding);
+        if (input->route)
+            for (const Diagnostic& finding : checkRoute(input->route->track))
+                printer.print(finding);
         for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
-        ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Everything);
+        ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Everything,
+                             input->drive());
         const DriveEnd end = drive.run({&printer});
         findings += printer.count();
         if (!end.divergence.empty()) {

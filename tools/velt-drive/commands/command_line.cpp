@@ -44,7 +44,8 @@ int runCommandLine(int argc, char** argv) {
     options.pluginPath = defaultPluginPath();
     bool version = false;
     app.add_option("scenario", options.scenarioPath,
-                   "Scenario file (format: docs/scenario-format.md)");
+                   "Scenario file (format: docs/scenario-format.md), or a route file (.csv, "
+                   ".rw) to drive with the timetable driver");
     app.add_option("--plugin", options.pluginPath,
                    "Plug-in library to load; without --black-box, the velt this tool was built "
                    "with")
@@ -63,6 +64,13 @@ int runCommandLine(int argc, char** argv) {
                    "panel player");
     app.add_option("--events", options.eventsPath,
                    "CSV of every event with its cause, one row each (- for standard output)");
+    app.add_option("--calls", options.callsPath,
+                   "CSV of every call made to the plug-in but Elapse, one row each (- for "
+                   "standard output)");
+    app.add_option("--seed", options.seed,
+                   "Seed of a route's random choices ($Rnd, weighted $Include); the summary "
+                   "says which ran")
+        ->capture_default_str();
     app.add_flag("--black-box", options.blackBox,
                  "Drive any plug-in of this host interface without velt-drive's own core: no "
                  "causes, no check of the outputs");

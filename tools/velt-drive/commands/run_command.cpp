@@ -3,15 +3,19 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include "tools/velt-drive/commands/console.h"
+#include "tools/velt-drive/commands/drive_input.h"
 #include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/outcome/outcome.h"
 #include "tools/velt-drive/render/cab_timeline.h"
+#include "tools/velt-drive/render/calls_csv.h"
 #include "tools/velt-drive/render/events_csv.h"
 #include "tools/velt-drive/render/plot.h"
 #include "tools/velt-drive/render/report.h"
 #include "tools/velt-drive/render/report_page.h"
+#include "tools/velt-drive/render/route_summary.h"
 #include "tools/velt-drive/render/time_plot.h"
 #include "tools/velt-drive/render/trace.h"
 #include "tools/velt-drive/scenario/checks.h"
@@ -63,14 +67,16 @@ private:
 }  // namespace
 
 int runDriveCommand(const RunOptions& options) {
-    Scenario scenario;
+    std::unique_ptr<DriveInput> input;
     try {
-        scenario = readScenario(options.scenarioPath);
+        input = readDriveInput(options.scenarioPath, options.seed);
     } catch (const DiagnosticError& error) {
         printDiagnostic(error.diagnostic());
         return kBadInput;
     }
+    const Scenario& scenario = input->scenario;
     FindingPrinter printer(options.strict);
+    for (const Diagnostic& finding : input->routeWarnings) printer.print(finding);
     for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
     if (options.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
@@ -96,6 +102,10 @@ int runDriveCommand(const RunOptions& options) {
         eventsFile =
             &outputs.add("--events", options.eventsPath, scenario.name + "-events.csv", true);
     }
+    OutputFile* callsFile = nullptr;
+    if (!options.callsPath.empty())
+        callsFile = &outputs.add("--calls", options.callsPath, scenario.name + "-calls.csv", true);
+    if (input->route) outputs.addInput(scenario.routeFile, "the route");
     std::string error;
     if (!outputs.validate(error)) return fail(error);
 
@@ -111,8 +121,10 @@ int runDriveCommand(const RunOptions& options) {
     std::vector<DriveConsumer*> consumers{&trace, &analysis, &plot, &timeline, &printer, &progress};
     EventsWriter events(eventsFile != nullptr ? eventsFile->stream() : nullptr);
     if (eventsFile != nullptr) consumers.push_back(&events);
+    CallsWriter calls(callsFile != nullptr ? callsFile->stream() : nullptr);
+    if (callsFile != nullptr) consumers.push_back(&calls);
     ExplainedDrive drive(scenario, plugin,
-                         options.blackBox ? Explain::Nothing : Explain::Everything);
+                         options.blackBox ? Explain::Nothing : Explain::Everything, input->drive());
     OutcomeRecorder outcome(scenario, drive.explainer());
     consumers.push_back(&outcome);
     const DriveEnd end = drive.run(consumers);
@@ -123,7 +135,8 @@ int runDriveCommand(const RunOptions& options) {
         return kRunFailed;
     }
     for (const auto& [file, failed] :
-         {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()}}) {
+         {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()},
+          std::pair{callsFile, calls.failed()}}) {
         if (file == nullptr || !failed) continue;
         return failToWrite(outputs, file->option() + " " + file->path() +
                                         ": cannot write the file (is the disk full?)");
@@ -133,7 +146,10 @@ int runDriveCommand(const RunOptions& options) {
         return fail("warnings are errors under --strict; nothing written");
     }
     const Report& report = analysis.report();
-    const std::string summary = formatSummary(scenario, end, report);
+    std::string summary = formatSummary(scenario, end, report);
+    if (input->route)
+        summary = routeHeader(scenario, input->route->track) + summary +
+                  stationTable(input->route->track, end);
     std::vector<std::pair<OutputFile*, std::string>> documents = {
         {&plotFile, plot.render(report, end)},
         {&timePlotFile, renderTimePlot(timeline, report, end)}};
@@ -166,6 +182,8 @@ int runDriveCommand(const RunOptions& options) {
     if (!traceFile.toStandardOutput()) words << "Trace:     " << traceFile.path() << "\n";
     if (eventsFile != nullptr && !eventsFile->toStandardOutput())
         words << "Events:    " << eventsFile->path() << "\n";
+    if (callsFile != nullptr && !callsFile->toStandardOutput())
+        words << "Calls:     " << callsFile->path() << "\n";
     words << "Plot:      " << plotFile.path() << "\n";
     words << "Time view: " << timePlotFile.path() << "\n";
     if (reportFile != nullptr) words << "Report:    " << reportFile->path() << "\n";

@@ -1,6 +1,7 @@
 // velt-drive SCENARIO: one drive, with every output it writes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace velt::drive {
@@ -13,6 +14,8 @@ struct RunOptions {
     std::string timePlotPath;
     std::string reportPath;
     std::string eventsPath;
+    std::string callsPath;
+    std::uint64_t seed = 1;  // what a route's random choices draw from
     bool quiet = false;
     bool strict = false;
     bool blackBox = false;

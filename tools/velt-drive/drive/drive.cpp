@@ -37,7 +37,7 @@ constexpr std::int64_t kStandstillSettleMs = 3000;
 }  // namespace
 
 DriveRun::DriveRun(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
-                   const std::vector<DriveConsumer*>& consumers)
+                   const std::vector<DriveConsumer*>& consumers, const RouteDrive* route)
     : scenario_(scenario),
       plugin_(plugin, witness),
       witness_(witness),
@@ -46,7 +46,11 @@ DriveRun::DriveRun(const Scenario& scenario, const PluginApi& plugin, Witness* w
              scenario.start.reverser),
       clockBaseMs_(scenario.start.timeOfDayMs),
       warnedBeacon_(scenario.beacons.size(), false),
-      warnedAction_(scenario.driver.size(), false) {
+      warnedAction_(scenario.driver.size(), false),
+      route_(route) {
+    for (const DriveConsumer* consumer : consumers)
+        callsWanted_ = callsWanted_ || consumer->wantsCalls();
+    if (route_ != nullptr) routeSetUp();
     panel_.fill(0);
     sound_.fill(kSoundStopped);
     // Beacons and position signals, in the order the train meets them.
@@ -78,8 +82,15 @@ DriveEnd DriveRun::run() {
     call(HostCallId::Load);
     VehicleSpec spec{};
     spec.brakeNotches = vehicle.brakeNotches;
-    plugin_.call(HostCall::vehicleSpec(spec));
-    call(HostCallId::Initialize);
+    if (route_ != nullptr) {
+        // What the plug-in does not read, as a host fills it in: the power
+        // notches and the cars (the ATS and B67 notches are left at 0).
+        spec.unread[0] = vehicle.powerNotches;
+        spec.unread[3] = vehicle.cars;
+    }
+    send(HostCall::vehicleSpec(spec));
+    call(HostCallId::Initialize, route_ != nullptr ? route_->track->start().initializeMode : 0);
+    if (route_ != nullptr) routeStart();
     // The start state, reported once as a host does when a run begins.
     power_ = start.power;
     brake_ = start.brake;
@@ -102,14 +113,20 @@ DriveEnd DriveRun::run() {
     // The first frame only reports the start state: its interval is
     // measured from whatever time the plug-in last saw, so nothing that
     // counts distance down is armed before it.
+    if (route_ != nullptr) routeFrame(0, 0);
     HandleCommand out = frame(0, 0);
     std::size_t k = 1;
     for (; !diverged(); ++k) {
         const std::int64_t elapsed = elapsedAt(k);
         const double speedBefore = model_.speedKmh();
+        stepOut_ = out;
+        stepBrake_ = brake_;
         model_.step(out, static_cast<int>(elapsed - elapsedAt(k - 1)));
         stoppedThisStep_ = speedBefore != 0.0 && model_.speedKmh() == 0.0;
+        callFrame_ = k;
+        if (route_ != nullptr) routeBeacons(k);
         eventsBefore(k, elapsed);
+        if (route_ != nullptr) routeFrame(k, elapsed);
         out = frame(k, elapsed);
         if (diverged()) break;
 
@@ -127,8 +144,9 @@ DriveEnd DriveRun::run() {
                                     " (the scenario has no 'end at ... s')";
             break;
         }
-        if (stopEnds && nextAction_ >= scenario_.driver.size() && !holding_ &&
-            standingSinceMs_ >= 0) {
+        if (route_ != nullptr && routeEnds(elapsed)) break;
+        if (stopEnds && routeDriver_ == nullptr && nextAction_ >= scenario_.driver.size() &&
+            !holding_ && standingSinceMs_ >= 0) {
             const std::int64_t since = std::max(standingSinceMs_, lastActionMs_);
             if (elapsed - since >= kStandstillSettleMs) {
                 end_.reason = "stood still after the driver's last action";
@@ -144,6 +162,7 @@ DriveEnd DriveRun::run() {
     end_.frames = k + 1;
     end_.actionsDone = nextAction_;
     end_.last = record_;
+    end_.stationVisits = visits_;
     if (witness_ != nullptr) witness_->finish(record_, end_);
     for (DriveConsumer* consumer : consumers_) consumer->end(end_);
     return end_;
@@ -178,7 +197,12 @@ HandleCommand DriveRun::frame(std::size_t k, std::int64_t elapsed) {
 }
 
 void DriveRun::note(HostEvent::Kind kind, std::size_t frame, std::string text, int item) {
-    const HostEvent event{kind, frame, std::move(text), item, model_.positionM()};
+    HostEvent event;
+    event.kind = kind;
+    event.frame = frame;
+    event.text = std::move(text);
+    event.item = item;
+    event.positionM = model_.positionM();
     if (witness_ != nullptr) witness_->from(&event);
     for (DriveConsumer* consumer : consumers_) consumer->event(event);
 }
@@ -283,7 +307,7 @@ void DriveRun::sendBeacon(std::size_t k, const Placed& placed) {
                        (name.empty() ? "" : " (" + name + ")") + " signal " +
                        std::to_string(item.signal) + " optional " + std::to_string(item.optional);
     note(HostEvent::Kind::Beacon, k, text, static_cast<int>(placed.index));
-    plugin_.call(HostCall::beaconData(data));
+    send(HostCall::beaconData(data));
 }
 
 void DriveRun::checkBeaconAsPassed(std::size_t index) {
@@ -333,8 +357,8 @@ float DriveRun::beaconDistance(const BeaconItem& item) const {
 }
 
 DriveEnd runDrive(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
-                  const std::vector<DriveConsumer*>& consumers) {
-    return DriveRun(scenario, plugin, witness, consumers).run();
+                  const std::vector<DriveConsumer*>& consumers, const RouteDrive* route) {
+    return DriveRun(scenario, plugin, witness, consumers, route).run();
 }
 
 }  // namespace velt::drive

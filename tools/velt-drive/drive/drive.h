@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,22 @@ struct HostEvent {
     std::string text;
     int item = -1;           // index into the scenario's beacons, signals or driver actions
     double positionM = 0.0;  // where the train's front was
+    // For what a route reports (item -1): the route line it comes from,
+    // what it is ("CPP beacon") and, for a signal, the aspect told.
+    SourceLocation source;
+    std::string cause;
+    int value = 0;
+};
+
+// A route drive: what became of a station this train stops at.
+struct StationVisit {
+    enum class State { Ahead, DoorsOpen, Served, Passed };
+    State state = State::Ahead;
+    std::optional<std::int32_t> arrivalMs;  // when it came to a stand in the window
+    double stopErrorM = 0.0;                // front minus the stop position, then
+    std::optional<std::int32_t> doorsOpenMs;
+    std::optional<std::int32_t> doorsClosedMs;
+    std::optional<std::int32_t> departureMs;  // when it moved off again
 };
 
 struct DriveEnd {
@@ -84,6 +101,8 @@ struct DriveEnd {
     std::string divergence;
     std::vector<Intervention> interventions;
     std::vector<PatternSpan> patterns;
+    // A route drive: one per station of the route, in the route's order.
+    std::vector<StationVisit> stationVisits;
 };
 
 // Takes the drive as it happens. Calls come in this order: begin, then for
@@ -97,6 +116,12 @@ public:
     virtual void finding(const Diagnostic& /*finding*/) {}
     virtual void frame(const FrameRecord& /*frame*/) {}
     virtual void end(const DriveEnd& /*end*/) {}
+    // Every call the host makes between frames (not Elapse), as it makes
+    // it: before frame `frame`, whose time and position these are.
+    virtual void hostCall(const HostCall& /*call*/, std::size_t /*frame*/, std::int32_t /*timeMs*/,
+                          double /*positionM*/) {}
+    // Wants hostCall; a drive hands calls only when some consumer does.
+    [[nodiscard]] virtual bool wantsCalls() const { return false; }
 };
 
 // What runs beside the plug-in and explains the drive (velt-drive's own
@@ -120,7 +145,9 @@ public:
 // Runs the drive: Load, SetVehicleSpec, Initialize, the start state, then
 // frames until the end condition; Dispose at the end. Every call goes to
 // the plug-in and then to the witness, if there is one (none: a black box).
+struct RouteDrive;  // route_drive.h
+
 DriveEnd runDrive(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
-                  const std::vector<DriveConsumer*>& consumers);
+                  const std::vector<DriveConsumer*>& consumers, const RouteDrive* route = nullptr);
 
 }  // namespace velt::drive

@@ -7,10 +7,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/velt-drive/drive/drive.h"
+#include "tools/velt-drive/drive/route_drive.h"
 #include "tools/velt-drive/drive/vehicle_model.h"
 
 namespace velt::drive {
@@ -18,7 +20,7 @@ namespace velt::drive {
 class DriveRun {
 public:
     DriveRun(const Scenario& scenario, const PluginApi& plugin, Witness* witness,
-             const std::vector<DriveConsumer*>& consumers);
+             const std::vector<DriveConsumer*>& consumers, const RouteDrive* route);
 
     DriveEnd run();
 
@@ -49,7 +51,34 @@ private:
         return witness_ != nullptr && !witness_->divergence().empty();
     }
 
-    void call(HostCallId id, std::int32_t value = 0) { plugin_.call(HostCall::of(id, value)); }
+    void call(HostCallId id, std::int32_t value = 0) { send(HostCall::of(id, value)); }
+
+    // Every call between frames goes to the plug-in here, and to the
+    // consumers that list the calls.
+    void send(const HostCall& hostCall) {
+        plugin_.call(hostCall);
+        if (!callsWanted_) return;
+        const auto time = static_cast<std::int32_t>(timeOfDay(elapsedAt(callFrame_)));
+        for (DriveConsumer* consumer : consumers_)
+            consumer->hostCall(hostCall, callFrame_, time, model_.positionM());
+    }
+
+    // ---- a route drive (route_run.cpp)
+    void routeSetUp();
+    // After Initialize: the beacons from 0 to the start, as the host moves
+    // the train there.
+    void routeStart();
+    // The beacons the front passed since the last frame, either way.
+    void routeBeacons(std::size_t k);
+    void routeBeacon(std::size_t k, std::size_t beacon, double frontM);
+    // Tells the witness and the consumers what the route reports next.
+    void routeNote(HostEvent event, std::string cause);
+    // The train's sections, SetSignal when the aspect told changed (and in
+    // the first frame), the station stops and their doors, the driver.
+    void routeFrame(std::size_t k, std::int64_t elapsed);
+    void routeStations(std::size_t k, std::int32_t timeMs);
+    void routeDriverStep(std::int32_t timeMs);
+    [[nodiscard]] bool routeEnds(std::int64_t elapsed);
 
     [[nodiscard]] std::size_t firstPlacedFrom(double positionM) const {
         const auto at = std::lower_bound(placed_.begin(), placed_.end(), positionM,
@@ -168,6 +197,27 @@ private:
     int reverser_ = 0;
     bool doorsClosed_ = true;
     HandleCommand lastOut_{};
+    // What braked the train in the last step: the plug-in's handles and the
+    // driver's brake notch then.
+    HandleCommand stepOut_{};
+    int stepBrake_ = 0;
+    bool callsWanted_ = false;
+    std::size_t callFrame_ = 0;  // the frame the calls being made come before
+    // A route drive: the track's signals as they change, each station's
+    // stop, who drives (null: the scenario's lines).
+    const RouteDrive* route_ = nullptr;
+    std::optional<RouteSignals> signals_;
+    std::vector<StationVisit> visits_;
+    TimetableDriver timetable_;
+    RouteDriver* routeDriver_ = nullptr;
+    double routeFrontM_ = 0.0;  // where the beacons have been passed up to
+    int nextStop_ = -1;
+    int leaving_ = -1;  // the station served last, until the train moves off
+    int toldAspect_ = 0;
+    bool aspectTold_ = false;
+    bool confirmDown_ = false;
+    bool movedOff_ = false;
+    std::int64_t routeStandingSinceMs_ = -1;
     FrameRecord record_;
     DriveEnd end_;
 };

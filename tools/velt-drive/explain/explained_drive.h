@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/velt-drive/drive/drive.h"
+#include "tools/velt-drive/drive/route_drive.h"
 #include "tools/velt-drive/explain/core_twin.h"
 #include "tools/velt-drive/plugin/plugin_library.h"
 #include "tools/velt-drive/scenario/scenario.h"
@@ -19,7 +20,10 @@ enum class Explain { Everything, Interventions, Nothing };
 
 class ExplainedDrive {
 public:
-    ExplainedDrive(const Scenario& scenario, const PluginLibrary& library, Explain explain);
+    // A route drive also takes the route (drive/route_drive.h), which must
+    // outlive this object.
+    ExplainedDrive(const Scenario& scenario, const PluginLibrary& library, Explain explain,
+                   const RouteDrive* route = nullptr);
 
     // The explanation as it grows, for a consumer that reads it during the
     // drive; null for a black box.
@@ -33,7 +37,19 @@ private:
     const Scenario& scenario_;
     const PluginLibrary& library_;
     Explain explain_;
+    const RouteDrive* route_;
     CoreTwin twin_;
 };
+
+// One drive of a route with another train standing in `section` (-1: none)
+// and `driver` at the handles, ended once the protection has brought the
+// train to a stand (or at the route's end): what an audit of the route's
+// signals runs once per section. The track is only read, so one track
+// serves every drive of the route; velt is one object per loaded library,
+// so drives run side by side in processes of their own, as a sweep's do.
+DriveEnd driveRouteWithStandingTrain(const Scenario& scenario, const RouteTrack& track,
+                                     const PluginLibrary& library, int section,
+                                     RouteDriver& driver, Explain explain,
+                                     const std::vector<DriveConsumer*>& consumers);
 
 }  // namespace velt::drive

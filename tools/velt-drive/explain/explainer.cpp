@@ -23,6 +23,15 @@ CauseRef Explainer::causeOf(const HostEvent& event) const {
     CauseRef cause;
     cause.file = file_;
     cause.positionM = event.positionM;
+    if (event.item < 0 && event.source.line > 0) {
+        // What the route reported: its own file and line.
+        const std::size_t slash = event.source.file.find_last_of("/\\");
+        cause.file =
+            slash == std::string::npos ? event.source.file : event.source.file.substr(slash + 1);
+        cause.line = event.source.line;
+        cause.what = event.cause;
+        return cause;
+    }
     if (event.item < 0) {
         cause.what = "the start state";
         return cause;

@@ -306,7 +306,8 @@ private:
 
     void beaconsAndSignals() {
         for (const Mark& mark : report_.marks) {
-            if (mark.kind != Mark::Kind::Beacon) continue;
+            // A route's beacons are many: the summary names each with its line.
+            if (mark.kind != Mark::Kind::Beacon || mark.item < 0) continue;
             const BeaconItem& beacon = scenario_.beacons[static_cast<std::size_t>(mark.item)];
             const double px = x(beacon.positionM);
             line(px, kTop, px, kBottom,
@@ -317,7 +318,9 @@ private:
         }
         for (const Mark& mark : report_.marks) {
             if (mark.kind != Mark::Kind::Signal) continue;
-            const int aspect = scenario_.signals[static_cast<std::size_t>(mark.item)].aspect;
+            const int aspect = mark.item < 0
+                                   ? mark.value
+                                   : scenario_.signals[static_cast<std::size_t>(mark.item)].aspect;
             const double px = x(mark.at.positionM);
             const std::string colour = aspectColour(aspect);
             aspectsDrawn_.push_back(aspect);

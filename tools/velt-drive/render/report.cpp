@@ -182,7 +182,7 @@ void Analysis::frame(const FrameRecord& frame) {
         const Mark::Kind kind = event.kind == HostEvent::Kind::Beacon   ? Mark::Kind::Beacon
                                 : event.kind == HostEvent::Kind::Signal ? Mark::Kind::Signal
                                                                         : Mark::Kind::Driver;
-        report_.marks.push_back({kind, at, event.text, event.item});
+        report_.marks.push_back({kind, at, event.text, event.item, event.value});
         s.say(at, 0, std::move(event.text));
         for (const ExplainedEvent& e : explained)
             if (e.hostEvent == static_cast<int>(i)) s.say(at, 0, e.text);
@@ -212,8 +212,8 @@ void Analysis::frame(const FrameRecord& frame) {
             s.say(at, 1, info.name);
             const bool warning = isWarningChime(info.index);
             if (info.index != cab::kSoundStartStopChime)
-                report_.marks.push_back(
-                    {warning ? Mark::Kind::Warning : Mark::Kind::Chime, at, info.name, info.index});
+                report_.marks.push_back({warning ? Mark::Kind::Warning : Mark::Kind::Chime, at,
+                                         info.name, info.index, 0});
         }
     }
     const int level = protectionLevel(frame, s.emergencyNotch);
@@ -242,7 +242,7 @@ void Analysis::frame(const FrameRecord& frame) {
     // A jump puts the train down standing: that is no stop of its own.
     if (frame.number > 0 && frame.speedKmh == 0.0 && s.lastSpeed != 0.0 && !s.jumped) {
         report_.stops.push_back(at);
-        report_.marks.push_back({Mark::Kind::Stop, at, "stop", -1});
+        report_.marks.push_back({Mark::Kind::Stop, at, "stop", -1, 0});
         std::string text = "train stopped";
         // Where that is against the stop target velt's own core supervised
         // in this frame (only it knows whether a beacon armed one), and

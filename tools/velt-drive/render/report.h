@@ -30,7 +30,8 @@ struct Mark {
     Kind kind = Kind::Chime;
     FramePoint at;
     std::string label;
-    int item = -1;  // beacon or signal index for Beacon and Signal marks
+    int item = -1;  // beacon or signal index for Beacon and Signal marks; -1 from a route
+    int value = 0;  // a route's signal: the aspect
 };
 
 // A line the explanation said about one intervention: how it began, what

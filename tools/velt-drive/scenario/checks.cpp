@@ -56,7 +56,9 @@ private:
 
     void endLines() {
         const EndCondition& end = s_.end;
-        if (!end.elapsedMs && !end.positionM && !end.whenStopped)
+        // A route's timetable driver ends the drive at the terminal.
+        const bool timetable = !s_.routeFile.empty() && s_.driver.empty();
+        if (!end.elapsedMs && !end.positionM && !end.whenStopped && !timetable)
             say({},
                 "no 'end' line: the drive ends when the train stands still after the driver's last "
                 "action, and after " +
@@ -129,45 +131,8 @@ private:
     }
 
     void beaconValues(const BeaconItem& beacon) {
-        const std::int32_t opt = beacon.optional;
-        switch (beacon.type) {
-            case cab::kBeaconSpp:
-            case cab::kBeaconCpp:
-            case cab::kBeaconSpeedCheck:
-            case cab::kBeaconSpb:
-            case cab::kBeaconSection:
-            case cab::kBeaconDoorLink:
-            case cab::kBeaconKindBlink: break;
-            case cab::kBeaconCcp:
-                if (opt <= 0)
-                    say(beacon.pos, "CCP value " + std::to_string(opt) +
-                                        " is 0 or less: velt switches the CCP pattern off here "
-                                        "(which lifts a restriction; "
-                                        "speed / 5 x 10000 + metres arms one)");
-                break;
-            case cab::kBeaconClf:
-                if (!armsClf(opt))
-                    say(beacon.pos, "CLF value " + std::to_string(opt) + " is outside " +
-                                        std::to_string(kClfLowestCode) + " to " +
-                                        std::to_string(kClfHighestCode) +
-                                        ": velt switches the CLF limit off here (3 to 31 arm a "
-                                        "limit of 15 to 155 km/h)");
-                break;
-            case cab::kBeaconRoute: {
-                const std::int32_t category = lineTypeOfRoute(opt);
-                if (category < 0 || category > 2)
-                    say(beacon.pos,
-                        "route code " + std::to_string(opt) + " selects line category " +
-                            std::to_string(category) +
-                            ": velt has rules for line categories 0, 1 and 2 only, and applies its "
-                            "default rules here");
-                break;
-            }
-            default:
-                say(beacon.pos,
-                    "velt ignores beacon type " + std::to_string(beacon.type) +
-                        "; the types it reads are 1, 10, 11, 12, 13, 15, 20, 21, 22 and 24");
-        }
+        const std::string text = beaconValueFinding(beacon.type, beacon.optional);
+        if (!text.empty()) say(beacon.pos, text);
     }
 
     const Scenario& s_;
@@ -176,6 +141,45 @@ private:
 };
 
 }  // namespace
+
+std::string beaconValueFinding(std::int32_t type, std::int32_t opt) {
+    switch (type) {
+        case cab::kBeaconSpp:
+        case cab::kBeaconCpp:
+        case cab::kBeaconSpeedCheck:
+        case cab::kBeaconSpb:
+        case cab::kBeaconSection:
+        case cab::kBeaconDoorLink:
+        case cab::kBeaconKindBlink: break;
+        case cab::kBeaconCcp:
+            if (opt <= 0)
+                return "CCP value " + std::to_string(opt) +
+                       " is 0 or less: velt switches the CCP pattern off here "
+                       "(which lifts a restriction; "
+                       "speed / 5 x 10000 + metres arms one)";
+            break;
+        case cab::kBeaconClf:
+            if (!armsClf(opt))
+                return "CLF value " + std::to_string(opt) + " is outside " +
+                       std::to_string(kClfLowestCode) + " to " + std::to_string(kClfHighestCode) +
+                       ": velt switches the CLF limit off here (3 to 31 arm a "
+                       "limit of 15 to 155 km/h)";
+            break;
+        case cab::kBeaconRoute: {
+            const std::int32_t category = lineTypeOfRoute(opt);
+            if (category < 0 || category > 2)
+                return "route code " + std::to_string(opt) + " selects line category " +
+                       std::to_string(category) +
+                       ": velt has rules for line categories 0, 1 and 2 only, and applies its "
+                       "default rules here";
+            break;
+        }
+        default:
+            return "velt ignores beacon type " + std::to_string(type) +
+                   "; the types it reads are 1, 10, 11, 12, 13, 15, 20, 21, 22 and 24";
+    }
+    return "";
+}
 
 std::vector<Diagnostic> checkScenario(const Scenario& scenario) { return Checker(scenario).run(); }
 

@@ -82,6 +82,13 @@ private:
             end(line);
         } else if (word == "expect") {
             expect(line, keyword);
+        } else if (word == "route") {
+            once("route", line.posOf(keyword));
+            const Token& path = line.take("route file");
+            scenario_.routeFile = besideScenario(path.text);
+            scenario_.routePos = line.posOf(path);
+        } else if (word == "occupied") {
+            occupied(line, keyword);
         } else if (word == "power" || word == "brake" || word == "reverser" || word == "key" ||
                    word == "doors" || word == "horn" || word == "hold" || word == "jump") {
             driver(line, keyword);
@@ -120,6 +127,10 @@ private:
                                                  kRateRangeKmhS.low, kRateRangeKmhS.high);
         } else if (f == "max-speed") {
             v.maxSpeedKmh = line.quantity("maximum speed", "km/h", 1, 500);
+        } else if (f == "cars") {
+            v.cars = line.integer("car count", 1, 100);
+        } else if (f == "car-length") {
+            v.carLengthM = line.quantity("car length", "m", 1, 100);
         } else if (f == "resistance") {
             const SourcePos numberPos = line.peek() ? line.posOf(*line.peek()) : line.posOf(field);
             const double rate = line.quantity("resistance", "km/h/s", 0, 50);
@@ -234,6 +245,30 @@ private:
             }
         }
         scenario_.beacons.push_back(item);
+    }
+
+    // A path written in the scenario is relative to the scenario's folder.
+    std::string besideScenario(const std::string& path) const {
+        const std::filesystem::path written(path);
+        if (written.is_absolute()) return path;
+        return (std::filesystem::path(file_).parent_path() / written).generic_string();
+    }
+
+    // occupied section N [until TIME] | occupied at X m [until TIME]
+    void occupied(Line& line, const Token& keyword) {
+        OccupiedItem item;
+        item.pos = line.posOf(keyword);
+        const Token& how = line.take("'section' or 'at'");
+        if (how.text == "section") {
+            item.section = static_cast<int>(line.integer("section number", 0, 1000000));
+        } else if (how.text == "at") {
+            item.positionM = line.quantity("position of the standing train", "m", 0, kTrackLimitM);
+        } else {
+            line.fail(how, "expected 'section' or 'at' after 'occupied', found '" +
+                               printable(how.text) + "'");
+        }
+        if (line.acceptWord("until")) item.untilMs = clock(line, "time of day it leaves");
+        scenario_.occupied.push_back(item);
     }
 
     void signal(Line& line, const Token& keyword) {
@@ -536,6 +571,12 @@ private:
                                             " is out of range 0 to " + std::to_string(emergency));
             }
         }
+        scenario_.stationRefs = stationRefs_;
+        if (!scenario_.occupied.empty() && scenario_.routeFile.empty())
+            throw scenarioError(file_, scenario_.occupied.front().pos,
+                                "'occupied' needs a route: add a line 'route FILE'");
+        // The route's stations are known only once it is read.
+        if (!scenario_.routeFile.empty()) stationRefs_.clear();
         for (const auto& ref : stationRefs_) {
             bool found = false;
             for (const Station& station : scenario_.stations)

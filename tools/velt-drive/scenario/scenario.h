@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/velt-drive/util/diagnostic.h"
@@ -44,6 +45,9 @@ struct VehicleParams {
     double resistanceKmhS = 0.05;  // at standstill
     double dragPerKmh2 = 0.00003;  // further resistance per (km/h)^2
     double maxSpeedKmh = 130.0;    // traction gives nothing above this
+    // The train's length, which a route's stops and limits read.
+    int cars = 1;
+    double carLengthM = 20.0;
 };
 
 struct StartState {
@@ -118,6 +122,7 @@ struct Station {
     double positionM = 0.0;  // stopping point of the train's front
     double windowM = 25.0;   // counts as at the station within this many metres
     SourcePos pos;
+    SourceLocation source;  // a route's station: the route line that made it
 };
 
 // What the author expects of the drive, judged once it has ended (and for
@@ -144,6 +149,15 @@ struct Expectation {
     std::string text;  // what follows 'expect', as written
 };
 
+// Another train standing on a route: in a section by number or in the
+// section that holds a position, until a time of day (for ever when none).
+struct OccupiedItem {
+    std::optional<int> section;
+    double positionM = 0.0;
+    std::optional<std::int32_t> untilMs;
+    SourcePos pos;
+};
+
 struct EndCondition {
     std::optional<std::int64_t> elapsedMs;
     std::optional<double> positionM;
@@ -161,6 +175,14 @@ struct Scenario {
     std::vector<Station> stations;
     std::vector<DriverAction> driver;
     std::vector<Expectation> expectations;
+    // 'route FILE': the track comes from the host's route file (the path as
+    // the scenario's folder resolves it); empty for a scenario of its own.
+    std::string routeFile;
+    SourcePos routePos;
+    std::vector<OccupiedItem> occupied;
+    // 'at station NAME' references, checked against the route's stations
+    // once the route is read (a scenario without a route checks them itself).
+    std::vector<std::pair<std::string, SourcePos>> stationRefs;
     EndCondition end;
     SourcePos endTimePos, endPositionPos;  // the 'end at' lines that set them
     // What the parser alone noticed, e.g. a repeated line: warnings, each
