@@ -127,7 +127,10 @@ TEST(AuditLedger, CountsDrivesPerFateAndSaysWhyABeaconWasNeverUsed) {
     ASSERT_EQ(rows[0].fates.size(), 1U);
     EXPECT_EQ(rows[0].fates[0].drives, 2U);
     EXPECT_EQ(rows[0].passedIn, 2U);
-    EXPECT_EQ(rows[1].fates[0].text, "SPB beacon ignored: line category 1 takes no SPB beacon");
+    EXPECT_TRUE(rows[0].used);
+    // Ignored in every drive that passed it: never used, and why.
+    EXPECT_FALSE(rows[1].used);
+    EXPECT_EQ(rows[1].unusedWhy, "SPB beacon ignored: line category 1 takes no SPB beacon");
     EXPECT_EQ(rows[2].unusedWhy, "ignored: velt reads no beacon of type 7");
     EXPECT_EQ(rows[3].unusedWhy, "never passed: no drive of the audit reached it");
 }

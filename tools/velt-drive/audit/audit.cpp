@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/scenario/beacons.h"
@@ -37,6 +38,7 @@ std::vector<AuditedSignal> signalSections(const RouteTrack& track) {
             from = k;
         }
         s.approachFromM = sections[from].beginM;
+        s.behindStart = s.positionM <= track.start().frontM;
         signals.push_back(std::move(s));
     }
     return signals;
@@ -53,12 +55,9 @@ const char* verdictWord(Verdict verdict) {
 
 namespace {
 
+// The explanation's cause names its route line already.
 std::string causeText(const InterventionOutcome& i) {
-    std::string text = std::string(checkName(i.explained.check)) + ": " + i.explained.cause;
-    if (i.explained.causeRef.known())
-        text += " (" + i.explained.causeRef.file + ":" + std::to_string(i.explained.causeRef.line) +
-                ")";
-    return text;
+    return std::string(checkName(i.explained.check)) + ": " + i.explained.cause;
 }
 
 void takeCause(SignalResult& result, const InterventionOutcome& i) {
@@ -79,6 +78,11 @@ const InterventionOutcome* lastBrake(const std::vector<InterventionOutcome>& int
 SignalResult judgeSignal(const AuditedSignal& signal, const SignalDrive& drive) {
     SignalResult result;
     result.signal = signal;
+    if (signal.behindStart) {
+        result.why = "the run starts at this signal or past it (the train's front at " +
+                     metresText(drive.last.positionM) + ")";
+        return result;
+    }
     if (!drive.failure.empty()) {
         result.why = "the drive could not be run: " + drive.failure;
         return result;
@@ -161,6 +165,31 @@ std::string withoutNumbers(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+std::string placeKey(const SourceLocation& where) {
+    return where.file + ":" + std::to_string(where.line) + ":" + std::to_string(where.column);
+}
+
+}  // namespace
+
+BeaconIndex::BeaconIndex(const Route& route) : route_(route) {
+    for (std::size_t b = 0; b < route.beacons.size(); ++b)
+        byPlace_[placeKey(route.beacons[b].where)].push_back(b);
+}
+
+int BeaconIndex::find(const SourceLocation& where, double frontM) const {
+    const auto found = byPlace_.find(placeKey(where));
+    if (found == byPlace_.end()) return -1;
+    // The one the front is nearest to: it fires as the front passes it.
+    std::size_t best = found->second.front();
+    for (const std::size_t b : found->second)
+        if (std::abs(route_.beacons[b].positionM - frontM) <
+            std::abs(route_.beacons[best].positionM - frontM))
+            best = b;
+    return static_cast<int>(best);
+}
+
 BeaconLedger::BeaconLedger(const Route& route)
     : route_(route), passed_(route.beacons.size()), kinds_(route.beacons.size()) {}
 
@@ -190,9 +219,15 @@ std::vector<BeaconLedgerRow> BeaconLedger::rows() const {
         std::stable_sort(
             row.fates.begin(), row.fates.end(),
             [](const BeaconFate& a, const BeaconFate& c) { return a.drives > c.drives; });
-        if (row.fates.empty()) {
+        // A beacon whose every statement is that velt ignored it is unused too.
+        row.used = std::any_of(row.fates.begin(), row.fates.end(), [](const BeaconFate& f) {
+            return f.text.find(" ignored") == std::string::npos;
+        });
+        if (!row.used) {
             const std::string ignored = ignoredTypeWhy(route_.beacons[b].type);
-            if (row.passedIn == 0)
+            if (!row.fates.empty())
+                row.unusedWhy = row.fates.front().text;
+            else if (row.passedIn == 0)
                 row.unusedWhy = "never passed: no drive of the audit reached it";
             else if (!ignored.empty())
                 row.unusedWhy = "ignored: " + ignored;

@@ -38,6 +38,8 @@ struct AuditedSignal {
     // Where the approach begins: the first of the sections behind whose
     // aspect the standing train lowers (at least the one directly behind).
     double approachFromM = 0.0;
+    // The run starts at the signal or past it: no train comes towards it.
+    bool behindStart = false;
 };
 
 // Every section of the route but the implicit first one, in track order.
@@ -76,7 +78,10 @@ struct SignalResult {
     std::string why;                   // in words, for the table and the page
     std::size_t drive = 0;             // index of the drive behind it
 
-    [[nodiscard]] bool finding() const { return verdict != Verdict::Stopped; }
+    [[nodiscard]] bool finding() const {
+        return verdict == Verdict::Overran ||
+               (verdict == Verdict::NotReached && !signal.behindStart);
+    }
 };
 
 SignalResult judgeSignal(const AuditedSignal& signal, const SignalDrive& drive);
@@ -99,8 +104,24 @@ struct BeaconLedgerRow {
     std::size_t beacon = 0;
     std::size_t passedIn = 0;       // drives in which the front passed it
     std::vector<BeaconFate> fates;  // what velt did with it, most frequent first
-    std::string unusedWhy;          // not empty when velt never did anything with it
-    [[nodiscard]] bool neverUsed() const { return fates.empty(); }
+    // Whether velt did anything with it but ignore it; if not, why.
+    bool used = false;
+    std::string unusedWhy;
+    [[nodiscard]] bool neverUsed() const { return !used; }
+};
+
+// Finds the route beacon a host event of a route drive came from, by the
+// place it was written and, for a file included more than once, by where
+// the front was when it fired.
+class BeaconIndex {
+public:
+    explicit BeaconIndex(const Route& route);
+    // -1 when no beacon was written there.
+    [[nodiscard]] int find(const SourceLocation& where, double frontM) const;
+
+private:
+    const Route& route_;
+    std::map<std::string, std::vector<std::size_t>> byPlace_;
 };
 
 // Adds the beacons' statements of one drive that got as far as `furthestM`.

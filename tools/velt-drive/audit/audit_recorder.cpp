@@ -55,8 +55,9 @@ bool decodeAuditDrive(const std::string& bytes, AuditDriveRecord& record) {
     return inner && in.ok();
 }
 
-AuditRecorder::AuditRecorder(const Scenario& scenario, const Explainer* explainer, AuditWatch watch)
-    : scenario_(scenario), watch_(watch), outcome_(scenario, explainer) {}
+AuditRecorder::AuditRecorder(const Scenario& scenario, const Explainer* explainer,
+                             const BeaconIndex& beacons, AuditWatch watch)
+    : scenario_(scenario), beacons_(beacons), watch_(watch), outcome_(scenario, explainer) {}
 
 void AuditRecorder::begin(int emergencyNotch) {
     emergencyNotch_ = emergencyNotch;
@@ -92,8 +93,9 @@ void AuditRecorder::frame(const FrameRecord& frame) {
             if (e.hostEvent < 0 || static_cast<std::size_t>(e.hostEvent) >= frameEvents_.size())
                 continue;
             const HostEvent& host = frameEvents_[static_cast<std::size_t>(e.hostEvent)];
-            if (host.kind == HostEvent::Kind::Beacon && host.item >= 0)
-                record_.beacons.push_back({static_cast<std::size_t>(host.item), e.text});
+            if (host.kind != HostEvent::Kind::Beacon) continue;
+            const int beacon = beacons_.find(host.source, host.positionM);
+            if (beacon >= 0) record_.beacons.push_back({static_cast<std::size_t>(beacon), e.text});
         }
     frameEvents_.clear();
 

@@ -38,7 +38,8 @@ struct AuditWatch {
 // recorder tells it when that has happened.
 class AuditRecorder : public DriveConsumer {
 public:
-    AuditRecorder(const Scenario& scenario, const Explainer* explainer, AuditWatch watch);
+    AuditRecorder(const Scenario& scenario, const Explainer* explainer, const BeaconIndex& beacons,
+                  AuditWatch watch);
 
     void begin(int emergencyNotch) override;
     void event(const HostEvent& event) override;
@@ -56,6 +57,7 @@ public:
 
 private:
     const Scenario& scenario_;
+    const BeaconIndex& beacons_;
     AuditWatch watch_;
     OutcomeRecorder outcome_;
     std::unique_ptr<CabTimeline> timeline_;

@@ -63,6 +63,7 @@ std::string clearLineText(const ClearLineResult& clear) {
 
 std::vector<Intervention> explained(const std::vector<InterventionOutcome>& interventions) {
     std::vector<Intervention> out;
+    out.reserve(interventions.size());
     for (const InterventionOutcome& i : interventions) out.push_back(i.explained);
     return out;
 }
@@ -158,7 +159,7 @@ std::string stripSvg(const Route& route, const AuditResult& result) {
         double x = 0.0;
         double y = 0.0;
         place(route.beacons[b].positionM, x, y);
-        out += "<line class=\"beacon\" x1=\"" + svgNumber(x) + "\" y1=\"" + svgNumber(y + 3.0) +
+        out += R"(<line class="beacon" x1=")" + svgNumber(x) + R"(" y1=")" + svgNumber(y + 3.0) +
                "\" x2=\"" + svgNumber(x) + "\" y2=\"" + svgNumber(y + 13.0) + "\" stroke=\"" +
                (unused[b] ? palette::kFailed : palette::kBeacon) + "\"><title>" +
                escapeXml(routeLine(route.beacons[b].where) + " " + beaconName(route.beacons[b]) +
@@ -166,15 +167,14 @@ std::string stripSvg(const Route& route, const AuditResult& result) {
                          (unused[b] ? ": never used by velt" : "")) +
                "</title></line>\n";
     }
-    for (std::size_t i = 0; i < result.signals.size(); ++i) {
-        const SignalResult& s = result.signals[i];
+    for (const SignalResult& s : result.signals) {
         double x = 0.0;
         double y = 0.0;
         place(s.signal.positionM, x, y);
         out += svgLine(x, y, x, y - 12.0, R"(stroke="#444")");
-        out += "<circle class=\"signal drive\" data-drive=\"" + std::to_string(s.drive) +
+        out += R"(<circle class="signal drive" data-drive=")" + std::to_string(s.drive) +
                "\" data-verdict=\"" + verdictWord(s.verdict) + "\" cx=\"" + svgNumber(x) +
-               "\" cy=\"" + svgNumber(y - 16.0) + "\" r=\"4.5\" fill=\"" +
+               R"(" cy=")" + svgNumber(y - 16.0) + R"(" r="4.5" fill=")" +
                verdictColour(s.verdict) + "\"><title>" +
                escapeXml("section " + std::to_string(s.signal.section) + " at " +
                          metresText(s.signal.positionM) + " (" + routeLine(s.signal.where) +
@@ -244,7 +244,7 @@ std::string renderAuditPage(const Route& route, const AuditResult& result,
         out += "</tr></thead><tbody>";
         for (const auto& row : table.rows) {
             out +=
-                "<tr class=\"drive\" data-drive=\"" + std::to_string(result.signals.size()) + "\">";
+                R"(<tr class="drive" data-drive=")" + std::to_string(result.signals.size()) + "\">";
             for (const std::string& c : row) out += cell(c);
             out += "</tr>";
         }
@@ -280,7 +280,7 @@ std::string renderAuditPage(const Route& route, const AuditResult& result,
     for (std::size_t d = 0; d < drives.size(); ++d) {
         if (drives[d].data.empty()) continue;
         if (first == drives.size()) first = d;
-        out += "<script type=\"application/json\" id=\"drive-" + std::to_string(d) +
+        out += R"(<script type="application/json" id="drive-)" + std::to_string(d) +
                "\" data-seek=\"" + std::to_string(drives[d].seek) + "\">" + drives[d].data +
                "</script>\n";
     }

@@ -31,7 +31,8 @@ struct AuditRun {
 
 // One drive of the audit: against `signal`, or the clear line when null.
 // `base` is the scenario with the route (the author's vehicle and train).
-AuditDriveRecord driveForAudit(const Scenario& base, const AuditedSignal* signal,
+AuditDriveRecord driveForAudit(const Scenario& base, const RouteTrack& track,
+                               const BeaconIndex& beacons, const AuditedSignal* signal,
                                AuditDriver driver, const PluginLibrary& plugin);
 
 // Throws SweepError when the plug-in cannot be loaded.

@@ -3,10 +3,12 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "tools/velt-drive/audit/audit_run.h"
 #include "tools/velt-drive/commands/console.h"
+#include "tools/velt-drive/drive/route_drive.h"
 #include "tools/velt-drive/route/reader.h"
 #include "tools/velt-drive/sweep/vary.h"
 #include "tools/velt-drive/util/units.h"
@@ -41,25 +43,28 @@ int runAuditCommand(const AuditCommand& command, const std::string& pluginPath) 
     }
     FindingPrinter printer(command.strict);
     Scenario base;
-    ReadRoute read;
+    std::optional<ScenarioRoute> attached;
     try {
-        if (!command.scenarioPath.empty()) {
-            base = readScenario(command.scenarioPath);
-        } else {
-            base.file = command.routePath;
-            base.name = stem(command.routePath);
-        }
+        // The scenario gives the vehicle and the train; the audit its own
+        // drivers and standing trains.
+        base = command.scenarioPath.empty() ? parseScenario("", command.routePath)
+                                            : readScenario(command.scenarioPath);
+        base.routeFile = command.routePath;
+        base.driver.clear();
+        base.occupied.clear();
+        base.expectations.clear();
         RouteReadOptions routeOptions;
         routeOptions.seed = command.seed;
-        read = readRoute(command.routePath, routeOptions);
+        ReadRoute read = readRoute(command.routePath, routeOptions);
+        for (const Diagnostic& warning : read.warnings) printer.print(warning);
+        attached.emplace(attachRoute(base, std::move(read.route)));
     } catch (const DiagnosticError& error) {
         printDiagnostic(error.diagnostic());
         return kBadInput;
     }
-    for (const Diagnostic& warning : read.warnings) printer.print(warning);
     if (command.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
-    const RouteTrack track(std::move(read.route), TrainLength{});
+    const RouteTrack& track = attached->track;
     if (track.sectionCount() < 2)
         return fail(command.routePath +
                     ": the route has no signal section to audit (no Track.Section or "
