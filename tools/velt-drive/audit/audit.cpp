@@ -10,6 +10,36 @@
 
 namespace velt::drive {
 
+namespace {
+
+// Whether a held departure signal stands between a beacon and a signal,
+// still at stop when the train passes the beacon: a beacon looking for the
+// first section at stop then finds it, whatever stands beyond.
+bool heldBetween(const RouteTrack& track, double beaconM, int section) {
+    const std::size_t stations = track.route().stations.size();
+    for (std::size_t i = 0; i < stations; ++i) {
+        const StationPlan& plan = track.stationPlan(i);
+        if (plan.heldSection > 0 && plan.heldSection < section &&
+            track.sectionBeginM(plan.heldSection) > beaconM && plan.clearFromM > beaconM)
+            return true;
+    }
+    return false;
+}
+
+double divergesAtM(const RouteTrack& track, const AuditedSignal& s) {
+    double at = s.approachFromM;
+    const std::vector<RouteBeacon>& beacons = track.route().beacons;
+    for (std::size_t b = 0; b < beacons.size() && beacons[b].positionM < at; ++b) {
+        const int target = track.beaconTarget(b);
+        const bool changed = target >= 0 ? target >= s.approachSection && target <= s.section
+                                         : !heldBetween(track, beacons[b].positionM, s.section);
+        if (changed) at = beacons[b].positionM;
+    }
+    return at;
+}
+
+}  // namespace
+
 std::vector<AuditedSignal> signalSections(const RouteTrack& track) {
     const std::vector<RouteSection>& sections = track.route().sections;
     const std::size_t count = sections.size();
@@ -38,6 +68,8 @@ std::vector<AuditedSignal> signalSections(const RouteTrack& track) {
             from = k;
         }
         s.approachFromM = sections[from].beginM;
+        s.approachSection = static_cast<int>(from);
+        s.divergesAtM = divergesAtM(track, s);
         s.behindStart = s.positionM <= track.start().frontM;
         signals.push_back(std::move(s));
     }

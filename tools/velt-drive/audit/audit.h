@@ -38,9 +38,20 @@ struct AuditedSignal {
     // Where the approach begins: the first of the sections behind whose
     // aspect the standing train lowers (at least the one directly behind).
     double approachFromM = 0.0;
+    int approachSection = 0;
+    // The first place where a drive towards this signal may differ from
+    // one on the clear line: the approach, or a beacon before it that
+    // reports a section the standing train changes (it reports another
+    // aspect, or, looking for the first section at stop, finds this one).
+    // Until there, both drives make the same calls.
+    double divergesAtM = 0.0;
     // The run starts at the signal or past it: no train comes towards it.
     bool behindStart = false;
 };
+
+// A drive towards a signal is handed off from the clear line this far
+// before its first difference: more than a frame's run at any speed.
+inline constexpr double kHandOffLeadM = 5.0;
 
 // Every section of the route but the implicit first one, in track order.
 std::vector<AuditedSignal> signalSections(const RouteTrack& track);

@@ -8,6 +8,10 @@
 
 namespace velt::drive {
 
+namespace {
+constexpr std::size_t kPlayerSamples = 512;
+}  // namespace
+
 std::string encodeAuditDrive(const AuditDriveRecord& record) {
     const SignalDrive& d = record.drive;
     ByteWriter out;
@@ -109,6 +113,9 @@ void AuditRecorder::frame(const FrameRecord& frame) {
         keeping_ = true;
         firstKept_ = frame.number;
         timeline_ = std::make_unique<CabTimeline>(scenario_);
+        // Hundreds of drives share one page: a speed line of a few hundred
+        // points each is as much as the player's readout needs.
+        timeline_->setSampleLimit(kPlayerSamples);
         timeline_->begin(emergencyNotch_);
     }
     if (keeping_) {

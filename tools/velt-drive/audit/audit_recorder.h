@@ -47,6 +47,14 @@ public:
     void frame(const FrameRecord& frame) override;
     void end(const DriveEnd& end) override;
 
+    // Watches for another signal from the next frame on (a drive handed off
+    // from the clear line), and keeps only the beacons' statements from
+    // here on: the clear line reports those before once for all its copies.
+    void watch(const AuditWatch& watch) {
+        watch_ = watch;
+        record_.beacons.clear();
+    }
+
     // velt's brake has just brought the train to a stand.
     [[nodiscard]] bool stoppedByProtection() const { return stoppedByProtection_; }
     // The front has run this far past the signal.

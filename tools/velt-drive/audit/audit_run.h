@@ -35,6 +35,15 @@ AuditDriveRecord driveForAudit(const Scenario& base, const RouteTrack& track,
                                const BeaconIndex& beacons, const AuditedSignal* signal,
                                AuditDriver driver, const PluginLibrary& plugin);
 
+// The drive on the clear line with the audit's driver, which hands off a
+// copy of itself for each of `order` (indices into `signals`, by
+// divergesAtM) shortly before it would differ, at most `width` at a time.
+// What each came to, encoded: the count, then id, bytes and failure of each.
+std::string driveSpine(const Scenario& base, const RouteTrack& track, const BeaconIndex& beacons,
+                       const std::vector<AuditedSignal>& signals,
+                       const std::vector<std::size_t>& order, AuditDriver driver,
+                       const PluginLibrary& plugin, int width);
+
 // Throws SweepError when the plug-in cannot be loaded.
 AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::string& pluginPath,
                   const AuditOptions& options);

@@ -182,6 +182,88 @@ void runInProcesses(const std::string& pluginPath, const PoolOptions& options,
 
 }  // namespace
 
+#if !defined(_WIN32)
+
+struct ForkedJobs::Running {
+    pid_t pid;
+    int fd;
+    std::size_t id;
+    std::string bytes;
+};
+
+ForkedJobs::ForkedJobs(int width) : width_(static_cast<std::size_t>(std::max(1, width))) {}
+
+ForkedJobs::~ForkedJobs() {
+    for (const Running& r : running_) {
+        kill(r.pid, SIGKILL);
+        close(r.fd);
+        Workers::reap(r.pid);
+    }
+}
+
+bool ForkedJobs::fork(std::size_t id) {
+    while (running_.size() >= width_) drain(true);
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw SweepError(std::string("cannot start a drive: ") + std::strerror(errno));
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        throw SweepError(std::string("cannot start a drive: ") + std::strerror(errno));
+    }
+    if (pid == 0) {
+        // The others are this process's siblings, not its own to end.
+        close(fds[0]);
+        for (const Running& r : running_) close(r.fd);
+        running_.clear();
+        done_.clear();
+        out_ = fds[1];
+        return true;
+    }
+    close(fds[1]);
+    running_.push_back({pid, fds[0], id, {}});
+    drain(false);
+    return false;
+}
+
+void ForkedJobs::finish(const std::string& bytes) {
+    _exit(writeAll(out_, bytes) ? kChildDone : kChildCannotWrite);
+}
+
+void ForkedJobs::drain(bool wait) {
+    std::vector<pollfd> polls;
+    for (const Running& r : running_) polls.push_back({r.fd, POLLIN, 0});
+    if (poll(polls.data(), polls.size(), wait ? -1 : 0) < 0) {
+        if (errno == EINTR) return;
+        throw SweepError(std::string("cannot wait for the drives: ") + std::strerror(errno));
+    }
+    for (std::size_t i = running_.size(); i-- > 0;) {
+        if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+        Running& r = running_[i];
+        char buffer[1 << 14];
+        const ssize_t n = read(r.fd, buffer, sizeof(buffer));
+        if (n > 0) {
+            r.bytes.append(buffer, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        close(r.fd);
+        PoolJob job;
+        job.failure = processFailure(Workers::reap(r.pid));
+        if (job.failure.empty()) job.bytes = std::move(r.bytes);
+        done_.emplace_back(r.id, std::move(job));
+        running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+std::vector<std::pair<std::size_t, PoolJob>> ForkedJobs::collect() {
+    while (!running_.empty()) drain(true);
+    return std::move(done_);
+}
+
+#endif
+
 std::vector<PoolJob> runDrivesApart(const std::string& pluginPath, std::size_t count,
                                     const PoolOptions& options, const DriveFunction& drive) {
     std::vector<PoolJob> jobs(count);

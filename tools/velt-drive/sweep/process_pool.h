@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/velt-drive/plugin/plugin_library.h"
@@ -34,5 +35,35 @@ struct PoolOptions {
 std::vector<PoolJob> runDrivesApart(
     const std::string& pluginPath, std::size_t count, const PoolOptions& options,
     const std::function<std::string(const PluginLibrary& plugin, std::size_t index)>& drive);
+
+#if !defined(_WIN32)
+// Work handed off from the middle of a drive: fork() makes a process that
+// goes on from exactly where this one stands (the plug-in, the drive, its
+// explanation) and ends with finish(); this process goes on too. At most
+// `width` such processes run at a time; fork() waits for a free one.
+class ForkedJobs {
+public:
+    explicit ForkedJobs(int width);
+    ForkedJobs(const ForkedJobs&) = delete;
+    ForkedJobs& operator=(const ForkedJobs&) = delete;
+    ~ForkedJobs();  // ends whatever still runs
+
+    // True in the new process, false here. Throws SweepError when no
+    // process can be made.
+    bool fork(std::size_t id);
+    // In the new process: sends what it came to, and ends it.
+    [[noreturn]] void finish(const std::string& bytes);
+    // Waits for every process; what each sent, with its id.
+    std::vector<std::pair<std::size_t, PoolJob>> collect();
+
+private:
+    struct Running;
+    void drain(bool wait);
+    std::size_t width_;
+    std::vector<Running> running_;
+    std::vector<std::pair<std::size_t, PoolJob>> done_;
+    int out_ = -1;  // in a forked process: where its result goes
+};
+#endif
 
 }  // namespace velt::drive
