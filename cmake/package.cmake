@@ -29,6 +29,7 @@ install(FILES
         ${PROJECT_SOURCE_DIR}/docs/cab-interface.md
         ${PROJECT_SOURCE_DIR}/docs/velt-drive.md
         ${PROJECT_SOURCE_DIR}/docs/scenario-format.md
+        ${PROJECT_SOURCE_DIR}/docs/routes.md
     DESTINATION docs COMPONENT author)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
         ${PROJECT_SOURCE_DIR}/docs/images/door-link-time.png
@@ -41,6 +42,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/scenarios/examples/
     DESTINATION scenarios/examples COMPONENT author
     FILES_MATCHING PATTERN "*.drive")
+# The example route: its files and the scenario beside it.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/scenarios/examples/routes/
+    DESTINATION scenarios/examples/routes COMPONENT author
+    FILES_MATCHING PATTERN "*.csv" PATTERN "*.rw" PATTERN "*.drive")
 
 set(VELT_WIN64_BINARY_DIR ${PROJECT_SOURCE_DIR}/build/win64 CACHE PATH
     "Build directory of the win64 preset, whose velt64.dll and velt-drive64.exe the archive takes")

@@ -38,12 +38,15 @@ binaries=(
     "velt-drive64.exe win64 8664"
 )
 docs=(docs/installing.md docs/beacons.md docs/cab-interface.md docs/velt-drive.md
-      docs/scenario-format.md docs/images/cpp-stop-before-signal.png
+      docs/scenario-format.md docs/routes.md docs/images/cpp-stop-before-signal.png
       docs/images/door-link-time.png docs/images/report-demo-emergency.png
       docs/images/cpp-sweep.png docs/images/cpp-sweep-grid.png)
 scenarios=()
 for f in "$source_dir"/scenarios/examples/*.drive; do
     scenarios+=("scenarios/examples/$(basename "$f")")
+done
+for f in "$source_dir"/scenarios/examples/routes/*.{csv,rw,drive}; do
+    [[ -e $f ]] && scenarios+=("scenarios/examples/routes/$(basename "$f")")
 done
 [[ ${#scenarios[@]} -gt 0 ]] || fail "no example scenarios in $source_dir/scenarios/examples"
 

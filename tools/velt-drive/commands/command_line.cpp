@@ -116,6 +116,8 @@ int runCommandLine(int argc, char** argv) {
     sweepCommand->add_flag("--strict", sweepOptions.strict,
                            "Treat warnings about the scenario as errors (exit code 2)");
     sweepCommand->add_option("--plugin", options.pluginPath, "Plug-in library to load");
+    sweepCommand->add_option("--seed", sweepOptions.seed,
+                             "Seed of a route's random choices ($Rnd, weighted $Include)");
     sweepCommand->add_flag("--black-box", sweepOptions.blackBox,
                            "Drive without velt-drive's own core (any plug-in of this interface; "
                            "no interventions, no CPP or SPB targets)");

@@ -105,7 +105,10 @@ int runDriveCommand(const RunOptions& options) {
     OutputFile* callsFile = nullptr;
     if (!options.callsPath.empty())
         callsFile = &outputs.add("--calls", options.callsPath, scenario.name + "-calls.csv", true);
-    if (input->route) outputs.addInput(scenario.routeFile, "the route");
+    // No output may replace the route or a file it includes.
+    if (input->route)
+        for (const std::string& file : input->route->track.route().files)
+            outputs.addInput(file, "a file of the route");
     std::string error;
     if (!outputs.validate(error)) return fail(error);
 

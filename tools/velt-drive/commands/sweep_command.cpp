@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <thread>
 #include <tuple>
 
 #include "tools/velt-drive/commands/console.h"
+#include "tools/velt-drive/commands/drive_input.h"
 #include "tools/velt-drive/scenario/checks.h"
 #include "tools/velt-drive/sweep/sweep.h"
 #include "tools/velt-drive/sweep/sweep_report.h"
@@ -40,18 +42,20 @@ int printSweepFindings(const std::vector<SweepDrive>& drives, FindingPrinter& pr
 
 int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) {
     const auto started = std::chrono::steady_clock::now();
-    Scenario scenario;
+    std::unique_ptr<DriveInput> input;
     std::vector<Vary> varies;
     try {
-        scenario = readScenario(command.scenarioPath);
-        varies = parseVaries(command.varies, scenario);
+        input = readDriveInput(command.scenarioPath, command.seed);
+        varies = parseVaries(command.varies, input->scenario);
     } catch (const DiagnosticError& error) {
         printDiagnostic(error.diagnostic());
         return kBadInput;
     } catch (const SweepError& error) {
         return fail(error.what());
     }
+    const Scenario& scenario = input->scenario;
     FindingPrinter printer(command.strict);
+    for (const Diagnostic& finding : input->routeWarnings) printer.print(finding);
     for (const Diagnostic& finding : checkScenario(scenario)) printer.print(finding);
     if (command.strict && printer.count() > 0)
         return fail("warnings are errors under --strict; nothing written");
@@ -63,6 +67,9 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
 
     Outputs outputs;
     outputs.addInput(command.scenarioPath, "the scenario");
+    if (input->route)
+        for (const std::string& file : input->route->track.route().files)
+            outputs.addInput(file, "a file of the route");
     outputs.addInput(pluginPath, "the plug-in library");
     OutputFile& tableFile =
         outputs.add("--table", command.tablePath, scenario.name + "-sweep.csv", true);
@@ -75,6 +82,7 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
 
     SweepOptions options;
     options.blackBox = command.blackBox;
+    options.route = input->drive();
     const unsigned cores = std::thread::hardware_concurrency();
     options.jobs = command.jobs > 0 ? command.jobs : static_cast<int>(cores > 0 ? cores : 1);
     ProgressLine progress("velt-drive sweep");

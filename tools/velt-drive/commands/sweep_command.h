@@ -2,6 +2,7 @@
 // combination of values, and what came of each drive.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct SweepCommand {
     bool quiet = false;
     bool strict = false;
     bool blackBox = false;
+    std::uint64_t seed = 1;  // a route's random choices
 };
 
 int runSweepCommand(const SweepCommand& command, const std::string& pluginPath);

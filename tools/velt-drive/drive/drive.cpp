@@ -109,7 +109,9 @@ DriveEnd DriveRun::run() {
 
     const EndCondition& end = scenario_.end;
     const bool stopEnds = end.whenStopped || (!end.elapsedMs && !end.positionM);
-    const std::int64_t limitMs = end.elapsedMs ? *end.elapsedMs : kDefaultTimeLimitMs;
+    const std::int64_t limitMs = end.elapsedMs             ? *end.elapsedMs
+                                 : routeDriver_ != nullptr ? kRouteTimeLimitMs
+                                                           : kDefaultTimeLimitMs;
     // The first frame only reports the start state: its interval is
     // measured from whatever time the plug-in last saw, so nothing that
     // counts distance down is armed before it.

@@ -35,6 +35,10 @@ struct RouteView {
     // The next station this train stops at that is not yet served (the one
     // it stands at while the doors are open); -1 when none is left.
     int nextStop = -1;
+    // The protection brought the train to a stand, and no new aspect has
+    // been told since, nor has the train moved: a careful driver waits for
+    // the signal to change (or draws up in the CPP stop phase).
+    bool stoppedByProtection = false;
 };
 
 // What the driver does with the handles in this frame.

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/cab.h"
+#include "core/display_codes.h"
 #include "tools/velt-drive/drive/route_drive.h"
 
 namespace velt::drive {
@@ -20,6 +21,8 @@ constexpr double kPowerBelowKmh = 4.0;
 // Where they stop: short of a section at stop by this much (its signal is
 // passed when the first car's front axle passes it).
 constexpr double kShortOfStopSectionM = 5.0;
+// How fast they draw up in the CPP stop phase (it allows 9.5 km/h).
+constexpr double kStopPhaseCreepKmh = 8.0;
 
 double ms(double kmh) { return kmh / 3.6; }
 
@@ -132,6 +135,10 @@ void limitsAhead(const RouteView& view, std::size_t& next, Planner& planner) {
     }
 }
 
+bool stopPhase(const RouteView& view) {
+    return view.panel != nullptr && view.panel[cab::kPanelDisplayLimit] == display::kLimitStopPhase;
+}
+
 bool alarmAsks(const RouteView& view) {
     return view.panel != nullptr && view.panel[cab::kPanelLegacyAlarm] != 0;
 }
@@ -144,6 +151,7 @@ void TimetableDriver::drive(const RouteView& view, RouteHands& hands) {
     Planner planner(view, state_);
     planner.limitNow(track.routeLimitKmh(view.positionM));
     planner.limitNow(signals.aspectSpeedKmh());
+    if (stopPhase(view)) planner.limitNow(kStopPhaseCreepKmh);
     limitsAhead(view, state_.nextLimit, planner);
     // The next signal: the speed its aspect will allow from its section on.
     const int current = signals.currentSection();
@@ -170,6 +178,12 @@ void TimetableDriver::drive(const RouteView& view, RouteHands& hands) {
     }
     if (view.doorsOpen) planner.limitNow(0.0);
     planner.hands(hands);
+    // Stopped by the protection: wait for the signal to change, unless the
+    // cab shows the CPP stop phase, which lets the train draw up slowly.
+    if (view.stoppedByProtection && !stopPhase(view)) {
+        hands.power = 0;
+        hands.brake = std::max(hands.brake, view.vehicle.brakeNotches);
+    }
     // While the protection brakes, power would only fight it.
     if (view.protection.brake > hands.brake) hands.power = 0;
     hands.pressConfirm = alarmAsks(view);

@@ -17,6 +17,8 @@ namespace {
 // A route drive whose train stands this long without anything left to do
 // (a section ahead at stop that never clears, the doors at a terminal) ends.
 constexpr std::int64_t kStuckMs = 10 * 60 * 1000;
+// How long the route's driver waits after the protection stopped the train.
+constexpr std::int64_t kWaitAfterProtectionStopMs = 60 * 1000;
 
 std::string beaconWords(const BeaconReport& report) {
     const std::string name = beaconTypeName(report.type);
@@ -113,6 +115,15 @@ void DriveRun::routeFrame(std::size_t k, std::int64_t elapsed) {
     const RouteTrack& track = *route_->track;
     const auto timeMs = static_cast<std::int32_t>(timeOfDay(elapsed));
     signals_->update(model_.positionM(), timeMs);
+    if (stoppedThisStep_ && stepOut_.brake > stepBrake_) {
+        stoppedByProtection_ = true;
+        protectionStopMs_ = elapsed;
+    }
+    // A driver stopped by the protection waits for the signal to change,
+    // and drives on after a minute when nothing changes (a pattern the
+    // route left armed, say).
+    if (absSpeed() > 0.0 || elapsed - protectionStopMs_ >= kWaitAfterProtectionStopMs)
+        stoppedByProtection_ = false;
     const int aspect = signals_->pluginAspect();
     if (!aspectTold_ || aspect != toldAspect_) {
         aspectTold_ = true;
@@ -128,6 +139,7 @@ void DriveRun::routeFrame(std::size_t k, std::int64_t elapsed) {
         routeNote(std::move(event), "signal aspect " + std::to_string(aspect));
         call(HostCallId::SetSignal, aspect);
         aspectReported_ = true;
+        stoppedByProtection_ = false;
     }
     routeStations(k, timeMs);
     if (routeDriver_ != nullptr) routeDriverStep(timeMs);
@@ -197,9 +209,15 @@ void DriveRun::routeDriverStep(std::int32_t timeMs) {
         call(HostCallId::KeyUp, cab::kKeyConfirm);
         confirmDown_ = false;
     }
-    const RouteView view{*route_->track,    *signals_, scenario_.vehicle, model_.positionM(),
-                         model_.speedKmh(), timeMs,    lastOut_,          panel_.data(),
-                         !doorsClosed_,     nextStop_};
+    RouteView view{*route_->track, *signals_, scenario_.vehicle};
+    view.positionM = model_.positionM();
+    view.speedKmh = model_.speedKmh();
+    view.timeMs = timeMs;
+    view.protection = lastOut_;
+    view.panel = panel_.data();
+    view.doorsOpen = !doorsClosed_;
+    view.nextStop = nextStop_;
+    view.stoppedByProtection = stoppedByProtection_;
     RouteHands hands{power_, brake_, false};
     routeDriver_->drive(view, hands);
     unannounced();

@@ -200,6 +200,8 @@ struct Scenario {
 // Drives without an end condition stop when the train stands still after
 // the driver's last action, and at the latest after this long.
 inline constexpr std::int64_t kDefaultTimeLimitMs = 2 * 3600 * 1000;
+// A route's driver runs the whole timetable: a longer limit.
+inline constexpr std::int64_t kRouteTimeLimitMs = 24 * 3600 * 1000;
 
 // Reads a scenario from text; `file` is only used in messages and for the
 // name. Throws DiagnosticError, also for text that is not plain text.

@@ -16,10 +16,12 @@ namespace {
 // black box: the interventions and their causes come from its explanation.
 DriveOutcome driveOnce(const Scenario& base, const std::vector<Vary>& varies,
                        const std::vector<double>& values, const PluginLibrary& plugin,
-                       bool blackBox) {
+                       const SweepOptions& options) {
     const Scenario scenario = variant(base, varies, values);
     // Only the interventions: the sweep tells nothing else of the explanation.
-    ExplainedDrive drive(scenario, plugin, blackBox ? Explain::Nothing : Explain::Interventions);
+    ExplainedDrive drive(scenario, plugin,
+                         options.blackBox ? Explain::Nothing : Explain::Interventions,
+                         options.route);
     OutcomeRecorder recorder(scenario, drive.explainer());
     drive.run({&recorder});
     return recorder.outcome();
@@ -36,8 +38,7 @@ std::vector<SweepDrive> runSweep(const Scenario& base, const std::vector<Vary>& 
     pool.progress = options.progress;
     const std::vector<PoolJob> jobs = runDrivesApart(
         pluginPath, drives.size(), pool, [&](const PluginLibrary& plugin, std::size_t i) {
-            return encodeOutcome(
-                driveOnce(base, varies, drives[i].values, plugin, options.blackBox));
+            return encodeOutcome(driveOnce(base, varies, drives[i].values, plugin, options));
         });
     for (std::size_t i = 0; i < drives.size(); ++i) {
         drives[i].failure = jobs[i].failure;

@@ -27,6 +27,9 @@ struct SweepOptions {
     // The plug-in alone, without velt-drive's own core: no interventions
     // and no pattern targets in the outcomes.
     bool blackBox = false;
+    // A scenario on a route: the route (drive/route_drive.h), read once for
+    // every drive.
+    const RouteDrive* route = nullptr;
     // Called after each drive with the number done so far.
     std::function<void(std::size_t done, std::size_t total)> progress;
 };
