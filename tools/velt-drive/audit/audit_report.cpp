@@ -119,6 +119,7 @@ constexpr double kStripWidth = 1080.0;
 constexpr double kStripLeft = 40.0;
 constexpr double kRowHeight = 74.0;
 constexpr int kMaxRows = 12;
+constexpr double kMinRowM = 2500.0;
 
 // The route in rows of equal, round length, each a strip: signals above
 // the line, coloured by verdict; beacons below it, red when velt never
@@ -128,8 +129,11 @@ std::string stripSvg(const Route& route, const AuditResult& result) {
     for (const RouteSection& s : route.sections) endM = std::max(endM, s.beginM);
     for (const RouteBeacon& b : route.beacons) endM = std::max(endM, b.positionM);
     for (const RouteStation& s : route.stations) endM = std::max(endM, s.positionM);
-    double rowM = tickStep(endM / kMaxRows) * 2.0;
-    while (endM / rowM > kMaxRows) rowM *= 2.0;
+    // Rows of a round length (1, 2 or 5 times a power of ten), at least
+    // 2.5 km each, and no more than kMaxRows of them.
+    double rowM = 1000.0;
+    for (int k = 0; rowM < std::max(endM / kMaxRows, kMinRowM); ++k)
+        rowM *= (k % 3 == 1) ? 2.5 : 2.0;
     const int rows = std::max(1, static_cast<int>(std::ceil((endM + 1.0) / rowM)));
     const double scale = (kStripWidth - kStripLeft - 10.0) / rowM;
     const auto place = [&](double m, double& x, double& y) {
@@ -219,7 +223,7 @@ std::string renderAuditPage(const Route& route, const AuditResult& result,
         "<span style=\"color:#34495e\">\u25ae station</span> Choose a signal or a row to "
         "open its drive in the player.</p>\n<div class=\"plot\">" +
         stripSvg(route, result) + "</div>\n";
-    out += cabPlayerMarkup();
+    out += "<p id=\"shown-drive\"></p>\n" + cabPlayerMarkup();
     out +=
         "<h2>Signals, findings first</h2>\n<table id=\"signals\"><thead><tr><th>section</th>"
         "<th>at</th><th>route line</th><th>aspect behind</th><th>approach</th><th>verdict</th>"
@@ -280,17 +284,29 @@ std::string renderAuditPage(const Route& route, const AuditResult& result,
     for (std::size_t d = 0; d < drives.size(); ++d) {
         if (drives[d].data.empty()) continue;
         if (first == drives.size()) first = d;
+        std::string label = "the clear line";
+        for (const SignalResult& s : result.signals)
+            if (s.drive == d)
+                label = "section " + std::to_string(s.signal.section) + " at " +
+                        metresText(s.signal.positionM) + " (" + routeLine(s.signal.where) + "), " +
+                        verdictWord(s.verdict) + ": " + s.why;
         out += R"(<script type="application/json" id="drive-)" + std::to_string(d) +
-               "\" data-seek=\"" + std::to_string(drives[d].seek) + "\">" + drives[d].data +
-               "</script>\n";
+               R"(" data-seek=")" + std::to_string(drives[d].seek) + R"(" data-label=")" +
+               escapeXml(label) + "\">" + drives[d].data + "</script>\n";
     }
     if (first < drives.size())
         out += R"(<script type="application/json" id="drive-data">)" + drives[first].data +
                "</script>\n<script>\n" + cabPlayerScript() +
-               "for (const el of document.querySelectorAll('.drive')) el.addEventListener('click',"
-               " () => {\n  const data = document.getElementById('drive-' + el.dataset.drive);\n"
-               "  if (data) veltShowDrive(JSON.parse(data.textContent), +data.dataset.seek);\n"
-               "});\n</script>\n";
+               "function openDrive(id, scroll) {\n"
+               "  const data = document.getElementById('drive-' + id);\n"
+               "  if (!data) return;\n"
+               "  veltShowDrive(JSON.parse(data.textContent), +data.dataset.seek, scroll);\n"
+               "  document.getElementById('shown-drive').textContent = 'In the player: ' +"
+               " data.dataset.label;\n}\n"
+               "for (const el of document.querySelectorAll('.drive'))\n"
+               "  el.addEventListener('click', () => openDrive(el.dataset.drive, true));\n"
+               "openDrive(" +
+               std::to_string(first) + ", false);\n</script>\n";
     return out + "</body></html>\n";
 }
 

@@ -165,8 +165,9 @@ if (timeSvg) {
   });
 }
 // Another drive into the player (the audit page has one per signal).
-window.veltShowDrive = (data, k) => {
-  pause(); D = data; $("slider").max = D.frames - 1; show(k); $("player").scrollIntoView();
+window.veltShowDrive = (data, k, scroll) => {
+  pause(); D = data; $("slider").max = D.frames - 1; show(k);
+  if (scroll) $("player").scrollIntoView();
 };
 // A link to "#frame=N" (the causes have them) shows that frame.
 function frameInHash() { const m = /[#&]frame=(\d+)/.exec(location.hash); return m ? +m[1] : null; }
