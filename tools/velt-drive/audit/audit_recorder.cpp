@@ -133,7 +133,8 @@ void AuditRecorder::end(const DriveEnd& end) {
     d.last = {end.last.number, end.last.elapsedMs, end.last.positionM, end.last.speedKmh};
     d.endReason = end.reason;
     d.stoppedByProtection = stoppedByProtection_;
-    d.interventions = outcome_.outcome().interventions;
+    for (const InterventionOutcome& i : outcome_.outcome().interventions)
+        if (i.explained.end.frame >= watchedFrom_) d.interventions.push_back(i);
     if (!end.divergence.empty()) d.failure = end.divergence;
     if (timeline_) {
         timeline_->end(end);

@@ -53,6 +53,7 @@ public:
     void watch(const AuditWatch& watch) {
         watch_ = watch;
         record_.beacons.clear();
+        watchedFrom_ = record_.drive.last.frame;
     }
 
     // velt's brake has just brought the train to a stand.
@@ -76,6 +77,7 @@ private:
     AuditDriveRecord record_;
     bool braking_ = false;
     bool moved_ = false;
+    std::size_t watchedFrom_ = 0;  // interventions that ended before are the clear line's
     bool stoppedByProtection_ = false;
     double pastSignalM_ = -std::numeric_limits<double>::infinity();
 };
