@@ -17,6 +17,7 @@
 
 #include "tools/velt-drive/audit/audit_run.h"
 #include "tools/velt-drive/route/reader.h"
+#include "tools/velt-drive/sweep/process_pool.h"
 
 namespace velt::drive {
 namespace {
@@ -50,21 +51,29 @@ std::vector<Beacon> everySignalProtected() {
     return {cppFor(1000), cppFor(2000), cppFor(3000), cppFor(4000)};
 }
 
-AuditResult audit(const std::string& name, const std::string& text) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("velt-audit-test-" + name);
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "route.csv").string();
-    std::ofstream(path) << text;
+// The route's file, written for the test and removed with this object.
+struct RouteFile {
+    explicit RouteFile(const std::string& name, const std::string& text)
+        : dir(std::filesystem::temp_directory_path() / ("velt-audit-test-" + name)) {
+        std::filesystem::create_directories(dir);
+        std::ofstream(path()) << text;
+        base.file = path();
+        base.name = name;
+    }
+    ~RouteFile() { std::filesystem::remove_all(dir); }
+    RouteFile(const RouteFile&) = delete;
+    RouteFile& operator=(const RouteFile&) = delete;
+    [[nodiscard]] std::string path() const { return (dir / "route.csv").string(); }
+    std::filesystem::path dir;
     Scenario base;
-    base.file = path;
-    base.name = name;
-    const RouteTrack track(readRoute(path).route, TrainLength{});
+};
+
+AuditResult audit(const std::string& name, const std::string& text) {
+    const RouteFile file(name, text);
+    const RouteTrack track(readRoute(file.path()).route, TrainLength{});
     AuditOptions options;
     options.jobs = 2;
-    AuditResult result = runAudit(base, track, VELT_PLUGIN_PATH, options).result;
-    std::filesystem::remove_all(dir);
-    return result;
+    return runAudit(file.base, track, VELT_PLUGIN_PATH, options).result;
 }
 
 // The verdict of every signal, by section: 1 at 0 m (where the run
@@ -138,6 +147,34 @@ TEST(AuditRoutes, EachFaultIsFlaggedAtItsSignalAndNowhereElse) {
         for (const BeaconLedgerRow& row : r.ledger)
             if (row.neverUsed()) unused += row.unusedWhy + "\n";
         EXPECT_EQ(unused, fault.ledger != nullptr ? std::string(fault.ledger) + "\n" : "");
+    }
+}
+
+// Each signal's drive is handed off from the clear line before its first
+// difference: it must come to what a drive of its own from the start does.
+TEST(AuditRoutes, ADriveHandedOffFromTheClearLineIsTheDriveFromTheStart) {
+    std::vector<Beacon> beacons = everySignalProtected();
+    beacons[1] = {1985, 10, -1, 905};  // a stop-seeking beacon: the hand-off comes before it
+    const std::string text = routeText(0, 90, beacons);
+    const AuditResult handedOff = audit("hand-off", text);
+    const RouteFile file("own", text);
+    const RouteTrack track(readRoute(file.path()).route, TrainLength{});
+    const BeaconIndex index(track.route());
+    const std::vector<AuditedSignal> signals = signalSections(track);
+    const std::vector<PoolJob> own = runDrivesApart(
+        VELT_PLUGIN_PATH, signals.size(), {}, [&](const PluginLibrary& plugin, std::size_t i) {
+            return encodeAuditDrive(driveForAudit(file.base, track, index, &signals[i],
+                                                  AuditDriver::NonReacting, plugin));
+        });
+    ASSERT_EQ(handedOff.signals.size(), signals.size());
+    for (std::size_t i = 1; i < signals.size(); ++i) {
+        SCOPED_TRACE(i);
+        AuditDriveRecord record;
+        ASSERT_TRUE(decodeAuditDrive(own[i].bytes, record)) << own[i].failure;
+        const SignalResult alone = judgeSignal(signals[i], record.drive);
+        EXPECT_EQ(handedOff.signals[i].verdict, alone.verdict);
+        EXPECT_EQ(handedOff.signals[i].marginM, alone.marginM);
+        EXPECT_EQ(handedOff.signals[i].why, alone.why);
     }
 }
 
