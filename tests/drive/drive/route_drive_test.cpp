@@ -40,7 +40,7 @@ struct CallLog : DriveConsumer {
         frames.push_back(frame);
         frames.back().core = nullptr;
     }
-    std::vector<Call> of(HostCallId id) const {
+    [[nodiscard]] std::vector<Call> of(HostCallId id) const {
         std::vector<Call> found;
         for (const Call& c : calls)
             if (c.call.id == id) found.push_back(c);
@@ -228,12 +228,14 @@ TEST(RouteDrive, TheSameRouteAsCsvAndAsRwGivesTheSameCalls) {
         RouteDrive drive;
         drive.track = &route.track;
         std::FILE* out = std::tmpfile();
+        EXPECT_NE(out, nullptr);
+        if (out == nullptr) return std::string();
         CallsWriter calls(out);
         ExplainedDrive(scenario, nativeLibrary(), Explain::Nothing, &drive).run({&calls});
         std::string text;
         std::rewind(out);
         for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) text += static_cast<char>(c);
-        std::fclose(out);
+        EXPECT_EQ(std::fclose(out), 0);
         return text;
     };
     const std::string csv = callsOf({{"main.csv",

@@ -16,9 +16,9 @@ namespace {
 
 // A route drive whose train stands this long without anything left to do
 // (a section ahead at stop that never clears, the doors at a terminal) ends.
-constexpr std::int64_t kStuckMs = 10 * 60 * 1000;
+constexpr std::int64_t kStuckMs = std::int64_t{10} * 60 * 1000;
 // How long the route's driver waits after the protection stopped the train.
-constexpr std::int64_t kWaitAfterProtectionStopMs = 60 * 1000;
+constexpr std::int64_t kWaitAfterProtectionStopMs = std::int64_t{60} * 1000;
 
 std::string beaconWords(const BeaconReport& report) {
     const std::string name = beaconTypeName(report.type);
@@ -57,7 +57,7 @@ void DriveRun::routeSetUp() {
         signals_->addStandingTrain(standing.section, standing.untilMs);
     visits_.assign(track.route().stations.size(), StationVisit{});
     const StartPlan& start = track.start();
-    model_ = VehicleModel(scenario_.vehicle, start.frontM, 0.0, 1);
+    model_ = VehicleModel(scenario_.vehicle, start.frontM, 0.0, scenario_.start.reverser);
     clockBaseMs_ = start.clockMs;
     routeFrontM_ = start.frontM;
     routeDriver_ = route_->driver;
@@ -282,6 +282,11 @@ ScenarioRoute attachRoute(Scenario& scenario, Route route) {
                            {}};
     const RouteTrack& track = attached.track;
     const Route& read = track.route();
+    if (scenario.placedStart.line > 0)
+        scenario.findings.push_back(scenario.warningAt(
+            scenario.placedStart,
+            "the route says where and when the train starts (standing, at its first stop): "
+            "velt-drive uses the route's start, not this line"));
     for (std::size_t i = 0; i < read.stations.size(); ++i) {
         const RouteStation& station = read.stations[i];
         const StationPlan& plan = track.stationPlan(i);
@@ -293,12 +298,13 @@ ScenarioRoute attachRoute(Scenario& scenario, Route route) {
         item.source = station.where;
         scenario.stations.push_back(item);
     }
-    for (const auto& [name, pos] : scenario.stationRefs) {
+    for (const auto& ref : scenario.stationRefs) {
+        const std::string& name = ref.first;
         const bool found = std::any_of(scenario.stations.begin(), scenario.stations.end(),
                                        [&](const Station& s) { return s.name == name; });
         if (!found)
             throw scenarioError(
-                scenario.file, pos,
+                scenario.file, ref.second,
                 "the route has no station named '" + name + "' at which this train stops");
     }
     for (const OccupiedItem& item : scenario.occupied) {

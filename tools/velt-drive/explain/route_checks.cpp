@@ -25,8 +25,7 @@ std::vector<Diagnostic> checkRoute(const RouteTrack& track) {
                                   " section(s) ahead of it: the host reads it as -1 (the next "
                                   "section at stop, distance infinity when there is none)");
     }
-    for (std::size_t i = 0; i < route.stations.size(); ++i) {
-        const RouteStation& station = route.stations[i];
+    for (const RouteStation& station : route.stations) {
         const bool wantsStop = station.arrival == RouteStation::Arrival::Any ||
                                station.arrival == RouteStation::Arrival::Time ||
                                station.arrival == RouteStation::Arrival::OnlyThisStops;

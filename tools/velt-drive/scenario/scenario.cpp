@@ -152,6 +152,9 @@ private:
         StartState& s = scenario_.start;
         const Token& field = line.take("start field");
         const std::string& f = field.text;
+        // A route says where and when its train starts, standing.
+        if ((f == "time" || f == "position" || f == "speed") && scenario_.placedStart.line == 0)
+            scenario_.placedStart = line.posOf(keyword);
         if (f == "time") {
             s.timeOfDayMs = clock(line, "time of day");
         } else if (f == "position") {
@@ -248,7 +251,7 @@ private:
     }
 
     // A path written in the scenario is relative to the scenario's folder.
-    std::string besideScenario(const std::string& path) const {
+    [[nodiscard]] std::string besideScenario(const std::string& path) const {
         const std::filesystem::path written(path);
         if (written.is_absolute()) return path;
         return (std::filesystem::path(file_).parent_path() / written).generic_string();

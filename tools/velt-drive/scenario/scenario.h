@@ -180,6 +180,7 @@ struct Scenario {
     std::string routeFile;
     SourcePos routePos;
     std::vector<OccupiedItem> occupied;
+    SourcePos placedStart;  // the first 'start time', 'start position' or 'start speed' line
     // 'at station NAME' references, checked against the route's stations
     // once the route is read (a scenario without a route checks them itself).
     std::vector<std::pair<std::string, SourcePos>> stationRefs;
@@ -201,7 +202,7 @@ struct Scenario {
 // the driver's last action, and at the latest after this long.
 inline constexpr std::int64_t kDefaultTimeLimitMs = 2 * 3600 * 1000;
 // A route's driver runs the whole timetable: a longer limit.
-inline constexpr std::int64_t kRouteTimeLimitMs = 24 * 3600 * 1000;
+inline constexpr std::int64_t kRouteTimeLimitMs = std::int64_t{24} * 3600 * 1000;
 
 // Reads a scenario from text; `file` is only used in messages and for the
 // name. Throws DiagnosticError, also for text that is not plain text.
