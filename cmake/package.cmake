@@ -30,8 +30,10 @@ install(FILES
         ${PROJECT_SOURCE_DIR}/docs/velt-drive.md
         ${PROJECT_SOURCE_DIR}/docs/scenario-format.md
         ${PROJECT_SOURCE_DIR}/docs/routes.md
+        ${PROJECT_SOURCE_DIR}/docs/route-audit.md
     DESTINATION docs COMPONENT author)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
+        ${PROJECT_SOURCE_DIR}/docs/images/audit-valley-line.png
         ${PROJECT_SOURCE_DIR}/docs/images/door-link-time.png
         ${PROJECT_SOURCE_DIR}/docs/images/report-demo-emergency.png
         ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep.png

@@ -38,7 +38,8 @@ binaries=(
     "velt-drive64.exe win64 8664"
 )
 docs=(docs/installing.md docs/beacons.md docs/cab-interface.md docs/velt-drive.md
-      docs/scenario-format.md docs/routes.md docs/images/cpp-stop-before-signal.png
+      docs/scenario-format.md docs/routes.md docs/route-audit.md docs/images/audit-valley-line.png
+      docs/images/cpp-stop-before-signal.png
       docs/images/door-link-time.png docs/images/report-demo-emergency.png
       docs/images/cpp-sweep.png docs/images/cpp-sweep-grid.png)
 scenarios=()

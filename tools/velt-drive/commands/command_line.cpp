@@ -11,6 +11,7 @@
 #include <io.h>
 #endif
 
+#include "tools/velt-drive/commands/audit_command.h"
 #include "tools/velt-drive/commands/check_command.h"
 #include "tools/velt-drive/commands/console.h"
 #include "tools/velt-drive/commands/run_command.h"
@@ -127,6 +128,40 @@ int runCommandLine(int argc, char** argv) {
                            "no interventions, no CPP or SPB targets)");
     addSharedOptions(*sweepCommand, shared);
 
+    CLI::App* auditCommand = app.add_subcommand(
+        "audit",
+        "Drive a route once for every signal section with another train standing in it and a "
+        "driver who does not react to signals, and once on a clear line: tell where velt "
+        "stopped each train, and what it did with every beacon");
+    AuditCommand auditOptions;
+    auditCommand->add_option("route", auditOptions.routePath, "Route file (CSV or RW)")->required();
+    auditCommand->add_option("scenario", auditOptions.scenarioPath,
+                             "Scenario whose vehicle and train to audit with (optional)");
+    auditCommand
+        ->add_option("--driver", auditOptions.driver,
+                     "non-reacting (never reacts to a signal nor presses the confirm key) or "
+                     "confirming (presses the confirm key whenever velt asks)")
+        ->capture_default_str();
+    auditCommand->add_option(
+        "--table", auditOptions.tablePath,
+        "CSV with one row per signal section (default ROUTE-audit.csv in the output folder; - "
+        "for standard output)");
+    auditCommand->add_option("--report", auditOptions.reportPath,
+                             "Audit page (one HTML file): the route as a strip, the tables and "
+                             "a cab player (default ROUTE-audit.html in the output folder)");
+    auditCommand
+        ->add_option("--seed", auditOptions.seed,
+                     "Seed for the route's random choices ($Rnd, weighted $Include)")
+        ->capture_default_str();
+    auditCommand->add_option("-j,--jobs", auditOptions.jobs,
+                             "Drives at a time (default: one per core; the Windows tool drives "
+                             "one at a time)");
+    auditCommand->add_flag("-q,--quiet", auditOptions.quiet, "Leave out the table on the terminal");
+    auditCommand->add_flag("--strict", auditOptions.strict,
+                           "Treat warnings about the route as errors (exit code 2)");
+    auditCommand->add_option("--plugin", options.pluginPath, "Plug-in library to load");
+    addSharedOptions(*auditCommand, shared);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -146,6 +181,11 @@ int runCommandLine(int argc, char** argv) {
         sweepOptions.blackBox = sweepOptions.blackBox || options.blackBox;
         sweepOptions.trainPath = shared.trainPath;
         return runSweepCommand(sweepOptions, options.pluginPath);
+    }
+    if (auditCommand->parsed()) {
+        auditOptions.strict = auditOptions.strict || options.strict;
+        auditOptions.trainPath = shared.trainPath;
+        return runAuditCommand(auditOptions, options.pluginPath);
     }
     if (version) {
         PluginLibrary plugin;

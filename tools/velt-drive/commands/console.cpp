@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <utility>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -12,6 +13,7 @@
 #include "tools/velt-drive/explain/beacon_fates.h"
 #include "tools/velt-drive/outcome/outcome.h"
 #include "tools/velt-drive/scenario/checks.h"
+#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/wildcards.h"
 
 namespace velt::drive {
@@ -90,6 +92,25 @@ bool judgedWithoutCore(const Scenario& scenario) {
         return false;
     }
     return true;
+}
+
+ProgressLine::ProgressLine(std::string what)
+    : what_(std::move(what)), enabled_(stderrIsTerminal()) {}
+
+void ProgressLine::operator()(std::size_t done, std::size_t total) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!enabled_ || now - started_ < std::chrono::seconds(2) ||
+        now - shown_ < std::chrono::milliseconds(250))
+        return;
+    shown_ = now;
+    std::cerr << "\r" << what_ << ": " << done << " of " << total << " drives ("
+              << formatFixed(100.0 * static_cast<double>(done) / static_cast<double>(total), 0)
+              << "%)   " << std::flush;
+    drawn_ = true;
+}
+
+void ProgressLine::clear() const {
+    if (drawn_) std::cerr << "\r" << std::string(60, ' ') << "\r" << std::flush;
 }
 
 }  // namespace velt::drive

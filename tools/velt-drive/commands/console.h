@@ -2,6 +2,8 @@
 // the printer of findings, and the plug-in a command loads.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "tools/velt-drive/drive/drive.h"
@@ -43,6 +45,22 @@ int failToWrite(Outputs& outputs, const std::string& message);
 
 // Opens the plug-in, or says why not.
 bool openPlugin(PluginLibrary& plugin, const std::string& path);
+
+// Work that takes a while tells how many drives are done, on a terminal
+// only, from two seconds on, as one line that it redraws.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::string what);
+    void operator()(std::size_t done, std::size_t total);
+    void clear() const;
+
+private:
+    std::string what_;
+    bool enabled_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point shown_{};
+};
 
 // Prints each finding as it comes, as a warning or, under --strict, an error.
 // A finding the scenario acknowledges on its line ("# velt-drive: allow")

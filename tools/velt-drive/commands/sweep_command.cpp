@@ -21,32 +21,6 @@ namespace velt::drive {
 
 namespace {
 
-// A sweep that takes a while tells how many drives are done, on a terminal only.
-class SweepProgress {
-public:
-    SweepProgress() : enabled_(stderrIsTerminal()) {}
-    void operator()(std::size_t done, std::size_t total) {
-        const auto now = std::chrono::steady_clock::now();
-        if (!enabled_ || now - started_ < std::chrono::seconds(2) ||
-            now - shown_ < std::chrono::milliseconds(250))
-            return;
-        shown_ = now;
-        std::cerr << "\rvelt-drive sweep: " << done << " of " << total << " drives ("
-                  << formatFixed(100.0 * static_cast<double>(done) / static_cast<double>(total), 0)
-                  << "%)   " << std::flush;
-        drawn_ = true;
-    }
-    void clear() const {
-        if (drawn_) std::cerr << "\r" << std::string(60, ' ') << "\r" << std::flush;
-    }
-
-private:
-    bool enabled_;
-    bool drawn_ = false;
-    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point shown_{};
-};
-
 // Runtime findings of a sweep, each once, with how many drives met it.
 int printSweepFindings(const std::vector<SweepDrive>& drives, FindingPrinter& printer) {
     std::map<std::tuple<int, int, std::string>, std::size_t> counts;
@@ -112,7 +86,7 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
     options.route = input->drive();
     const unsigned cores = std::thread::hardware_concurrency();
     options.jobs = command.jobs > 0 ? command.jobs : static_cast<int>(cores > 0 ? cores : 1);
-    SweepProgress progress;
+    ProgressLine progress("velt-drive sweep");
     options.progress = [&](std::size_t done, std::size_t total) { progress(done, total); };
     std::vector<SweepDrive> drives;
     try {

@@ -95,6 +95,10 @@ std::string textTable(const TextTable& table, std::size_t numberColumns) {
 
 }  // namespace
 
+std::string formatTextTable(const TextTable& table, std::size_t numberColumns) {
+    return textTable(table, numberColumns);
+}
+
 // Everything the analysis follows from frame to frame.
 class Analysis::State {
 public:

@@ -91,6 +91,10 @@ struct TextTable {
     std::vector<std::size_t> frames;
 };
 
+// A table as text: columns as wide as their widest cell, the first
+// `numberColumns` to the right and the others to the left.
+std::string formatTextTable(const TextTable& table, std::size_t numberColumns);
+
 // The interventions, one row each with their re-applications folded, as the
 // summary and the report page show them.
 TextTable interventionTable(const std::vector<Intervention>& interventions);

@@ -11,10 +11,6 @@
 
 namespace velt::drive {
 
-namespace {
-
-std::string seconds(std::int64_t ms) { return secondsText(secondsOf(ms), 3); }
-
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -36,6 +32,10 @@ std::string jsonString(const std::string& text) {
     return out + "\"";
 }
 
+namespace {
+
+std::string seconds(std::int64_t ms) { return secondsText(secondsOf(ms), 3); }
+
 // A track as one flat array: frame, off, on, half period for each span.
 std::string spansJson(const ValueTrack& track) {
     std::string out = "[";
@@ -47,7 +47,9 @@ std::string spansJson(const ValueTrack& track) {
     return out + "]";
 }
 
-std::string dataJson(const CabTimeline& timeline) {
+}  // namespace
+
+std::string cabPlayerData(const CabTimeline& timeline) {
     std::string out = "{\"name\":" + jsonString(timeline.scenario().name);
     out += ",\"frames\":" + std::to_string(timeline.frames());
     out += ",\"frameMs\":" + std::to_string(std::max(timeline.scenario().frameMs, 0));
@@ -90,6 +92,35 @@ std::string dataJson(const CabTimeline& timeline) {
                    ',' + jsonString(lamp.lamp) + ']';
     return out + "]}";
 }
+
+std::string cabPlayerMarkup() {
+    return "<div id=\"player\"><div class=\"controls\">"
+           "<button id=\"back\" title=\"one frame back (\u2190)\">\u25c0 frame</button>"
+           "<button id=\"play\" title=\"play or pause\">play</button>"
+           "<button id=\"forward\" title=\"one frame on (\u2192)\">frame \u25b6</button>"
+           "<input id=\"slider\" type=\"range\" min=\"0\" value=\"0\" step=\"1\" "
+           "aria-label=\"frame\">"
+           "<select id=\"rate\" title=\"playing speed\"><option value=\"1\">1\u00d7</option>"
+           "<option value=\"4\">4\u00d7</option><option value=\"16\">16\u00d7</option>"
+           "<option value=\"64\">64\u00d7</option></select></div>"
+           "<div id=\"now\"></div><div class=\"cab\"><div class=\"tiles\" id=\"tiles\"></div>"
+           "<div class=\"lamps\" id=\"lamps\"></div>"
+           "<table class=\"handles\"><tr><th></th><th>applied</th><th>driver's</th></tr>"
+           "<tr><th>brake</th><td id=\"handle-brake\"></td><td id=\"driver-brake\"></td></tr>"
+           "<tr><th>power</th><td id=\"handle-power\"></td><td id=\"driver-power\"></td></tr>"
+           "<tr><th>reverser</th><td id=\"handle-reverser\"></td>"
+           "<td id=\"driver-reverser\"></td></tr>"
+           "<tr><th>constant speed</th><td id=\"handle-constantSpeed\"></td><td></td></tr>"
+           "<tr><th>doors</th><td id=\"doors\" colspan=\"2\"></td></tr></table>"
+           "<div class=\"sounds\"><div>starting in this frame: <span class=\"start\" "
+           "id=\"sounds-start\"></span></div><div>sounding: <span id=\"sounds-on\"></span>"
+           "</div></div></div></div>\n";
+}
+
+const char* cabPlayerStyle() { return kReportPageStyle; }
+const char* cabPlayerScript() { return kReportPageScript; }
+
+namespace {
 
 std::string tableHtml(const TextTable& table, const std::string& id) {
     std::string out = "<table id=\"" + id + "\"><thead><tr>";
@@ -147,28 +178,7 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
            escapeXml("Ended at " + seconds(end.last.elapsedMs) + ", " +
                      metresText(end.last.positionM) + ": " + end.reason + ".") +
            "</p>\n";
-    out +=
-        "<div id=\"player\"><div class=\"controls\">"
-        "<button id=\"back\" title=\"one frame back (\u2190)\">\u25c0 frame</button>"
-        "<button id=\"play\" title=\"play or pause\">play</button>"
-        "<button id=\"forward\" title=\"one frame on (\u2192)\">frame \u25b6</button>"
-        "<input id=\"slider\" type=\"range\" min=\"0\" value=\"0\" step=\"1\" "
-        "aria-label=\"frame\">"
-        "<select id=\"rate\" title=\"playing speed\"><option value=\"1\">1\u00d7</option>"
-        "<option value=\"4\">4\u00d7</option><option value=\"16\">16\u00d7</option>"
-        "<option value=\"64\">64\u00d7</option></select></div>"
-        "<div id=\"now\"></div><div class=\"cab\"><div class=\"tiles\" id=\"tiles\"></div>"
-        "<div class=\"lamps\" id=\"lamps\"></div>"
-        "<table class=\"handles\"><tr><th></th><th>applied</th><th>driver's</th></tr>"
-        "<tr><th>brake</th><td id=\"handle-brake\"></td><td id=\"driver-brake\"></td></tr>"
-        "<tr><th>power</th><td id=\"handle-power\"></td><td id=\"driver-power\"></td></tr>"
-        "<tr><th>reverser</th><td id=\"handle-reverser\"></td>"
-        "<td id=\"driver-reverser\"></td></tr>"
-        "<tr><th>constant speed</th><td id=\"handle-constantSpeed\"></td><td></td></tr>"
-        "<tr><th>doors</th><td id=\"doors\" colspan=\"2\"></td></tr></table>"
-        "<div class=\"sounds\"><div>starting in this frame: <span class=\"start\" "
-        "id=\"sounds-start\"></span></div><div>sounding: <span id=\"sounds-on\"></span>"
-        "</div></div></div></div>\n";
+    out += cabPlayerMarkup();
     out += "<h2>Interventions and their causes</h2>\n";
     if (!end.explained) {
         out +=
@@ -204,7 +214,7 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
         "elements, what it means and whether it blinks; each needs an image in the cab. "
         "Blinking codes alternate with 0 (blank) unless said otherwise.</p>\n" +
         codeTablesHtml() + "\n";
-    out += R"(<script type="application/json" id="drive-data">)" + dataJson(timeline) +
+    out += R"(<script type="application/json" id="drive-data">)" + cabPlayerData(timeline) +
            "</script>\n<script>\n" + kReportPageScript + "</script>\n</body></html>\n";
     return out;
 }

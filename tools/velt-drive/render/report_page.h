@@ -22,6 +22,18 @@ struct PageContent {
     std::string timePlot;      // SVG
 };
 
+// The cab player, for any page that shows drives: its markup (a block
+// with id "player"), the page's style and script, and one drive's data as
+// the script reads it from the element with id "drive-data". The script
+// also offers veltShowDrive(data, frame), which puts another drive into
+// the player.
+std::string cabPlayerMarkup();
+// A text as a JSON string that is safe inside a page's script element.
+std::string jsonString(const std::string& text);
+const char* cabPlayerStyle();
+const char* cabPlayerScript();
+std::string cabPlayerData(const CabTimeline& timeline);
+
 // The causes and the interventions table come from the explanation the
 // report and the drive's end hold: the same rows the summary prints. A
 // black-box drive has none, and its page says so.

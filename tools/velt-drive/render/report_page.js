@@ -1,5 +1,5 @@
 "use strict";
-const D = JSON.parse(document.getElementById("drive-data").textContent);
+let D = JSON.parse(document.getElementById("drive-data").textContent);
 const codeLabels = new Map(D.codes.map(c => [c[0] + ":" + c[1], c[2]]));
 const $ = id => document.getElementById(id);
 
@@ -164,6 +164,11 @@ if (timeSvg) {
     pause(); show(lo);
   });
 }
+// Another drive into the player (the audit page has one per signal).
+window.veltShowDrive = (data, k, scroll) => {
+  pause(); D = data; $("slider").max = D.frames - 1; show(k);
+  if (scroll) $("player").scrollIntoView();
+};
 // A link to "#frame=N" (the causes have them) shows that frame.
 function frameInHash() { const m = /[#&]frame=(\d+)/.exec(location.hash); return m ? +m[1] : null; }
 window.addEventListener("hashchange", () => {
