@@ -111,10 +111,13 @@ private:
         // Each spot right of what it names, then the same spot ending left of
         // it; a spot the speed line runs through, when that matters, is
         // moved out of the picture so that the placer passes it over.
+        // A bold label is measured bold, so that it keeps clear of its
+        // neighbours and of the right edge.
+        const bool bold = attributes.find("font-weight=\"bold\"") != std::string::npos;
         std::vector<Box> boxes;
         for (const auto& [px, py] : spots) {
-            boxes.push_back(labelBox(px, py, content, size, false, "start"));
-            boxes.push_back(labelBox(px - 6, py, content, size, false, "end"));
+            boxes.push_back(labelBox(px, py, content, size, bold, "start"));
+            boxes.push_back(labelBox(px - 6, py, content, size, bold, "end"));
         }
         if (clearOfSpeed)
             for (Box& box : boxes)
