@@ -157,5 +157,21 @@ TEST(PlotLabels, NeverOverlapWhereTargetsStopsStationsAndChimesCrowd) {
     expectBothPlotsReadable(scenario, "crowded");
 }
 
+// A sound repeated a second apart is one label with its count in the time
+// view, not one label per start stacked with leaders.
+TEST(PlotLabels, NameASoundRepeatedCloseTogetherOnce) {
+    const Scenario scenario = parseScenario(
+        "start speed 0 km/h\nkey 15 at 1 s\nkey 15 at 2 s\nkey 15 at 3 s\nkey 15 at 4 s\n"
+        "end at 200 s\n",
+        "repeats.drive");
+    CabTimeline timeline(scenario);
+    Analysis analysis(scenario);
+    const DriveEnd end = driveExplained(scenario, {&timeline, &analysis});
+    std::vector<std::string> named;
+    for (const TextBox& box : textBoxes(renderTimePlot(timeline, analysis.report(), end)))
+        if (box.text.find("lamp switch sound") != std::string::npos) named.push_back(box.text);
+    EXPECT_EQ(named, std::vector<std::string>{"lamp switch sound (4 times)"});
+}
+
 }  // namespace
 }  // namespace velt::drive
