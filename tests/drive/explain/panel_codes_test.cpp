@@ -93,5 +93,13 @@ TEST(PanelCodes, NameEveryCodeOnceWithAMeaningAndATileLabel) {
     EXPECT_EQ(findPanelCode(20, 7), nullptr);
 }
 
+// Only a code the target element can blink or alternate with carries a
+// blink note: the blank of a 0 km/h restriction is the sign's dark half.
+TEST(PanelCodes, NoteBlinksOnlyOnTargetCodesThatBlink) {
+    EXPECT_EQ(findPanelCode(22, 0)->blinks, "");
+    EXPECT_NE(findPanelCode(22, 28)->blinks, "");
+    EXPECT_NE(findPanelCode(22, 9)->blinks, "");
+}
+
 }  // namespace
 }  // namespace velt::drive

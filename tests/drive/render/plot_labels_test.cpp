@@ -40,7 +40,8 @@ std::vector<TextBox> textBoxes(const std::string& svg) {
         std::size_t glyphs = 0;
         for (const char c : text) glyphs += (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
         const double size = std::stod(attribute(attributes, "font-size", "11"));
-        const double width = static_cast<double>(glyphs) * size * 0.6;
+        const bool bold = attributes.find("font-weight=\"bold\"") != std::string::npos;
+        const double width = static_cast<double>(glyphs) * size * (bold ? 0.68 : 0.6);
         const double x = std::stod(attribute(attributes, "x"));
         const double y = std::stod(attribute(attributes, "y"));
         const std::string anchor = attribute(attributes, "text-anchor", "start");
@@ -72,6 +73,9 @@ std::vector<double> verticalLines(const std::string& svg) {
 void expectReadable(const std::string& svg, const std::string& what) {
     const std::vector<TextBox> boxes = textBoxes(svg);
     ASSERT_GT(boxes.size(), 10u) << what;
+    const double width = std::stod(attribute(svg.substr(0, svg.find('>')), "width"));
+    for (const TextBox& box : boxes)
+        EXPECT_LE(box.right, width) << what << ": '" << box.text << "' runs past the right edge";
     for (std::size_t i = 0; i < boxes.size(); ++i)
         for (std::size_t j = i + 1; j < boxes.size(); ++j) {
             const TextBox& a = boxes[i];
@@ -129,9 +133,10 @@ void expectBothPlotsReadable(const Scenario& scenario, const std::string& name) 
 }
 
 TEST(PlotLabels, NeverOverlapInTheBundledScenarios) {
-    for (const char* name : {"demo", "examples/door-link", "station-stop", "ccp-restriction",
-                             "legacy-alarm-missed", "examples/station-stop-line2",
-                             "line2-ccp-spb-overspeed", "station-stop-door-link", "overspeed-cut"})
+    for (const char* name :
+         {"demo", "examples/door-link", "station-stop", "ccp-restriction", "legacy-alarm-missed",
+          "examples/station-stop-line2", "line2-ccp-spb-overspeed", "station-stop-door-link",
+          "overspeed-cut", "examples/cpp-stop-before-signal"})
         expectBothPlotsReadable(
             readScenario(std::string(VELT_SCENARIO_DIR) + "/" + name + ".drive"), name);
 }
@@ -150,6 +155,22 @@ TEST(PlotLabels, NeverOverlapWhereTargetsStopsStationsAndChimesCrowd) {
         "doors open at the station\ndoors close after 5 s\nend at 200 s\n",
         "crowded.drive");
     expectBothPlotsReadable(scenario, "crowded");
+}
+
+// A sound repeated a second apart is one label with its count in the time
+// view, not one label per start stacked with leaders.
+TEST(PlotLabels, NameASoundRepeatedCloseTogetherOnce) {
+    const Scenario scenario = parseScenario(
+        "start speed 0 km/h\nkey 15 at 1 s\nkey 15 at 2 s\nkey 15 at 3 s\nkey 15 at 4 s\n"
+        "end at 200 s\n",
+        "repeats.drive");
+    CabTimeline timeline(scenario);
+    Analysis analysis(scenario);
+    const DriveEnd end = driveExplained(scenario, {&timeline, &analysis});
+    std::vector<std::string> named;
+    for (const TextBox& box : textBoxes(renderTimePlot(timeline, analysis.report(), end)))
+        if (box.text.find("lamp switch sound") != std::string::npos) named.push_back(box.text);
+    EXPECT_EQ(named, std::vector<std::string>{"lamp switch sound (4 times)"});
 }
 
 }  // namespace

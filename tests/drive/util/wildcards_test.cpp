@@ -56,5 +56,16 @@ TEST(Wildcards, ExpandTheLastPartInTheFolderAsWritten) {
     fs::remove_all(dir);
 }
 
+// What a Windows build prints for a path in a message: every separator its
+// own, the rest of the name byte for byte (a UTF-8 name included).
+TEST(Wildcards, WritePathsWithOneSeparator) {
+    EXPECT_EQ(withSeparator("scenarios/examples/a.drive", '\\'), "scenarios\\examples\\a.drive");
+    EXPECT_EQ(withSeparator("C:\\routes/caf\xc3\xa9.drive", '\\'), "C:\\routes\\caf\xc3\xa9.drive");
+    EXPECT_EQ(withSeparator("a\\b/c", '/'), "a/b/c");
+    EXPECT_EQ(
+        nativeSeparators("a/b"),
+        std::string("a") + static_cast<char>(std::filesystem::path::preferred_separator) + "b");
+}
+
 }  // namespace
 }  // namespace velt::drive

@@ -8,6 +8,7 @@
 #include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/explain/route_checks.h"
 #include "tools/velt-drive/scenario/checks.h"
+#include "tools/velt-drive/util/wildcards.h"
 
 namespace velt::drive {
 
@@ -46,7 +47,7 @@ int runCheckCommand(const std::vector<std::string>& files, const std::string& pl
         findings += printer.count();
         acknowledgedFindings += printer.acknowledgedCount();
         if (!end.divergence.empty()) {
-            std::cerr << "velt-drive: " << file << ": " << end.divergence << "\n";
+            std::cerr << "velt-drive: " << nativeSeparators(file) << ": " << end.divergence << "\n";
             diverged = true;
         }
     }

@@ -65,7 +65,14 @@ std::vector<Diagnostic> beaconFindings(const Scenario& scenario, const DriveEnd&
     return out;
 }
 
-void printDiagnostic(const Diagnostic& diagnostic) { std::cerr << formatDiagnostic(diagnostic); }
+// The places in the platform's own writing; the summary, compared byte for
+// byte across builds, keeps them as the scenario names them.
+void printDiagnostic(const Diagnostic& diagnostic) {
+    Diagnostic shown = diagnostic;
+    shown.where.file = nativeSeparators(shown.where.file);
+    shown.noteWhere.file = nativeSeparators(shown.noteWhere.file);
+    std::cerr << formatDiagnostic(shown);
+}
 
 int failToWrite(Outputs& outputs, const std::string& message) {
     outputs.abandon();

@@ -22,6 +22,7 @@
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/output_file.h"
 #include "tools/velt-drive/util/units.h"
+#include "tools/velt-drive/util/wildcards.h"
 
 namespace velt::drive {
 
@@ -143,7 +144,7 @@ int runDriveCommand(const RunOptions& options) {
          {std::pair{&traceFile, trace.failed()}, std::pair{eventsFile, events.failed()},
           std::pair{callsFile, calls.failed()}}) {
         if (file == nullptr || !failed) continue;
-        return failToWrite(outputs, file->option() + " " + file->path() +
+        return failToWrite(outputs, file->option() + " " + nativeSeparators(file->path()) +
                                         ": cannot write the file (is the disk full?)");
     }
     // The summary lists every beacon that took no effect; the terminal only
@@ -168,7 +169,7 @@ int runDriveCommand(const RunOptions& options) {
     }
     for (const auto& [file, text] : documents) {
         if (std::fwrite(text.data(), 1, text.size(), file->stream()) == text.size()) continue;
-        return failToWrite(outputs, file->option() + " " + file->path() +
+        return failToWrite(outputs, file->option() + " " + nativeSeparators(file->path()) +
                                         ": cannot write the file (is the disk full?)");
     }
     if (!outputs.commit(error)) return failToWrite(outputs, error);

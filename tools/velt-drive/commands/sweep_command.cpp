@@ -16,6 +16,7 @@
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/output_file.h"
 #include "tools/velt-drive/util/units.h"
+#include "tools/velt-drive/util/wildcards.h"
 
 namespace velt::drive {
 
@@ -61,7 +62,7 @@ int runSweepCommand(const SweepCommand& command, const std::string& pluginPath) 
         return fail("warnings are errors under --strict; nothing written");
     if (command.blackBox && !judgedWithoutCore(scenario)) return kBadInput;
     if (varies.size() > 2 && !command.plotPath.empty())
-        return fail("--plot " + command.plotPath +
+        return fail("--plot " + nativeSeparators(command.plotPath) +
                     ": a sweep plot shows one or two varied quantities, and this sweep varies " +
                     std::to_string(varies.size()) + "; leave out --plot, or vary fewer");
 

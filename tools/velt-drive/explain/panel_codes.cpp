@@ -134,7 +134,8 @@ void addLimitAndTarget(CodeTable& t) {
           "line category 0: aspects 3 to 8 with a CPP pattern of signal 2 or less armed");
     t.add(kPanelLimit, kRestriction, "restriction", "line category 1: CCP or CLF restriction");
     t.add(kPanelTarget, kRestriction, "restriction",
-          "line category 0: CCP restriction (steady with a fixed route)");
+          "line category 0: CCP restriction (steady with a fixed route)",
+          "alternates with the restriction's speed every second (2 s) without a fixed route");
     // CLF limits, as a beacon arms them (code x 5 km/h).
     for (std::int32_t clf = kClfLowestCode; clf <= kClfHighestCode; ++clf) {
         const std::int32_t speed = clf * kSpeedStepKmh;
@@ -145,10 +146,14 @@ void addLimitAndTarget(CodeTable& t) {
     // CCP restrictions are shown only below the aspect's speed.
     const std::int32_t fastest =
         *std::max_element(std::begin(kSignalLimitsKmh), std::end(kSignalLimitsKmh));
-    for (std::int32_t speed = 0; speed < fastest; speed += kSpeedStepKmh)
-        t.addSpeed(kPanelTarget, speedCode(speed), speed,
+    // A 0 km/h restriction alternates the sign with a blank element: the
+    // blank is the dark half of the sign's blink, not a code that blinks.
+    for (std::int32_t speed = 0; speed < fastest; speed += kSpeedStepKmh) {
+        const std::int32_t code = speedCode(speed);
+        t.addSpeed(kPanelTarget, code, speed,
                    "line category 0: CCP restriction " + std::to_string(speed) + " km/h",
-                   kSlowAlternation);
+                   code == kNothing ? "" : kSlowAlternation);
+    }
 }
 
 const char* legacyName(LegacyState state) {

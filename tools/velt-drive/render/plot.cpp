@@ -413,14 +413,16 @@ private:
     // Warnings and chimes are labelled in rows above the speed line, with a
     // leader down to their mark; marks that fall on the same spot share one
     // label instead of stacking copies of it.
+    // A bold label is measured bold: near the right edge it then ends left
+    // of its mark instead of running past the picture.
     void soundLabel(int priority, double px, double py, const std::string& label,
-                    const std::string& colour, const std::string& attributes) {
+                    const std::string& colour, const std::string& attributes, bool bold) {
         std::vector<LabelSpot> spots;
         for (int row = 0; row < 8; ++row) {
             const double ly = kTop + 46 + 13.0 * row;
-            spots.push_back(spot(px + 2, ly, label, 10, false, "start", attributes,
+            spots.push_back(spot(px + 2, ly, label, 10, bold, "start", attributes,
                                  std::make_pair(px, py - 5), colour));
-            spots.push_back(spot(px - 2, ly, label, 10, false, "end", attributes,
+            spots.push_back(spot(px - 2, ly, label, 10, bold, "end", attributes,
                                  std::make_pair(px, py - 5), colour));
         }
         request(priority, std::move(spots));
@@ -475,10 +477,10 @@ private:
                 label += (label.empty() ? "" : ", ") + part;
             if (group.kind == Mark::Kind::Warning)
                 soundLabel(kWarningLabel, group.px, group.py - 8, label, "#b7950b",
-                           R"(fill="#9a7d0a" font-weight="bold")");
+                           R"(fill="#9a7d0a")", true);
             else
                 soundLabel(kChimeLabel, group.px, group.py, label, palette::kChime,
-                           "fill=\"" + std::string(palette::kChimeText) + "\"");
+                           "fill=\"" + std::string(palette::kChimeText) + "\"", false);
         }
     }
 

@@ -111,10 +111,13 @@ private:
         // Each spot right of what it names, then the same spot ending left of
         // it; a spot the speed line runs through, when that matters, is
         // moved out of the picture so that the placer passes it over.
+        // A bold label is measured bold, so that it keeps clear of its
+        // neighbours and of the right edge.
+        const bool bold = attributes.find("font-weight=\"bold\"") != std::string::npos;
         std::vector<Box> boxes;
         for (const auto& [px, py] : spots) {
-            boxes.push_back(labelBox(px, py, content, size, false, "start"));
-            boxes.push_back(labelBox(px - 6, py, content, size, false, "end"));
+            boxes.push_back(labelBox(px, py, content, size, bold, "start"));
+            boxes.push_back(labelBox(px - 6, py, content, size, bold, "end"));
         }
         if (clearOfSpeed)
             for (Box& box : boxes)
@@ -406,29 +409,49 @@ private:
         text(kLeft - 6, rowY + 4, "one-shot sounds", "fill=\"#333\"", 11, false, "end");
         out_ += "<line x1=\"" + num(kLeft) + "\" y1=\"" + num(rowY) + "\" x2=\"" + num(kRight) +
                 "\" y2=\"" + num(rowY) + "\" stroke=\"#bbb\"/>\n";
-        struct Group {
+        // A sound that starts again before its label would end is one run,
+        // labelled once with its count, as a brake applied again is one
+        // span: repeats a few pixels apart would otherwise stack label on
+        // label.
+        struct Run {
             double px;
-            std::string label;
+            const char* name;
+            int starts;
         };
-        std::vector<Group> groups;
+        std::vector<Run> runs;
         for (const CabSound& sound : kCabSounds) {
             if (sound.loop) continue;
             const auto& spans = timeline_.sound(sound.index).spans();
+            const std::size_t first = runs.size();
             for (std::size_t i = 0; i < spans.size(); ++i) {
                 if (spans[i].on != 1) continue;
                 const double px = x(static_cast<double>(spans[i].at.elapsedMs));
                 out_ += "<rect x=\"" + num(px - 2) + "\" y=\"" + num(rowY - 3) + "\" width=\"" +
                         num(std::max(x(spanEnd(spans, i)) - px, 1.0) + 4) +
                         R"(" height="6" rx="3" fill=")" + palette::kChime + "\"/>\n";
-                auto same = std::find_if(groups.begin(), groups.end(), [&](const Group& group) {
-                    return std::fabs(group.px - px) < 3.0;
-                });
-                if (same == groups.end()) {
-                    groups.push_back({px, sound.name});
-                } else if (same->label.find(sound.name) == std::string::npos) {
-                    same->label += ", " + std::string(sound.name);
-                }
+                const double reach = textWidth(std::string(sound.name) + " (99 times)", 10) + 3;
+                if (runs.size() > first && px - runs.back().px < reach)
+                    ++runs.back().starts;
+                else
+                    runs.push_back({px, sound.name, 1});
             }
+        }
+        // Runs of different sounds at one spot share a label.
+        struct Group {
+            double px;
+            std::string label;
+        };
+        std::vector<Group> groups;
+        for (const Run& run : runs) {
+            const std::string label =
+                run.name + (run.starts > 1 ? " (" + std::to_string(run.starts) + " times)" : "");
+            auto same = std::find_if(groups.begin(), groups.end(), [&](const Group& group) {
+                return std::fabs(group.px - run.px) < 3.0;
+            });
+            if (same == groups.end())
+                groups.push_back({run.px, label});
+            else if (same->label.find(label) == std::string::npos)
+                same->label += ", " + label;
         }
         for (const Group& group : groups) {
             std::vector<std::pair<double, double>> spots;

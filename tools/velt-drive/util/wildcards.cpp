@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace velt::drive {
 
@@ -75,11 +76,22 @@ std::vector<std::string> expandArguments(const std::vector<std::string>& argumen
 #endif
 }
 
+std::string withSeparator(std::string path, char separator) {
+    for (char& c : path)
+        if (c == '/' || c == '\\') c = separator;
+    return path;
+}
+
+// The platform's own separator, as std::filesystem::path::make_preferred
+// writes it; replaced byte by byte, so that a UTF-8 name passes unchanged
+// whatever the Windows code page.
 std::string nativeSeparators(std::string path) {
 #if defined(_WIN32)
-    std::replace(path.begin(), path.end(), '/', '\\');
-#endif
+    return withSeparator(std::move(path),
+                         static_cast<char>(std::filesystem::path::preferred_separator));
+#else
     return path;
+#endif
 }
 
 }  // namespace velt::drive

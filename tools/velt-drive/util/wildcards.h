@@ -30,7 +30,12 @@ std::vector<std::string> expandWildcards(const std::string& argument, bool ignor
 // (the shell has expanded them).
 std::vector<std::string> expandArguments(const std::vector<std::string>& arguments);
 
-// A path as the platform writes it in a message: '\' on Windows.
+// A path as the platform writes it in a message: '\' on Windows. Only for
+// what the tool tells a person; files compared across builds keep '/'.
 std::string nativeSeparators(std::string path);
+
+// `path` with every '/' and '\' written as `separator`: the rule of
+// nativeSeparators, testable on every platform.
+std::string withSeparator(std::string path, char separator);
 
 }  // namespace velt::drive
