@@ -155,10 +155,15 @@ int runDriveCommand(const RunOptions& options) {
         return fail("warnings are errors under --strict; nothing written");
     }
     const Report& report = analysis.report();
-    std::string summary = formatSummary(scenario, end, report);
-    if (input->route)
-        summary = routeHeader(scenario, input->route->track) + summary +
-                  stationTable(input->route->track, end);
+    // The summary of a long drive with many interventions runs to tens of
+    // megabytes: it is built only when the terminal or the report page shows it.
+    std::string summary;
+    if (!options.quiet || reportFile != nullptr) {
+        summary = formatSummary(scenario, end, report);
+        if (input->route)
+            summary = routeHeader(scenario, input->route->track) + summary +
+                      stationTable(input->route->track, end);
+    }
     std::vector<std::pair<OutputFile*, std::string>> documents = {
         {&plotFile, plot.render(report, end)},
         {&timePlotFile, renderTimePlot(timeline, report, end)}};
