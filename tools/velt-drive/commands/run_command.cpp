@@ -120,6 +120,8 @@ int runDriveCommand(const RunOptions& options) {
 
     TraceWriter trace(traceFile.stream(), !options.blackBox);
     Analysis analysis(scenario);
+    const bool summaryShown = !options.quiet || reportFile != nullptr;
+    if (!summaryShown) analysis.withoutLines();
     PlotRecorder plot(scenario);
     CabTimeline timeline(scenario);
     Progress progress(scenario);
@@ -158,7 +160,7 @@ int runDriveCommand(const RunOptions& options) {
     // The summary of a long drive with many interventions runs to tens of
     // megabytes: it is built only when the terminal or the report page shows it.
     std::string summary;
-    if (!options.quiet || reportFile != nullptr) {
+    if (summaryShown) {
         summary = formatSummary(scenario, end, report);
         if (input->route)
             summary = routeHeader(scenario, input->route->track) + summary +

@@ -69,6 +69,10 @@ public:
     void frame(const FrameRecord& frame) override;
     void end(const DriveEnd& end) override;
 
+    // Keeps no summary lines (Report::lines stays empty): one per event, they
+    // grow with the drive, and a run that shows no summary has no use for them.
+    void withoutLines();
+
     // Complete once the drive has ended.
     const Report& report() const { return report_; }
 
