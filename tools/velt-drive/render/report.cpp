@@ -169,6 +169,7 @@ Analysis::Analysis(const Scenario& scenario)
 Analysis::~Analysis() = default;
 
 void Analysis::withoutLines() { state_->keepLines = false; }
+std::size_t Analysis::heldLines() const { return state_->lines.size(); }
 
 void Analysis::begin(int emergencyNotch) { state_->emergencyNotch = emergencyNotch; }
 

@@ -72,6 +72,8 @@ public:
     // Keeps no summary lines (Report::lines stays empty): one per event, they
     // grow with the drive, and a run that shows no summary has no use for them.
     void withoutLines();
+    // Summary lines held so far, before the drive ends.
+    std::size_t heldLines() const;
 
     // Complete once the drive has ended.
     const Report& report() const { return report_; }
