@@ -57,5 +57,29 @@ TEST(Summary, ReadsABlackBoxsDisplayAsTheCabShowsIt) {
     EXPECT_EQ(lines, expected);
 }
 
+// A summary line per chime: a run that shows no summary must hold none, or
+// its memory grows with the drive again.
+TEST(Summary, HoldsNoLinesWhenNoneIsShown) {
+    const Scenario scenario = parseScenario("end at 60 s\n", "c.drive");
+    for (const bool shown : {true, false}) {
+        Analysis analysis(scenario);
+        if (!shown) analysis.withoutLines();
+        analysis.begin(9);
+        for (std::size_t k = 0; k <= 3600; ++k) {
+            FrameRecord f;
+            f.number = k;
+            f.elapsedMs = elapsedAtFrame(0, k);
+            f.timeMs = kStartOfDayMs + static_cast<std::int32_t>(f.elapsedMs);
+            f.sound.fill(kSoundStopped);
+            f.sound[static_cast<std::size_t>(soundSlot(cab::kSoundStartStopChime))] =
+                k % 2 == 0 ? 1 : kSoundStopped;
+            analysis.frame(f);
+        }
+        EXPECT_EQ(analysis.heldLines(), shown ? 1801u : 0u) << "shown " << shown;
+        analysis.end(DriveEnd{});
+        EXPECT_EQ(analysis.report().lines.empty(), !shown);
+    }
+}
+
 }  // namespace
 }  // namespace velt::drive

@@ -121,6 +121,8 @@ int runDriveCommand(const RunOptions& options) {
 
     TraceWriter trace(traceFile.stream(), !options.blackBox);
     Analysis analysis(scenario);
+    const bool summaryShown = !options.quiet || reportFile != nullptr;
+    if (!summaryShown) analysis.withoutLines();
     PlotRecorder plot(scenario);
     CabTimeline timeline(scenario);
     Progress progress(scenario);
@@ -156,10 +158,15 @@ int runDriveCommand(const RunOptions& options) {
         return fail("warnings are errors under --strict; nothing written");
     }
     const Report& report = analysis.report();
-    std::string summary = formatSummary(scenario, end, report);
-    if (input->route)
-        summary = routeHeader(scenario, input->route->track) + summary +
-                  stationTable(input->route->track, end);
+    // The summary of a long drive with many interventions runs to tens of
+    // megabytes: it is built only when the terminal or the report page shows it.
+    std::string summary;
+    if (summaryShown) {
+        summary = formatSummary(scenario, end, report);
+        if (input->route)
+            summary = routeHeader(scenario, input->route->track) + summary +
+                      stationTable(input->route->track, end);
+    }
     std::vector<std::pair<OutputFile*, std::string>> documents = {
         {&plotFile, plot.render(report, end)},
         {&timePlotFile, renderTimePlot(timeline, report, end)}};

@@ -144,15 +144,18 @@ public:
     }
 
     void say(const FramePoint& at, int rank, std::string text, bool echo = false) {
+        if (!keepLines) return;
         lines.push_back({at, rank, std::move(text), nullptr, -1, EventKind::Pattern, echo});
     }
     void say(const FramePoint& at, int rank, const ExplainedEvent& e) {
+        if (!keepLines) return;
         lines.push_back({at, rank, e.text, nullptr, e.intervention, e.kind});
     }
 
     const Scenario& scenario;
     int emergencyNotch = 0;
     std::vector<RankedLine> lines;
+    bool keepLines = true;
     std::vector<const CabIndicator*> watched;
     std::vector<ValueTrack> tracks;  // one for each watched indicator
     std::vector<HostEvent> pending;  // reported before the frame that comes next
@@ -168,6 +171,9 @@ Analysis::Analysis(const Scenario& scenario)
     : scenario_(scenario), state_(std::make_unique<State>(scenario)) {}
 
 Analysis::~Analysis() = default;
+
+void Analysis::withoutLines() { state_->keepLines = false; }
+std::size_t Analysis::heldLines() const { return state_->lines.size(); }
 
 void Analysis::begin(int emergencyNotch) { state_->emergencyNotch = emergencyNotch; }
 

@@ -69,6 +69,12 @@ public:
     void frame(const FrameRecord& frame) override;
     void end(const DriveEnd& end) override;
 
+    // Keeps no summary lines (Report::lines stays empty): one per event, they
+    // grow with the drive, and a run that shows no summary has no use for them.
+    void withoutLines();
+    // Summary lines held so far, before the drive ends.
+    std::size_t heldLines() const;
+
     // Complete once the drive has ended.
     const Report& report() const { return report_; }
 
