@@ -60,8 +60,8 @@ TEST(AuditVerdict, StoppedOverranOrNotReachedWithTheCheckThatActed) {
         const char* name;
         SignalDrive drive;
         Verdict verdict;
-        std::optional<double> margin;
         Check check;
+        std::optional<double> margin;
         const char* says;
     };
     SignalDrive stopped;
@@ -86,15 +86,15 @@ TEST(AuditVerdict, StoppedOverranOrNotReachedWithTheCheckThatActed) {
     ended.endReason = "the route ends";
     const Case cases[] = {
         // The last brake brought it to a stand, 50 m short.
-        {"stopped", stopped, Verdict::Stopped, 50.0, Check::CppStop, "stood 50.0 m short"},
+        {"stopped", stopped, Verdict::Stopped, Check::CppStop, 50.0, "stood 50.0 m short"},
         // The first brake on the approach is the one named; 40 m past.
-        {"overran", overran, Verdict::Overran, -40.0, Check::Signal,
+        {"overran", overran, Verdict::Overran, Check::Signal, -40.0,
          "passed the signal at 31.0 km/h"},
-        {"never braked", unbraked, Verdict::Overran, -500.0, Check::None,
+        {"never braked", unbraked, Verdict::Overran, Check::None, -500.0,
          "velt never braked on the approach"},
-        {"stopped before the approach", early, Verdict::NotReached, std::nullopt, Check::CppStop,
+        {"stopped before the approach", early, Verdict::NotReached, Check::CppStop, std::nullopt,
          "before the approach to this signal (from 2000.0 m)"},
-        {"drive ended", ended, Verdict::NotReached, std::nullopt, Check::None, "the route ends"},
+        {"drive ended", ended, Verdict::NotReached, Check::None, std::nullopt, "the route ends"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

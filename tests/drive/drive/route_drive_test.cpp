@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "core/cab.h"
 #include "tests/drive/drive_recording.h"
 #include "tests/drive/route/route_files.h"
 #include "tools/velt-drive/drive/route_drive.h"
@@ -300,6 +302,32 @@ TEST(RouteDrive, TheLimitRunnerIsStoppedByTheProtectionOnlyWhenASectionIsOccupie
         } else {
             EXPECT_NE(end.reason.find("end of the route"), std::string::npos) << end.reason;
         }
+    }
+}
+
+// A careful driver acknowledges the legacy alarm lamp at a stand, never
+// while the train still moves (velt answers that with the emergency brake).
+TEST(RouteDrive, TheTimetableDriverConfirmsTheAlarmOnlyAtAStand) {
+    const ReadRoute read = testing::readCsv(
+        "With Track\n"
+        "0, .Sta A;;10.0100;0;L;1, .Stop 1;5;5;0\n"
+        "50, .Section 0;2;4\n"
+        "3000, .Sta B;10.0500;;0;R, .Stop 1;5;5;0\n");
+    const RouteTrack track(read.route, TrainLength{});
+    const RouteSignals signals(track);
+    const VehicleParams vehicle;
+    std::array<std::int32_t, 256> panel{};
+    panel[cab::kPanelLegacyAlarm] = 1;
+    for (const double speed : {40.0, 0.3, 0.0}) {
+        TimetableDriver driver;
+        RouteView view{track, signals, vehicle};
+        view.positionM = 1000.0;
+        view.speedKmh = speed;
+        view.panel = panel.data();
+        view.nextStop = 1;
+        RouteHands hands;
+        driver.drive(view, hands);
+        EXPECT_EQ(hands.pressConfirm, speed < kStandingKmh) << speed << " km/h";
     }
 }
 

@@ -186,7 +186,10 @@ void TimetableDriver::drive(const RouteView& view, RouteHands& hands) {
     }
     // While the protection brakes, power would only fight it.
     if (view.protection.brake > hands.brake) hands.power = 0;
-    hands.pressConfirm = alarmAsks(view);
+    // The alarm lamp is acknowledged at a stand: pressing the confirm key
+    // while a running alarm still moves the train is what velt stops it for,
+    // and a driver who did that would creep on from brake to brake.
+    hands.pressConfirm = alarmAsks(view) && std::fabs(view.speedKmh) < kStandingKmh;
 }
 
 void LimitRunner::drive(const RouteView& view, RouteHands& hands) {

@@ -1,7 +1,5 @@
 #include "tools/velt-drive/render/route_summary.h"
 
-#include <cstdio>
-
 #include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/units.h"
 
@@ -9,12 +7,8 @@ namespace velt::drive {
 
 namespace {
 
-std::string clock(std::int64_t ms) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%02lld:%02lld:%02lld", static_cast<long long>(ms / 3600000),
-                  static_cast<long long>(ms / 60000 % 60), static_cast<long long>(ms / 1000 % 60));
-    return text;
-}
+// The station table is read to the second.
+std::string clock(std::int64_t ms) { return clockText(ms - ms % 1000); }
 
 std::string clockOr(const std::optional<std::int32_t>& ms, const char* none) {
     return ms ? clock(*ms) : none;

@@ -16,4 +16,12 @@ std::string secondsText(double seconds, int decimals) {
     return formatFixed(seconds, decimals) + " s";
 }
 
+std::string clockText(std::int64_t ms) {
+    const auto two = [](std::int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    std::string text = two(ms / 3600000) + ":" + two(ms / 60000 % 60) + ":" + two(ms / 1000 % 60);
+    if (ms % 1000 != 0)
+        text += "." + formatFixed(static_cast<double>(ms % 1000) / 1000.0, 3).substr(2);
+    return text;
+}
+
 }  // namespace velt::drive

@@ -22,6 +22,10 @@ std::string secondsText(double seconds);
 // "98.300 s": fixed decimals.
 std::string secondsText(double seconds, int decimals);
 
+// "07:05:09", "07:05:09.250": a time of day (or a duration) in milliseconds,
+// with the milliseconds only when there are any.
+std::string clockText(std::int64_t ms);
+
 // Milliseconds as seconds.
 constexpr double secondsOf(std::int64_t ms) { return static_cast<double>(ms) / 1000.0; }
 
