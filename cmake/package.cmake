@@ -38,6 +38,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/images/cpp-stop-before-signal.png
         ${PROJECT_SOURCE_DIR}/docs/images/report-demo-emergency.png
         ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep.png
         ${PROJECT_SOURCE_DIR}/docs/images/cpp-sweep-grid.png
+        ${PROJECT_SOURCE_DIR}/docs/images/bridge-45-disobeying.png
+        ${PROJECT_SOURCE_DIR}/docs/images/bridge-45-disobeying-time.png
+        ${PROJECT_SOURCE_DIR}/docs/images/report-bridge-45-disobeying.png
     DESTINATION docs/images COMPONENT author)
 # The documents link to the scenarios as ../scenarios/examples/, in the
 # archive as in the source tree; the example trains' folders (trains/NAME/

@@ -41,7 +41,9 @@ docs=(docs/installing.md docs/beacons.md docs/cab-interface.md docs/velt-drive.m
       docs/scenario-format.md docs/routes.md docs/route-audit.md docs/images/audit-valley-line.png
       docs/images/cpp-stop-before-signal.png
       docs/images/door-link-time.png docs/images/report-demo-emergency.png
-      docs/images/cpp-sweep.png docs/images/cpp-sweep-grid.png)
+      docs/images/cpp-sweep.png docs/images/cpp-sweep-grid.png
+      docs/images/bridge-45-disobeying.png docs/images/bridge-45-disobeying-time.png
+      docs/images/report-bridge-45-disobeying.png)
 scenarios=()
 for f in "$source_dir"/scenarios/examples/*.drive; do
     scenarios+=("scenarios/examples/$(basename "$f")")
