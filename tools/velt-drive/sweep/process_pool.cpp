@@ -122,6 +122,38 @@ public:
     std::vector<Running> running;
 };
 
+// Reads what the running drives have written, waiting for it or only
+// looking; a drive whose pipe has closed is reaped, handed to `ended` with
+// its result, and leaves `running`. Both kinds of running drive have a pid,
+// a pipe and the bytes read so far.
+template <typename Run, typename Ended>
+void drainRunning(std::vector<Run>& running, bool wait, const Ended& ended) {
+    std::vector<pollfd> polls;
+    polls.reserve(running.size());
+    for (const Run& r : running) polls.push_back({r.fd, POLLIN, 0});
+    if (poll(polls.data(), polls.size(), wait ? -1 : 0) < 0) {
+        if (errno == EINTR) return;
+        throw SweepError(std::string("cannot wait for the drives: ") + std::strerror(errno));
+    }
+    for (std::size_t i = running.size(); i-- > 0;) {
+        if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+        Run& r = running[i];
+        char buffer[1 << 14];
+        const ssize_t n = read(r.fd, buffer, sizeof(buffer));
+        if (n > 0) {
+            r.bytes.append(buffer, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        close(r.fd);
+        PoolJob job;
+        job.failure = processFailure(Workers::reap(r.pid));
+        if (job.failure.empty()) job.bytes = std::move(r.bytes);
+        ended(r, std::move(job));
+        running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
 void runInProcesses(const std::string& pluginPath, const PoolOptions& options,
                     const DriveFunction& drive, std::vector<PoolJob>& jobs) {
     PluginLibrary plugin;
@@ -131,7 +163,6 @@ void runInProcesses(const std::string& pluginPath, const PoolOptions& options,
     std::vector<Running>& running = workers.running;
     std::size_t next = 0;
     std::size_t done = 0;
-    std::vector<pollfd> polls;
     while (done < jobs.size()) {
         while (running.size() < width && next < jobs.size()) {
             int fds[2];
@@ -151,30 +182,11 @@ void runInProcesses(const std::string& pluginPath, const PoolOptions& options,
             close(fds[1]);
             running.push_back({pid, fds[0], next++, {}});
         }
-        polls.clear();
-        for (const Running& r : running) polls.push_back({r.fd, POLLIN, 0});
-        if (poll(polls.data(), polls.size(), -1) < 0) {
-            if (errno == EINTR) continue;
-            throw SweepError(std::string("cannot wait for the drives: ") + std::strerror(errno));
-        }
-        for (std::size_t i = running.size(); i-- > 0;) {
-            if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-            Running& r = running[i];
-            char buffer[1 << 14];
-            const ssize_t n = read(r.fd, buffer, sizeof(buffer));
-            if (n > 0) {
-                r.bytes.append(buffer, static_cast<std::size_t>(n));
-                continue;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            close(r.fd);
-            PoolJob& job = jobs[r.job];
-            job.failure = processFailure(Workers::reap(r.pid));
-            if (job.failure.empty()) job.bytes = std::move(r.bytes);
-            running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+        drainRunning(running, true, [&](const Running& r, PoolJob job) {
+            jobs[r.job] = std::move(job);
             ++done;
             if (options.progress) options.progress(done, jobs.size());
-        }
+        });
     }
 }
 
@@ -232,29 +244,8 @@ void ForkedJobs::finish(const std::string& bytes) {
 }
 
 void ForkedJobs::drain(bool wait) {
-    std::vector<pollfd> polls;
-    for (const Running& r : running_) polls.push_back({r.fd, POLLIN, 0});
-    if (poll(polls.data(), polls.size(), wait ? -1 : 0) < 0) {
-        if (errno == EINTR) return;
-        throw SweepError(std::string("cannot wait for the drives: ") + std::strerror(errno));
-    }
-    for (std::size_t i = running_.size(); i-- > 0;) {
-        if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-        Running& r = running_[i];
-        char buffer[1 << 14];
-        const ssize_t n = read(r.fd, buffer, sizeof(buffer));
-        if (n > 0) {
-            r.bytes.append(buffer, static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        close(r.fd);
-        PoolJob job;
-        job.failure = processFailure(Workers::reap(r.pid));
-        if (job.failure.empty()) job.bytes = std::move(r.bytes);
-        done_.emplace_back(r.id, std::move(job));
-        running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(i));
-    }
+    drainRunning(running_, wait,
+                 [&](const Running& r, PoolJob job) { done_.emplace_back(r.id, std::move(job)); });
 }
 
 std::vector<std::pair<std::size_t, PoolJob>> ForkedJobs::collect() {
