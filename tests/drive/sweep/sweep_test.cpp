@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "tests/drive/drive_recording.h"
+#include "tests/drive/route/route_files.h"
+#include "tools/velt-drive/drive/route_drive.h"
 #include "tools/velt-drive/outcome/outcome.h"
 #include "tools/velt-drive/sweep/outcome_codec.h"
 #include "tools/velt-drive/sweep/sweep.h"
 #include "tools/velt-drive/sweep/sweep_report.h"
+#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_canvas.h"
 
 namespace velt::drive {
@@ -323,6 +326,61 @@ TEST(Targets, AStationIsMeasuredAtTheFirstStopNearIt) {
     EXPECT_EQ(o.stops.size(), 2u);
 }
 
+// A route drive takes targets from two files: the route's station and CCP
+// beacon, and the scenario's own CCP beacon on the same line number (4).
+// Each is its own target or restriction, named by its file and line.
+TEST(Targets, ARouteLineAndAScenarioLineOfTheSameNumberStayApart) {
+    const char* const route =
+        "With Track\n"
+        "0, .Sta A;;10.0030;0;B;0, .Stop 1;5;5;0\n"  // 2
+        "0, .Beacon 21;0;0;0, .Limit 80\n"
+        "300, .Beacon 12;0;0;120300\n"  // 4: 60 km/h from 600 m
+        "20, .Beacon 20;0;0;1\n"
+        "60, .Section 0;4\n"
+        "2000, .Sta B;10.0500;;0;R;0, .Stop 1;5;5;0\n"  // 7
+        "2100, .Section 0;4\n";
+    Scenario scenario = parseScenario(
+        "# the scenario's own restriction, on the line\n"
+        "# number of the route's CCP beacon:\n"
+        "#\n"
+        "beacon ccp at 1200 m optional 90300  # 4: 45 km/h from 1500 m\n",
+        "dir/s.drive");
+    scenario.routeFile = "r.csv";
+    ScenarioRoute attached =
+        attachRoute(scenario, testing::readFiles({{"r.csv", route}}, "r.csv").route);
+    RouteDrive on;
+    on.track = &attached.track;
+    ExplainedDrive drive(scenario, nativeLibrary(), Explain::Everything, &on);
+    OutcomeRecorder recorder(scenario, drive.explainer());
+    drive.run({&recorder});
+    const DriveOutcome& o = recorder.outcome();
+
+    std::vector<std::string> restrictions;
+    for (const RestrictionResult& r : o.restrictions)
+        restrictions.push_back(sourceText(r.file, r.line) + " " + formatFixed(r.fromM, 0));
+    EXPECT_EQ(restrictions, (std::vector<std::string>{"r.csv:4 600", "s.drive:4 1500"}));
+    std::vector<std::string> stations;
+    for (const TargetResult& t : o.targets)
+        if (t.name.rfind("station ", 0) == 0)
+            stations.push_back(t.name + " " + sourceText(t.file, t.line));
+    EXPECT_EQ(stations, (std::vector<std::string>{"station A r.csv:2", "station B r.csv:7"}));
+
+    // Carried back from a sweep's process with its file, and shown with it.
+    SweepDrive swept;
+    swept.values = {80.0};
+    ASSERT_TRUE(decodeOutcome(encodeOutcome(o), swept.outcome));
+    const SweepResult result{scenario, parseVaries({"start-speed=80:80:1"}, scenario), {swept}};
+    const std::string table = formatSweepTable(result);
+    for (const char* column : {"station A (r.csv:2) m", "station B (r.csv:7) m",
+                               "highest over CCP 60 km/h (r.csv:4), from m",
+                               "highest over CCP 45 km/h (s.drive:4), from m"})
+        EXPECT_NE(table.find(column), std::string::npos) << column << " in\n" << table;
+    const std::string csv = formatSweepCsv(result);
+    for (const char* column :
+         {",station_b_r.csv_line7_m,", ",ccp_r.csv_line4_kmh,", ",ccp_line4_kmh,"})
+        EXPECT_NE(csv.find(column), std::string::npos) << column << " in\n" << csv;
+}
+
 // A sweep's outcome made up: where the train stopped against the one stop
 // target at 700 m, or no stop (nullopt), or a drive that did not run.
 SweepDrive madeUp(std::vector<double> values, std::optional<double> stopM, bool met,
@@ -331,7 +389,7 @@ SweepDrive madeUp(std::vector<double> values, std::optional<double> stopM, bool 
     drive.values = std::move(values);
     drive.failure = failure;
     DriveOutcome& o = drive.outcome;
-    TargetResult target{"CPP target", 5, 700.0, std::nullopt, std::nullopt};
+    TargetResult target{"CPP target", 5, 700.0, std::nullopt, std::nullopt, "s.drive"};
     if (stopM) {
         const FramePoint at{10, 1000, *stopM, 0.0};
         o.stops.push_back(at);
@@ -391,7 +449,7 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
         if (c != ' ' || table.empty() || table.back() != ' ') table += c;
     for (const char* row :
          {"\n 10 687.4 12.6 short 5.0 CPP stop pattern: full service at 650.0, emergency at 660.0 "
-          "line 5 1 met\n",
+          "s.drive:5 1 met\n",
           "\nFAIL 20 703.0 3.0 past - - - 0 failed: line 10 'stop before 700 m'\n",
           "\nFAIL 30 no stop ran past at 31 - - - 0 failed: line 10 'stop before 700 m'\n",
           "\nFAIL 40 did not run\n"})
@@ -431,6 +489,7 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
                                         rows[0].begin());
     };
     EXPECT_EQ(rows[1][column("first_check")], "cpp-stop");
+    EXPECT_EQ(rows[1][column("first_cause_file")], "s.drive");
     EXPECT_EQ(rows[1][column("first_cause_line")], "5");
     EXPECT_EQ(rows[1][column("warning_lead_s")], "5.000");
     EXPECT_EQ(rows[1][column("interventions")],
