@@ -326,15 +326,24 @@ if [ "$mode" = route ]; then
   # Runs the tool in the copy; exit code in $rc.
   drive() { (cd "$work/routes" && "$tool" --plugin "$plugin" "$@"); rc=$?; }
   drive valley-line.drive --calls ../scenario-calls.csv --trace ../s.csv --plot ../s.svg \
-    --time-plot ../s-time.svg > "$work/scenario.out" 2> "$work/scenario.err"
+    --time-plot ../s-time.svg --report ../s.html > "$work/scenario.out" 2> "$work/scenario.err"
   check "route scenario: exit code 0 (got $rc)" [ "$rc" -eq 0 ]
   check "route scenario: runs to the terminal" grep -qF "stands at the terminal Dunmere" "$work/scenario.out"
   check "route scenario: the route named with what it holds" grep -qF \
     "Route:     valley-line.csv (CSV, 9 sections, 5 beacons, 4 stations)" "$work/scenario.out"
   check "route scenario: the brake named by the included file's line" grep -qF "valley-east.csv:4" "$work/scenario.out"
-  for station in Aldmoor Brookend Cressing Dunmere; do
-    check "route scenario: station $station in the table" grep -qE "^ *$station " "$work/scenario.out"
+  # Each station with its route line and stop, on the terminal and the page.
+  for station in Aldmoor:valley-line.csv:10:0.0 Brookend:valley-line.csv:16:1800.0 \
+    Cressing:valley-east.csv:6:4200.0 Dunmere:valley-east.csv:10:6200.0; do
+    IFS=: read -r name file line stop <<< "$station"
+    check "route scenario: $name in the summary's table" grep -qE \
+      "^  $name +$file:$line +stop $stop m +arrived 10:[0-9]{2}:[0-9]{2}, stop error -?[0-9.]+ m, doors open" \
+      "$work/scenario.out"
+    check "route scenario: $name in the page's table" grep -qE \
+      "<tr><td>$name</td><td>$file:$line</td><td>$stop m</td><td>10:[0-9]{2}:[0-9]{2}</td>" "$work/s.html"
   done
+  check "route scenario: the page's table has those four" \
+    [ "$(grep -o '<table id="stations">.*</table>' "$work/s.html" | grep -o '<tr><td>' | wc -l)" -eq 4 ]
   drive valley-line.csv --calls ../route-calls.csv --trace ../r.csv --plot ../r.svg \
     --time-plot ../r-time.svg > "$work/route.out" 2> "$work/route.err"
   check "route file alone: exit code 0 (got $rc)" [ "$rc" -eq 0 ]
