@@ -375,6 +375,9 @@ TEST(Targets, ARouteLineAndAScenarioLineOfTheSameNumberStayApart) {
                                "highest over CCP 60 km/h (r.csv:4), from m",
                                "highest over CCP 45 km/h (s.drive:4), from m"})
         EXPECT_NE(table.find(column), std::string::npos) << column << " in\n" << table;
+    const std::string plot = renderSweepPlot(result);
+    for (const char* label : {"station A (r.csv:2)", "station B (r.csv:7)"})
+        EXPECT_NE(plot.find(label), std::string::npos) << label << " in the plot";
     const std::string csv = formatSweepCsv(result);
     for (const char* column :
          {",station_b_r.csv_line7_m,", ",ccp_r.csv_line4_kmh,", ",ccp_line4_kmh,"})
