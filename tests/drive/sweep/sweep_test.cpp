@@ -314,16 +314,35 @@ TEST(Interventions, EachBrakeHasTheFirstWarningSinceTheBrakeBeforeItLetGo) {
               "check");
 }
 
-TEST(Targets, AStationIsMeasuredAtTheFirstStopNearIt) {
-    const DriveOutcome o =
-        replay("station Halt at 1000 m\n", {{50, 50},
-                                            {420, 0},  // 580 m short: not for Halt
-                                            {600, 10},
-                                            {990, 0}});  // 10 m short of Halt
-    ASSERT_EQ(o.targets.size(), 1u);
-    EXPECT_EQ(o.targets[0].name, "station Halt");
-    EXPECT_DOUBLE_EQ(*o.targets[0].offsetM(), -10.0);
-    EXPECT_EQ(o.stops.size(), 2u);
+// A station's stop: the first within 500 m of it, unless the train stopped
+// short of its window (braked at a signal) and later drew up nearer; a
+// train standing at it as the drive begins (a route's first station) has
+// stopped there. The station's window is 25 m.
+TEST(Targets, AStationIsMeasuredAtTheStopThatServedIt) {
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+        std::optional<double> offsetM;
+        std::size_t stops;
+    } cases[] = {
+        {"a stop 580 m short is not for it", {{50, 50}, {420, 0}, {600, 10}, {990, 0}}, -10.0, 2},
+        {"braked 250 m short, then drawn up", {{50, 50}, {750, 0}, {800, 10}, {999, 0}}, -1.0, 2},
+        {"braked 250 m short, and the drive ends", {{50, 50}, {750, 0}}, -250.0, 1},
+        {"stopped in the window, then moved on",
+         {{50, 50}, {1020, 0}, {1030, 5}, {1100, 0}},
+         20.0,
+         2},
+        {"standing at it from the start", {{1000, 0}, {1010, 20}, {1300, 20}}, 0.0, 0},
+        {"standing 40 m short at the start", {{960, 0}, {990, 10}, {1005, 0}}, 5.0, 1},
+        {"never stopped", {{50, 50}, {1200, 50}}, std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        const DriveOutcome o = replay("station Halt at 1000 m\n", c.steps);
+        ASSERT_EQ(o.targets.size(), 1u) << c.what;
+        EXPECT_EQ(o.targets[0].name, "station Halt");
+        EXPECT_EQ(o.targets[0].offsetM(), c.offsetM) << c.what;
+        EXPECT_EQ(o.stops.size(), c.stops) << c.what;
+    }
 }
 
 // A route drive takes targets from two files: the route's station and CCP

@@ -110,6 +110,7 @@ void OutcomeRecorder::begin(int /*emergencyNotch*/) {
                                     station.positionM, std::nullopt, std::nullopt,
                                     baseName(fromRoute ? station.source.file : scenario_.file)});
         waiting_.push_back(outcome_.targets.size() - 1);
+        stationWindowM_.push_back(station.windowM);
     }
 }
 
@@ -192,15 +193,27 @@ void OutcomeRecorder::frame(const FrameRecord& frame) {
         TargetResult& target = outcome_.targets[t];
         if (!target.reached && frame.positionM >= target.positionM) target.reached = at;
     }
-    // A jump puts the train down standing: that is no stop of its own.
-    if (frame.number > 0 && frame.speedKmh == 0.0 && lastSpeed_ != 0.0 && !jumped_) {
-        outcome_.stops.push_back(at);
+    // A jump puts the train down standing: that is no stop of its own. A
+    // train standing at a station as the drive begins (a route's first
+    // stop) has stopped there.
+    const bool startsAtStation = frame.number == 0 && frame.speedKmh == 0.0;
+    if (startsAtStation ||
+        (frame.number > 0 && frame.speedKmh == 0.0 && lastSpeed_ != 0.0 && !jumped_)) {
+        if (!startsAtStation) outcome_.stops.push_back(at);
         std::size_t kept = 0;
         for (const std::size_t t : waiting_) {
             TargetResult& target = outcome_.targets[t];
-            const bool station = target.name.rfind("station ", 0) == 0;
-            if (station && std::fabs(frame.positionM - target.positionM) >= kStationReachM) {
+            const double offset = frame.positionM - target.positionM;
+            const bool station = t < stationWindowM_.size();
+            if (startsAtStation && (!station || std::fabs(offset) > stationWindowM_[t])) {
+                waiting_[kept++] = t;
+            } else if (station && std::fabs(offset) >= kStationReachM) {
                 target.reached.reset();
+                waiting_[kept++] = t;
+            } else if (station && offset < -stationWindowM_[t]) {
+                // Stopped short of it, by the protection or a signal: its
+                // stop unless the train draws up to the station later.
+                target.stop = at;
                 waiting_[kept++] = t;
             } else {
                 target.stop = at;

@@ -159,6 +159,8 @@ private:
     std::vector<Crossing> crossings_;  // sorted by position
     std::size_t nextCrossing_ = 0;
     std::vector<std::size_t> waiting_;  // targets in play, not yet stopped at
+    // The stations' windows: the first targets are the stations, in order.
+    std::vector<double> stationWindowM_;
     // Restrictions whose pattern is armed: {restriction, pattern} indices.
     std::vector<std::pair<std::size_t, std::size_t>> restricting_;
     std::size_t warningSlots_[2] = {0, 0};
