@@ -7,6 +7,7 @@
 #   cli_test.sh win64-match TOOL PLUGIN WORKDIR SOURCE_DIR
 #   cli_test.sh twin-check  TOOL PLUGIN WORKDIR FLIPPING_PLUGIN
 #   cli_test.sh native-all  TOOL PLUGIN WORKDIR SOURCE_DIR
+#   cli_test.sh route       TOOL PLUGIN WORKDIR SOURCE_DIR
 set -u
 mode=$1 tool=$2 plugin=$3 work=$4
 rm -rf "$work" && mkdir -p "$work"
@@ -235,7 +236,7 @@ if [ "$mode" = sweep ]; then
     --vary emergency-brake=3:5:1 --table "$work/grid.csv" --plot "$work/grid.svg" > "$work/grid.out" 2>&1
   check "two quantities: exit code 0, every drive met its expectations" [ $? -eq 0 ]
   check "two quantities: the table's heading" grep -qE \
-    '^ +start-speed,hold@19 km/h +emergency-brake km/h/s +stopped at m +CPP target \(line 17\) m' "$work/grid.out"
+    '^ +start-speed,hold@19 km/h +emergency-brake km/h/s +stopped at m +CPP target \(cpp-sweep.drive:17\) m' "$work/grid.out"
   check "two quantities: nine rows on the terminal" [ "$(grep -cE '^ +[0-9]+ +[0-9]+ +[0-9.]+ ' "$work/grid.out")" -eq 9 ]
   check "two quantities: nine rows of the CSV in order" [ "$(tail -n +2 "$work/grid.csv" | cut -d, -f2,3 | tr '\n' ' ')" \
     = "20,3 20,4 20,5 30,3 30,4 30,5 40,3 40,4 40,5 " ]
@@ -314,6 +315,114 @@ if [ "$mode" = twin-check ]; then
   check "this velt: exit code 0" [ $? -eq 0 ]
   check "this velt: the summary says it was checked" grep -qF "Explained by velt-drive's own core" "$work/out.txt"
   check "this velt: the events CSV" grep -q '^time_ms,elapsed_s,position_m,speed_kmh,kind,check,level,intervention,cause' "$work/e.csv"
+  exit $fail
+fi
+
+if [ "$mode" = route ]; then
+  # The example route, copied so that a fault can harm only the copy: the
+  # scenario with a train standing at Cressing, and the route file alone.
+  cp -r "$5/scenarios/examples/routes" "$work/routes"
+  (cd "$work/routes" && sha256sum ./*) > "$work/inputs.sha"
+  # Runs the tool in the copy; exit code in $rc.
+  drive() { (cd "$work/routes" && "$tool" --plugin "$plugin" "$@"); rc=$?; }
+  drive valley-line.drive --calls ../scenario-calls.csv --trace ../s.csv --plot ../s.svg \
+    --time-plot ../s-time.svg --report ../s.html > "$work/scenario.out" 2> "$work/scenario.err"
+  check "route scenario: exit code 0 (got $rc)" [ "$rc" -eq 0 ]
+  check "route scenario: runs to the terminal" grep -qF "stands at the terminal Dunmere" "$work/scenario.out"
+  check "route scenario: the route named with what it holds" grep -qF \
+    "Route:     valley-line.csv (CSV, 9 sections, 5 beacons, 4 stations)" "$work/scenario.out"
+  check "route scenario: the brake named by the included file's line" grep -qF "valley-east.csv:4" "$work/scenario.out"
+  # Each station with its route line and stop, on the terminal and the page.
+  for station in Aldmoor:valley-line.csv:10:0.0 Brookend:valley-line.csv:16:1800.0 \
+    Cressing:valley-east.csv:6:4200.0 Dunmere:valley-east.csv:10:6200.0; do
+    IFS=: read -r name file line stop <<< "$station"
+    check "route scenario: $name in the summary's table" grep -qE \
+      "^  $name +$file:$line +stop $stop m +arrived 10:[0-9]{2}:[0-9]{2}, stop error -?[0-9.]+ m, doors open" \
+      "$work/scenario.out"
+    check "route scenario: $name in the page's table" grep -qE \
+      "<tr><td>$name</td><td>$file:$line</td><td>$stop m</td><td>10:[0-9]{2}:[0-9]{2}</td>" "$work/s.html"
+  done
+  check "route scenario: the page's table has those four" \
+    [ "$(grep -o '<table id="stations">.*</table>' "$work/s.html" | grep -o '<tr><td>' | wc -l)" -eq 4 ]
+  drive valley-line.csv --calls ../route-calls.csv --trace ../r.csv --plot ../r.svg \
+    --time-plot ../r-time.svg > "$work/route.out" 2> "$work/route.err"
+  check "route file alone: exit code 0 (got $rc)" [ "$rc" -eq 0 ]
+  check "route file alone: runs to the terminal" grep -qF "stands at the terminal Dunmere" "$work/route.out"
+  check "route file alone: no intervention with the line clear" grep -qF "Interventions: none" "$work/route.out"
+
+  # --calls: the header, nine fields a row, no Elapse, and the calls the
+  # host makes on this route counted by hand: one Load, SetVehicleSpec
+  # (with the scenario's 4 cars) and Initialize (Route.Change 0); each of
+  # the five beacons passed once, in a drive that never goes back;
+  # the doors opened and closed at each of the four stations.
+  calls=$work/scenario-calls.csv
+  check "--calls: the header" [ "$(head -1 "$calls")" = "frame,time_ms,position_m,call,a,b,c,d,e" ]
+  check "--calls: nine fields in every row" [ -z "$(awk -F, 'NF != 9' "$calls")" ]
+  count() { awk -F, -v c="$1" '$4 == c' "$2" | wc -l; }
+  for expected in Elapse:0 Load:1 SetVehicleSpec:1 Initialize:1 SetBeaconData:5 DoorOpen:4 DoorClose:4; do
+    n=$(count "${expected%:*}" "$calls")
+    check "--calls: ${expected%:*} ${expected#*:} time(s) (got $n)" [ "$n" -eq "${expected#*:}" ]
+  done
+  check "--calls: Initialize with the route's Route.Change 0" grep -qE '^0,[0-9]+,[0-9.]+,Initialize,0,,,,$' "$calls"
+  check "--calls: the vehicle's four cars" grep -qE ',SetVehicleSpec,[0-9]+,[0-9]+,[0-9]+,[0-9]+,4$' "$calls"
+  # The CPP beacon at 3300 m names the home signal, held at stop by the
+  # standing train: aspect 0, 700 m on, optional 650 as written.
+  check "--calls: the CPP beacon as velt got it" [ "$(awk -F, '$4 == "SetBeaconData" && $3 >= 3300 && $3 < 3301 &&
+    $5 == 10 && $6 == 0 && $7 > 699 && $7 <= 700 && $8 == 650 && $9 == ""' "$calls" | wc -l)" -eq 1 ]
+  check "--calls: SetSignal only when the aspect changes" python3 -c '
+import csv, sys
+rows = [r for r in csv.DictReader(open(sys.argv[1])) if r["call"] == "SetSignal"]
+aspects = [r["a"] for r in rows]
+sys.exit(0 if rows and rows[0]["frame"] == "0" and all(a != b for a, b in zip(aspects, aspects[1:])) else 1)' "$calls"
+  check "--calls: the standing train shows in the aspects" \
+    [ "$(awk -F, '$4 == "SetSignal"' "$calls" | cut -d, -f5 | sort -u | tr '\n' ' ')" != \
+      "$(awk -F, '$4 == "SetSignal"' "$work/route-calls.csv" | cut -d, -f5 | sort -u | tr '\n' ' ')" ]
+  drive valley-line.drive --calls - --trace ../t2.csv --plot ../t2.svg > "$work/stdout-calls.csv" 2> /dev/null
+  check "--calls -: the same rows on standard output" cmp -s "$work/stdout-calls.csv" "$calls"
+
+  # No output over an input: the scenario, the route, a file it includes.
+  for input in valley-line.drive valley-line.csv valley-east.csv; do
+    drive valley-line.drive --calls "$input" --trace ../t3.csv > /dev/null 2> "$work/refused.err"
+    check "--calls $input: exit code 2 (got $rc)" [ "$rc" -eq 2 ]
+    check "--calls $input: says it is read by this run" grep -qF "which this run reads" "$work/refused.err"
+    check "--calls $input: nothing else written" [ ! -e "$work/t3.csv" ]
+  done
+  check "the inputs are as they were" bash -c "cd '$work/routes' && sha256sum -c --quiet '$work/inputs.sha'"
+
+  # --seed: a route whose CCP beacon stands where $Rnd puts it. The same
+  # seed gives the same drive byte for byte; another seed moves the beacon.
+  cat > "$work/routes/random.csv" <<'ROUTE'
+With Track
+0, .Sta A;;10.0030;0;B;0, .Stop 1;5;5;0
+0, .Beacon 21;0;0;0, .Limit 80
+20, .Beacon 20;0;0;1
+60, .Section 0;4
+$Rnd(300;1500), .Beacon 12;0;0;120300
+2000, .Sta B;10.0500;T;0;R;0, .Stop 1;5;5;0
+2100, .Section 0;4
+ROUTE
+  for run in 7a 7b 8; do
+    drive random.csv --seed "${run%[ab]}" --calls "../seed-$run-calls.csv" --trace "../seed-$run.csv" \
+      --plot ../seed.svg --time-plot ../seed-time.svg > "$work/seed-$run.out" 2>&1
+    check "--seed ${run%[ab]}: exit code 0 (got $rc)" [ "$rc" -eq 0 ]
+  done
+  check "--seed: the summary says which seed ran" grep -qF ", seed 7" "$work/seed-7a.out"
+  for out in -calls.csv .csv; do
+    check "--seed 7 twice: seed-7*$out byte for byte" cmp -s "$work/seed-7a$out" "$work/seed-7b$out"
+  done
+  # The summaries but for the lines naming the outputs.
+  words() { grep -v -e '^Trace: ' -e '^Calls: ' "$1"; }
+  check "--seed 7 twice: the same summary" cmp -s <(words "$work/seed-7a.out") <(words "$work/seed-7b.out")
+  ccp() { awk -F, '$4 == "SetBeaconData" && $5 == 12 { print $3 }' "$1"; }
+  check "--seed 8: the CCP beacon elsewhere ($(ccp "$work/seed-7a-calls.csv") and $(ccp "$work/seed-8-calls.csv"))" \
+    [ -n "$(ccp "$work/seed-8-calls.csv")" -a "$(ccp "$work/seed-7a-calls.csv")" != "$(ccp "$work/seed-8-calls.csv")" ]
+  # Where nothing is random the seed changes nothing, and is not named.
+  drive valley-line.csv --seed 8 --calls ../route-8-calls.csv --trace ../r8.csv --plot ../r8.svg \
+    --time-plot ../r8-time.svg > "$work/route-8.out" 2>&1
+  check "--seed on a route without chance: the same calls" cmp -s "$work/route-8-calls.csv" "$work/route-calls.csv"
+  check "--seed on a route without chance: no seed named" [ "$(grep -c ', seed ' "$work/route-8.out")" -eq 0 ]
+  drive random.csv --seed x > /dev/null 2> "$work/seed.err"
+  check "--seed x: exit code 2 (got $rc)" [ "$rc" -eq 2 ]
   exit $fail
 fi
 

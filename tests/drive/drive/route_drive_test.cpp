@@ -15,7 +15,6 @@
 #include "tests/drive/drive_recording.h"
 #include "tests/drive/route/route_files.h"
 #include "tools/velt-drive/drive/route_drive.h"
-#include "tools/velt-drive/explain/route_checks.h"
 #include "tools/velt-drive/render/calls_csv.h"
 
 namespace velt::drive {
@@ -328,36 +327,6 @@ TEST(RouteDrive, TheTimetableDriverConfirmsTheAlarmOnlyAtAStand) {
         RouteHands hands;
         driver.drive(view, hands);
         EXPECT_EQ(hands.pressConfirm, speed < kStandingKmh) << speed << " km/h";
-    }
-}
-
-// ---- what check says about a route, line by line
-TEST(RouteCheck, NamesEachMistakeWithItsLine) {
-    const ReadRoute read = testing::readCsv(
-        "With Track\n"
-        "0, .Sta A;;10.0100;0;L;1, .Stop 1;5;5;0\n"
-        "50, .Section 0;2;4\n"
-        "300, .Beacon 7;0;0;0\n"      // line 4: a type velt ignores
-        "400, .Beacon 12;0;0;-5\n"    // line 5: a negative CCP value switches the pattern off
-        "500, .Beacon 13;0;0;40\n"    // line 6: CLF 40 arms nothing
-        "600, .Beacon 10;0;5;600\n"   // line 7: 5 sections ahead of section 1; there is 1
-        "900, .Sta B;10.0300;;0;R\n"  // line 8: no stop: passed
-        "1200, .Section 0;4\n"
-        "1600, .Sta C;10.0500;;0;R, .Stop 1;5;5;0\n");
-    const RouteTrack track(read.route, TrainLength{});
-    const std::vector<Diagnostic> findings = checkRoute(track);
-    const std::vector<std::pair<int, std::string>> expected{
-        {4, "ignores beacon type 7"},
-        {5, "CCP value -5"},
-        {6, "CLF value 40"},
-        {7, "reports section 5 ahead"},
-        {8, "station B has no Track.Stop"},
-    };
-    ASSERT_EQ(findings.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(findings[i].where.line, expected[i].first) << i;
-        EXPECT_NE(findings[i].message.find(expected[i].second), std::string::npos)
-            << findings[i].message;
     }
 }
 

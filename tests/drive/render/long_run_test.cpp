@@ -56,8 +56,8 @@ TEST(LongRun, ADayOfDrivingStaysUnder100MegabytesWithEveryOutput) {
     const std::string svg = plot.render(analysis.report(), end);
     const std::string timeSvg = renderTimePlot(timeline, analysis.report(), end);
     const Report& report = analysis.report();
-    const std::string page = renderReportPage(timeline, report, end,
-                                              {formatSummary(scenario, end, report), svg, timeSvg});
+    const std::string page = renderReportPage(
+        timeline, report, end, {formatSummary(scenario, end, report), svg, timeSvg, {}});
     EXPECT_EQ(std::fclose(sink), 0);
 
     EXPECT_EQ(end.frames, 86400u * 60 + 1);

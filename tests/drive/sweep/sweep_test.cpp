@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "tests/drive/drive_recording.h"
+#include "tests/drive/route/route_files.h"
+#include "tools/velt-drive/drive/route_drive.h"
 #include "tools/velt-drive/outcome/outcome.h"
 #include "tools/velt-drive/sweep/outcome_codec.h"
 #include "tools/velt-drive/sweep/sweep.h"
 #include "tools/velt-drive/sweep/sweep_report.h"
+#include "tools/velt-drive/util/number_format.h"
 #include "tools/velt-drive/util/svg_canvas.h"
 
 namespace velt::drive {
@@ -311,16 +314,93 @@ TEST(Interventions, EachBrakeHasTheFirstWarningSinceTheBrakeBeforeItLetGo) {
               "check");
 }
 
-TEST(Targets, AStationIsMeasuredAtTheFirstStopNearIt) {
-    const DriveOutcome o =
-        replay("station Halt at 1000 m\n", {{50, 50},
-                                            {420, 0},  // 580 m short: not for Halt
-                                            {600, 10},
-                                            {990, 0}});  // 10 m short of Halt
-    ASSERT_EQ(o.targets.size(), 1u);
-    EXPECT_EQ(o.targets[0].name, "station Halt");
-    EXPECT_DOUBLE_EQ(*o.targets[0].offsetM(), -10.0);
-    EXPECT_EQ(o.stops.size(), 2u);
+// A station's stop: the first within 500 m of it, unless the train stopped
+// short of its window (braked at a signal) and later drew up nearer; a
+// train standing at it as the drive begins (a route's first station) has
+// stopped there. The station's window is 25 m.
+TEST(Targets, AStationIsMeasuredAtTheStopThatServedIt) {
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+        std::optional<double> offsetM;
+        std::size_t stops;
+    } cases[] = {
+        {"a stop 580 m short is not for it", {{50, 50}, {420, 0}, {600, 10}, {990, 0}}, -10.0, 2},
+        {"braked 250 m short, then drawn up", {{50, 50}, {750, 0}, {800, 10}, {999, 0}}, -1.0, 2},
+        {"braked 250 m short, and the drive ends", {{50, 50}, {750, 0}}, -250.0, 1},
+        {"stopped in the window, then moved on",
+         {{50, 50}, {1020, 0}, {1030, 5}, {1100, 0}},
+         20.0,
+         2},
+        {"standing at it from the start", {{1000, 0}, {1010, 20}, {1300, 20}}, 0.0, 0},
+        {"standing 40 m short at the start", {{960, 0}, {990, 10}, {1005, 0}}, 5.0, 1},
+        {"never stopped", {{50, 50}, {1200, 50}}, std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        const DriveOutcome o = replay("station Halt at 1000 m\n", c.steps);
+        ASSERT_EQ(o.targets.size(), 1u) << c.what;
+        EXPECT_EQ(o.targets[0].name, "station Halt");
+        EXPECT_EQ(o.targets[0].offsetM(), c.offsetM) << c.what;
+        EXPECT_EQ(o.stops.size(), c.stops) << c.what;
+    }
+}
+
+// A route drive takes targets from two files: the route's station and CCP
+// beacon, and the scenario's own CCP beacon on the same line number (4).
+// Each is its own target or restriction, named by its file and line.
+TEST(Targets, ARouteLineAndAScenarioLineOfTheSameNumberStayApart) {
+    const char* const route =
+        "With Track\n"
+        "0, .Sta A;;10.0030;0;B;0, .Stop 1;5;5;0\n"  // 2
+        "0, .Beacon 21;0;0;0, .Limit 80\n"
+        "300, .Beacon 12;0;0;120300\n"  // 4: 60 km/h from 600 m
+        "20, .Beacon 20;0;0;1\n"
+        "60, .Section 0;4\n"
+        "2000, .Sta B;10.0500;;0;R;0, .Stop 1;5;5;0\n"  // 7
+        "2100, .Section 0;4\n";
+    Scenario scenario = parseScenario(
+        "# the scenario's own restriction, on the line\n"
+        "# number of the route's CCP beacon:\n"
+        "#\n"
+        "beacon ccp at 1200 m optional 90300  # 4: 45 km/h from 1500 m\n",
+        "dir/s.drive");
+    scenario.routeFile = "r.csv";
+    ScenarioRoute attached =
+        attachRoute(scenario, testing::readFiles({{"r.csv", route}}, "r.csv").route);
+    RouteDrive on;
+    on.track = &attached.track;
+    ExplainedDrive drive(scenario, nativeLibrary(), Explain::Everything, &on);
+    OutcomeRecorder recorder(scenario, drive.explainer());
+    drive.run({&recorder});
+    const DriveOutcome& o = recorder.outcome();
+
+    std::vector<std::string> restrictions;
+    for (const RestrictionResult& r : o.restrictions)
+        restrictions.push_back(sourceText(r.file, r.line) + " " + formatFixed(r.fromM, 0));
+    EXPECT_EQ(restrictions, (std::vector<std::string>{"r.csv:4 600", "s.drive:4 1500"}));
+    std::vector<std::string> stations;
+    for (const TargetResult& t : o.targets)
+        if (t.name.rfind("station ", 0) == 0)
+            stations.push_back(t.name + " " + sourceText(t.file, t.line));
+    EXPECT_EQ(stations, (std::vector<std::string>{"station A r.csv:2", "station B r.csv:7"}));
+
+    // Carried back from a sweep's process with its file, and shown with it.
+    SweepDrive swept;
+    swept.values = {80.0};
+    ASSERT_TRUE(decodeOutcome(encodeOutcome(o), swept.outcome));
+    const SweepResult result{scenario, parseVaries({"start-speed=80:80:1"}, scenario), {swept}};
+    const std::string table = formatSweepTable(result);
+    for (const char* column : {"station A (r.csv:2) m", "station B (r.csv:7) m",
+                               "highest over CCP 60 km/h (r.csv:4), from m",
+                               "highest over CCP 45 km/h (s.drive:4), from m"})
+        EXPECT_NE(table.find(column), std::string::npos) << column << " in\n" << table;
+    const std::string plot = renderSweepPlot(result);
+    for (const char* label : {"station A (r.csv:2)", "station B (r.csv:7)"})
+        EXPECT_NE(plot.find(label), std::string::npos) << label << " in the plot";
+    const std::string csv = formatSweepCsv(result);
+    for (const char* column :
+         {",station_b_r.csv_line7_m,", ",ccp_r.csv_line4_kmh,", ",ccp_line4_kmh,"})
+        EXPECT_NE(csv.find(column), std::string::npos) << column << " in\n" << csv;
 }
 
 // A sweep's outcome made up: where the train stopped against the one stop
@@ -331,7 +411,7 @@ SweepDrive madeUp(std::vector<double> values, std::optional<double> stopM, bool 
     drive.values = std::move(values);
     drive.failure = failure;
     DriveOutcome& o = drive.outcome;
-    TargetResult target{"CPP target", 5, 700.0, std::nullopt, std::nullopt};
+    TargetResult target{"CPP target", 5, 700.0, std::nullopt, std::nullopt, "s.drive"};
     if (stopM) {
         const FramePoint at{10, 1000, *stopM, 0.0};
         o.stops.push_back(at);
@@ -391,7 +471,7 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
         if (c != ' ' || table.empty() || table.back() != ' ') table += c;
     for (const char* row :
          {"\n 10 687.4 12.6 short 5.0 CPP stop pattern: full service at 650.0, emergency at 660.0 "
-          "line 5 1 met\n",
+          "s.drive:5 1 met\n",
           "\nFAIL 20 703.0 3.0 past - - - 0 failed: line 10 'stop before 700 m'\n",
           "\nFAIL 30 no stop ran past at 31 - - - 0 failed: line 10 'stop before 700 m'\n",
           "\nFAIL 40 did not run\n"})
@@ -431,6 +511,7 @@ TEST(SweepReport, ShowsEachDriveAndListsTheFailuresWithTheirValues) {
                                         rows[0].begin());
     };
     EXPECT_EQ(rows[1][column("first_check")], "cpp-stop");
+    EXPECT_EQ(rows[1][column("first_cause_file")], "s.drive");
     EXPECT_EQ(rows[1][column("first_cause_line")], "5");
     EXPECT_EQ(rows[1][column("warning_lead_s")], "5.000");
     EXPECT_EQ(rows[1][column("interventions")],

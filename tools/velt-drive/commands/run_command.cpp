@@ -171,7 +171,8 @@ int runDriveCommand(const RunOptions& options) {
         {&plotFile, plot.render(report, end)},
         {&timePlotFile, renderTimePlot(timeline, report, end)}};
     if (reportFile != nullptr) {
-        const PageContent page{summary, documents[0].second, documents[1].second};
+        PageContent page{summary, documents[0].second, documents[1].second, {}};
+        if (input->route) page.stations = stationRows(input->route->track, end);
         documents.emplace_back(reportFile, renderReportPage(timeline, report, end, page));
     }
     for (const auto& [file, text] : documents) {

@@ -17,6 +17,12 @@ namespace {
 // the train stopped for something else.
 constexpr double kStationReachM = 500.0;
 
+// A file's name without its directories, as the summary names lines.
+std::string baseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 double secondsAt(const FramePoint& at) { return secondsOf(at.elapsedMs); }
 
 // "the emergency brake at 669.1 m (98.3 s) by the CPP stop pattern"
@@ -45,6 +51,14 @@ std::optional<FramePoint> InterventionOutcome::emergency() const {
     if (explained.startLevel == 2) return explained.start;
     if (explained.raisedToEmergency) return explained.emergencyAt;
     return std::nullopt;
+}
+
+std::string sourceText(const std::string& file, int line) {
+    return (file.empty() ? "line " : file + ":") + std::to_string(line);
+}
+
+bool sourceBefore(const std::string& fileA, int lineA, const std::string& fileB, int lineB) {
+    return fileA != fileB ? fileA < fileB : lineA < lineB;
 }
 
 bool needsInterventions(const Expectation& expectation) {
@@ -87,11 +101,16 @@ OutcomeRecorder::OutcomeRecorder(const Scenario& scenario, const Explainer* expl
 }
 
 void OutcomeRecorder::begin(int /*emergencyNotch*/) {
-    // A station is a target from the start.
+    // A station is a target from the start, placed by the route's line in a
+    // route drive and by the scenario's own line otherwise.
     for (const Station& station : scenario_.stations) {
-        outcome_.targets.push_back({"station " + station.name, station.pos.line, station.positionM,
-                                    std::nullopt, std::nullopt});
+        const bool fromRoute = station.source.line > 0;
+        outcome_.targets.push_back({"station " + station.name,
+                                    fromRoute ? station.source.line : station.pos.line,
+                                    station.positionM, std::nullopt, std::nullopt,
+                                    baseName(fromRoute ? station.source.file : scenario_.file)});
         waiting_.push_back(outcome_.targets.size() - 1);
+        stationWindowM_.push_back(station.windowM);
     }
 }
 
@@ -105,13 +124,14 @@ void OutcomeRecorder::newTargets() {
     for (; patternsSeen_ < patterns.size(); ++patternsSeen_) {
         const PatternSpan& p = patterns[patternsSeen_];
         if (p.check == Check::Ccp) {
-            const int ccpLine = p.armedBy.line;
+            const RestrictionResult armed{p.armedBy.line, p.targetM,
+                                          p.brakesAboveKmh - kCcpDemandMarginKmh, std::nullopt,
+                                          p.armedBy.file};
             auto known =
                 std::find_if(outcome_.restrictions.begin(), outcome_.restrictions.end(),
-                             [&](const RestrictionResult& r) { return r.line == ccpLine; });
+                             [&](const RestrictionResult& r) { return r.sameSource(armed); });
             if (known == outcome_.restrictions.end()) {
-                outcome_.restrictions.push_back(
-                    {ccpLine, p.targetM, p.brakesAboveKmh - kCcpDemandMarginKmh, std::nullopt});
+                outcome_.restrictions.push_back(armed);
                 known = outcome_.restrictions.end() - 1;
             }
             restricting_.emplace_back(
@@ -122,20 +142,24 @@ void OutcomeRecorder::newTargets() {
             (p.check == Check::CppStop || p.check == Check::Spb) && p.brakesAboveKmh == 0.0;
         if (!stop) continue;
         // A beacon passed again after a jump back aims at the same target.
-        const int line = p.armedBy.line;
+        TargetResult target{p.check == Check::Spb ? "SPB target" : "CPP target",
+                            p.armedBy.line,
+                            p.targetM,
+                            std::nullopt,
+                            std::nullopt,
+                            p.armedBy.file};
         if (std::any_of(outcome_.targets.begin(), outcome_.targets.end(),
-                        [&](const TargetResult& t) { return t.line == line; }))
+                        [&](const TargetResult& t) { return t.sameSource(target); }))
             continue;
-        outcome_.targets.push_back({p.check == Check::Spb ? "SPB target" : "CPP target", line,
-                                    p.targetM, std::nullopt, std::nullopt});
+        outcome_.targets.push_back(std::move(target));
         waiting_.push_back(outcome_.targets.size() - 1);
     }
 }
 
 void OutcomeRecorder::finding(const Diagnostic& finding) {
     for (const Diagnostic& known : outcome_.findings)
-        if (known.where.line == finding.where.line && known.where.column == finding.where.column &&
-            known.message == finding.message)
+        if (known.where.file == finding.where.file && known.where.line == finding.where.line &&
+            known.where.column == finding.where.column && known.message == finding.message)
             return;
     outcome_.findings.push_back(finding);
 }
@@ -169,15 +193,27 @@ void OutcomeRecorder::frame(const FrameRecord& frame) {
         TargetResult& target = outcome_.targets[t];
         if (!target.reached && frame.positionM >= target.positionM) target.reached = at;
     }
-    // A jump puts the train down standing: that is no stop of its own.
-    if (frame.number > 0 && frame.speedKmh == 0.0 && lastSpeed_ != 0.0 && !jumped_) {
-        outcome_.stops.push_back(at);
+    // A jump puts the train down standing: that is no stop of its own. A
+    // train standing at a station as the drive begins (a route's first
+    // stop) has stopped there.
+    const bool startsAtStation = frame.number == 0 && frame.speedKmh == 0.0;
+    if (startsAtStation ||
+        (frame.number > 0 && frame.speedKmh == 0.0 && lastSpeed_ != 0.0 && !jumped_)) {
+        if (!startsAtStation) outcome_.stops.push_back(at);
         std::size_t kept = 0;
         for (const std::size_t t : waiting_) {
             TargetResult& target = outcome_.targets[t];
-            const bool station = target.name.rfind("station ", 0) == 0;
-            if (station && std::fabs(frame.positionM - target.positionM) >= kStationReachM) {
+            const double offset = frame.positionM - target.positionM;
+            const bool station = t < stationWindowM_.size();
+            if (startsAtStation && (!station || std::fabs(offset) > stationWindowM_[t])) {
+                waiting_[kept++] = t;
+            } else if (station && std::fabs(offset) >= kStationReachM) {
                 target.reached.reset();
+                waiting_[kept++] = t;
+            } else if (station && offset < -stationWindowM_[t]) {
+                // Stopped short of it, by the protection or a signal: its
+                // stop unless the train draws up to the station later.
+                target.stop = at;
                 waiting_[kept++] = t;
             } else {
                 target.stop = at;

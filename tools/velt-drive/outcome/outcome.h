@@ -39,11 +39,18 @@ struct InterventionOutcome {
 // of a CPP or SPB stop pattern the core armed, or a station's stopping point.
 struct TargetResult {
     std::string name;  // "CPP target", "station Ashby"
-    int line = 0;      // the scenario line that placed it: the same target in every drive
+    int line = 0;      // the line that placed it, in `file`: the same target in every drive
     double positionM = 0.0;
     std::optional<FramePoint> stop;     // the first stop after it came into play
     std::optional<FramePoint> reached;  // where the front reached it before that stop
+    // The file of `line`, without directories: the scenario's, or in a route
+    // drive the route file (or one it includes) that placed it. Lines of two
+    // files are different targets even when their numbers are the same.
+    std::string file;
 
+    [[nodiscard]] bool sameSource(const TargetResult& other) const {
+        return line == other.line && file == other.file;
+    }
     // Metres past the target (negative: short of it) of the stop.
     [[nodiscard]] std::optional<double> offsetM() const {
         if (!stop) return std::nullopt;
@@ -58,6 +65,11 @@ struct RestrictionResult {
     double fromM = 0.0;                 // where it began to be enforced
     double limitKmh = 0.0;              // its speed (velt brakes above it plus its margin)
     std::optional<FramePoint> highest;  // the fastest frame over it while it was armed
+    std::string file;                   // the file of `line`, without directories
+
+    [[nodiscard]] bool sameSource(const RestrictionResult& other) const {
+        return line == other.line && file == other.file;
+    }
 
     // km/h under the limit at the fastest (negative: over it).
     [[nodiscard]] std::optional<double> marginKmh() const {
@@ -65,6 +77,13 @@ struct RestrictionResult {
         return limitKmh - highest->speedKmh;
     }
 };
+
+// "valley-line.csv:12": where a target or restriction was placed, as the
+// summary names lines; "line 12" when the file is not known.
+std::string sourceText(const std::string& file, int line);
+
+// Orders targets and restrictions by file, then line, for stable columns.
+bool sourceBefore(const std::string& fileA, int lineA, const std::string& fileB, int lineB);
 
 struct ExpectationResult {
     bool met = false;
@@ -140,6 +159,8 @@ private:
     std::vector<Crossing> crossings_;  // sorted by position
     std::size_t nextCrossing_ = 0;
     std::vector<std::size_t> waiting_;  // targets in play, not yet stopped at
+    // The stations' windows: the first targets are the stations, in order.
+    std::vector<double> stationWindowM_;
     // Restrictions whose pattern is armed: {restriction, pattern} indices.
     std::vector<std::pair<std::size_t, std::size_t>> restricting_;
     std::size_t warningSlots_[2] = {0, 0};

@@ -202,6 +202,8 @@ std::string renderReportPage(const CabTimeline& timeline, const Report& report, 
         }
         out += "</ol>\n";
     }
+    if (!content.stations.rows.empty())
+        out += "<h2>Stations</h2>\n" + tableHtml(content.stations, "stations") + "\n";
     out += "<h2>Summary</h2>\n<pre id=\"summary\">" + escapeXml(content.summary) + "</pre>\n";
     out +=
         "<h2>The cab against time</h2>\n<p>Click the view to move the player there.</p>"

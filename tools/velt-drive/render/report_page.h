@@ -20,6 +20,8 @@ struct PageContent {
     std::string summary;       // the terminal summary, as printed
     std::string positionPlot;  // SVG
     std::string timePlot;      // SVG
+    // A route drive's stations (render/route_summary.h); no rows otherwise.
+    TextTable stations;
 };
 
 // The cab player, for any page that shows drives: its markup (a block

@@ -50,32 +50,48 @@ std::string routeHeader(const Scenario& scenario, const RouteTrack& track) {
     return text;
 }
 
-std::string stationTable(const RouteTrack& track, const DriveEnd& end) {
+TextTable stationRows(const RouteTrack& track, const DriveEnd& end) {
+    TextTable table;
+    table.columns = {"station",    "route line", "stop",         "arrived",
+                     "stop error", "doors open", "doors closed", "departed"};
     const Route& route = track.route();
-    std::string rows;
     for (std::size_t i = 0; i < route.stations.size() && i < end.stationVisits.size(); ++i) {
         const StationPlan& plan = track.stationPlan(i);
         if (!plan.stops) continue;
-        const RouteStation& station = route.stations[i];
         const StationVisit& visit = end.stationVisits[i];
-        std::string row = "  " + padded(station.name, 14) + " " + padded(place(station.where), 18) +
-                          " stop " + padded(metresText(plan.stopM, 1), 10) + " ";
+        std::vector<std::string> row = {route.stations[i].name, place(route.stations[i].where),
+                                        metresText(plan.stopM, 1)};
         switch (visit.state) {
-            case StationVisit::State::Ahead: row += "not reached"; break;
-            case StationVisit::State::Passed: row += "passed without stopping"; break;
+            case StationVisit::State::Ahead: row.emplace_back("not reached"); break;
+            case StationVisit::State::Passed: row.emplace_back("passed without stopping"); break;
             case StationVisit::State::DoorsOpen:
             case StationVisit::State::Served:
-                row += "arrived " + clockOr(visit.arrivalMs, "-") + ", stop error " +
-                       formatFixed(visit.stopErrorM, 2) + " m, doors open " +
-                       clockOr(visit.doorsOpenMs, "-") + " closed " +
-                       clockOr(visit.doorsClosedMs, "-") + ", departed " +
-                       clockOr(visit.departureMs, "-");
+                row.insert(row.end(),
+                           {clockOr(visit.arrivalMs, "-"), formatFixed(visit.stopErrorM, 2) + " m",
+                            clockOr(visit.doorsOpenMs, "-"), clockOr(visit.doorsClosedMs, "-"),
+                            clockOr(visit.departureMs, "-")});
                 break;
         }
-        rows += row + "\n";
+        row.resize(table.columns.size(), "-");
+        table.rows.push_back(std::move(row));
     }
-    if (rows.empty()) return "";
-    return "Stations (name, route line, stop position, what happened):\n" + rows;
+    return table;
+}
+
+std::string stationTable(const RouteTrack& track, const DriveEnd& end) {
+    const TextTable table = stationRows(track, end);
+    if (table.rows.empty()) return "";
+    std::string text = "Stations (name, route line, stop position, what happened):\n";
+    for (const std::vector<std::string>& c : table.rows) {
+        text +=
+            "  " + padded(c[0], 14) + " " + padded(c[1], 18) + " stop " + padded(c[2], 10) + " ";
+        // A stop served: its times; a station not stopped at: what became of it.
+        text += c[4] == "-" ? c[3]
+                            : "arrived " + c[3] + ", stop error " + c[4] + ", doors open " + c[5] +
+                                  " closed " + c[6] + ", departed " + c[7];
+        text += "\n";
+    }
+    return text;
 }
 
 }  // namespace velt::drive

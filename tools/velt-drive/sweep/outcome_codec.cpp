@@ -15,6 +15,7 @@ std::string encodeOutcome(const DriveOutcome& o) {
         out.real(t.positionM);
         out.maybe(t.stop);
         out.maybe(t.reached);
+        out.text(t.file);
     }
     out.number(o.restrictions.size());
     for (const RestrictionResult& r : o.restrictions) {
@@ -22,6 +23,7 @@ std::string encodeOutcome(const DriveOutcome& o) {
         out.real(r.fromM);
         out.real(r.limitKmh);
         out.maybe(r.highest);
+        out.text(r.file);
     }
     out.maybe(o.firstWarning);
     out.number(o.interventions.size());
@@ -77,6 +79,7 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
         t.positionM = in.real();
         t.stop = in.maybe();
         t.reached = in.maybe();
+        t.file = in.text();
     }
     o.restrictions.resize(in.count(18));
     for (RestrictionResult& r : o.restrictions) {
@@ -84,6 +87,7 @@ bool decodeOutcome(const std::string& bytes, DriveOutcome& o) {
         r.fromM = in.real();
         r.limitKmh = in.real();
         r.highest = in.maybe();
+        r.file = in.text();
     }
     o.firstWarning = in.maybe();
     o.interventions.resize(in.count(kPointBytes));

@@ -38,18 +38,24 @@ Placed placeOf(const SweepDrive& drive) {
     return {drive.outcome.last.positionM, false};
 }
 
-// The first stop target any drive met: the one the plot measures margins to.
-std::optional<int> firstTargetLine(const SweepResult& result) {
-    std::optional<int> line;
-    for (const SweepDrive& drive : result.drives)
-        for (const TargetResult& t : drive.outcome.targets)
-            if (!line || t.line < *line) line = t.line;
-    return line;
+bool placedBefore(const TargetResult& a, const TargetResult& b) {
+    return sourceBefore(a.file, a.line, b.file, b.line);
 }
 
-const TargetResult* targetOf(const SweepDrive& drive, int line) {
+// The first stop target any drive met, by file and line: the one the plot
+// measures margins to. Null when no drive met one.
+const TargetResult* firstTarget(const SweepResult& result) {
+    const TargetResult* first = nullptr;
+    for (const SweepDrive& drive : result.drives)
+        for (const TargetResult& t : drive.outcome.targets)
+            if (first == nullptr || placedBefore(t, *first)) first = &t;
+    return first;
+}
+
+// A drive's result for the target placed where `column` was.
+const TargetResult* targetOf(const SweepDrive& drive, const TargetResult& column) {
     for (const TargetResult& t : drive.outcome.targets)
-        if (t.line == line) return &t;
+        if (t.sameSource(column)) return &t;
     return nullptr;
 }
 
@@ -113,7 +119,7 @@ private:
     // One varied quantity: the stop position against it.
     void stops() {
         const Vary& vary = r_.varies[0];
-        const std::optional<int> target = firstTargetLine(r_);
+        const TargetResult* target = firstTarget(r_);
         double xLow = vary.values.front();
         double xHigh = vary.values.front();
         for (const double v : vary.values) {
@@ -178,20 +184,23 @@ private:
 
         // Each target as a dashed line through its place in every drive (a
         // moved beacon moves its target), the space past it shaded.
-        std::vector<int> lines;
+        std::vector<const TargetResult*> placed;
         for (const SweepDrive& drive : r_.drives)
             for (const TargetResult& t : drive.outcome.targets)
-                if (std::find(lines.begin(), lines.end(), t.line) == lines.end())
-                    lines.push_back(t.line);
-        std::sort(lines.begin(), lines.end());
-        for (const int targetLine : lines) {
+                if (std::none_of(placed.begin(), placed.end(),
+                                 [&](const TargetResult* p) { return p->sameSource(t); }))
+                    placed.push_back(&t);
+        std::sort(placed.begin(), placed.end(), [](const TargetResult* a, const TargetResult* b) {
+            return placedBefore(*a, *b);
+        });
+        for (const TargetResult* column : placed) {
             std::string points;
             std::string name;
             double lastX = 0.0;
             double lastY = 0.0;
             std::string past;
             for (const SweepDrive& drive : r_.drives) {
-                const TargetResult* t = targetOf(drive, targetLine);
+                const TargetResult* t = targetOf(drive, *column);
                 if (t == nullptr) continue;
                 lastX = px(drive.values[0]);
                 lastY = py(t->positionM);
@@ -199,10 +208,10 @@ private:
                 points += ',';
                 points += num(lastY);
                 points += ' ';
-                name = t->name + " (line " + std::to_string(targetLine) + ")";
-                if (targetLine == lines.front() && past.empty()) past = num(std::max(kTop, lastY));
+                name = t->name + " (" + sourceText(t->file, t->line) + ")";
+                if (column == placed.front() && past.empty()) past = num(std::max(kTop, lastY));
             }
-            if (targetLine == lines.front()) {
+            if (column == placed.front()) {
                 // The space past the target, from the left edge to the right.
                 const std::string left =
                     num(kLeft) + "," + num(kTop) + " " + num(kLeft) + "," + past;
@@ -289,7 +298,7 @@ private:
     void grid() {
         const Vary& across = r_.varies[0];
         const Vary& up = r_.varies[1];
-        const std::optional<int> target = firstTargetLine(r_);
+        const TargetResult* target = firstTarget(r_);
         const std::size_t columns = across.values.size();
         const std::size_t rows = up.values.size();
         const double cellW = (kGridRight - kLeft) / static_cast<double>(columns);
@@ -363,14 +372,14 @@ private:
         scale(target, shortest, farthest, lowM, highM);
     }
 
-    static std::optional<double> margin(const SweepDrive& drive, const std::optional<int>& target) {
+    static std::optional<double> margin(const SweepDrive& drive, const TargetResult* target) {
         if (!target) return std::nullopt;
         const TargetResult* t = targetOf(drive, *target);
         return t != nullptr ? t->offsetM() : std::nullopt;
     }
 
     // The colour scale beside the grid, and what an outlined cell means.
-    void scale(const std::optional<int>& target, double shortest, double farthest, double lowM,
+    void scale(const TargetResult* target, double shortest, double farthest, double lowM,
                double highM) {
         const double x = kGridRight + 24;
         const double top = kTop + 20;

@@ -19,42 +19,40 @@ std::string fixed1(double value) { return formatFixed(value, 1); }
 
 std::string levelWord(int level) { return level >= 2 ? "emergency" : "full service"; }
 
-// The stop targets met in any drive, by the line that placed them.
-struct TargetColumn {
-    int line;
-    std::string name;
-};
-
-std::vector<TargetColumn> targetColumns(const SweepResult& result) {
-    std::vector<TargetColumn> columns;
+// The stop targets met in any drive, by the file and line that placed them
+// (a route drive's stations and signals come from the route file).
+std::vector<const TargetResult*> targetColumns(const SweepResult& result) {
+    std::vector<const TargetResult*> columns;
     for (const SweepDrive& drive : result.drives)
         for (const TargetResult& t : drive.outcome.targets)
             if (std::none_of(columns.begin(), columns.end(),
-                             [&](const TargetColumn& c) { return c.line == t.line; }))
-                columns.push_back({t.line, t.name});
-    std::sort(columns.begin(), columns.end(),
-              [](const TargetColumn& a, const TargetColumn& b) { return a.line < b.line; });
+                             [&](const TargetResult* c) { return c->sameSource(t); }))
+                columns.push_back(&t);
+    std::sort(columns.begin(), columns.end(), [](const TargetResult* a, const TargetResult* b) {
+        return sourceBefore(a->file, a->line, b->file, b->line);
+    });
     return columns;
 }
 
-// The CCP restrictions of a sweep by their beacon's line, each with its
-// speed and where it began (the same in every drive unless the beacon moves).
+// The CCP restrictions of a sweep by their beacon's file and line, each with
+// its speed and where it began (the same in every drive unless the beacon moves).
 std::vector<const RestrictionResult*> restrictionColumns(const SweepResult& result) {
     std::vector<const RestrictionResult*> columns;
     for (const SweepDrive& drive : result.drives)
         for (const RestrictionResult& r : drive.outcome.restrictions)
             if (std::none_of(columns.begin(), columns.end(),
-                             [&](const RestrictionResult* c) { return c->line == r.line; }))
+                             [&](const RestrictionResult* c) { return c->sameSource(r); }))
                 columns.push_back(&r);
-    std::sort(
-        columns.begin(), columns.end(),
-        [](const RestrictionResult* a, const RestrictionResult* b) { return a->line < b->line; });
+    std::sort(columns.begin(), columns.end(),
+              [](const RestrictionResult* a, const RestrictionResult* b) {
+                  return sourceBefore(a->file, a->line, b->file, b->line);
+              });
     return columns;
 }
 
-const RestrictionResult* restrictionOf(const SweepDrive& drive, int line) {
+const RestrictionResult* restrictionOf(const SweepDrive& drive, const RestrictionResult& column) {
     for (const RestrictionResult& r : drive.outcome.restrictions)
-        if (r.line == line) return &r;
+        if (r.sameSource(column)) return &r;
     return nullptr;
 }
 
@@ -67,9 +65,9 @@ std::string restrictionCell(const RestrictionResult* r) {
            (*margin < 0.0 ? " over" : " under") + ") from " + fixed1(r->fromM);
 }
 
-const TargetResult* targetOf(const SweepDrive& drive, int line) {
+const TargetResult* targetOf(const SweepDrive& drive, const TargetResult& column) {
     for (const TargetResult& t : drive.outcome.targets)
-        if (t.line == line) return &t;
+        if (t.sameSource(column)) return &t;
     return nullptr;
 }
 
@@ -106,9 +104,9 @@ std::string levelText(const InterventionOutcome& one, int decimals) {
     return text;
 }
 
-// "line 17": the scenario line behind an intervention; the file is the sweep's.
+// "s.drive:17": the line behind an intervention, in the scenario or its route.
 std::string causeLine(const Intervention& e) {
-    return e.causeRef.known() ? "line " + std::to_string(e.causeRef.line) : "-";
+    return e.causeRef.known() ? sourceText(e.causeRef.file, e.causeRef.line) : "-";
 }
 
 // An intervention as the summary's table has it, with what its check found:
@@ -166,6 +164,18 @@ std::string columnName(const std::string& name) {
     return out;
 }
 
+// A CSV column's stem for a target or restriction: "cpp_target_line5" for
+// the scenario's own line, "station_ashby_valley-line.csv_line12" for
+// another file's.
+std::string columnStem(const SweepResult& result, const std::string& name, const std::string& file,
+                       int line) {
+    const std::size_t slash = result.base.file.find_last_of("/\\");
+    const std::string own =
+        slash == std::string::npos ? result.base.file : result.base.file.substr(slash + 1);
+    return columnName(name) + (file.empty() || file == own ? "" : "_" + columnName(file)) +
+           "_line" + std::to_string(line);
+}
+
 std::string pointSeconds(const FramePoint& at) {
     return formatFixed(static_cast<double>(at.elapsedMs) / 1000.0, 3);
 }
@@ -186,18 +196,18 @@ std::string SweepResult::valuesText(const SweepDrive& drive) const {
 }
 
 std::string formatSweepTable(const SweepResult& result) {
-    const std::vector<TargetColumn> targets = targetColumns(result);
+    const std::vector<const TargetResult*> targets = targetColumns(result);
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> header = {""};
     for (const Vary& vary : result.varies)
         header.push_back(vary.unit.empty() ? vary.name : vary.name + " " + vary.unit);
     header.emplace_back("stopped at m");
-    for (const TargetColumn& t : targets)
-        header.push_back(t.name + " (line " + std::to_string(t.line) + ") m");
+    for (const TargetResult* t : targets)
+        header.push_back(t->name + " (" + sourceText(t->file, t->line) + ") m");
     const std::vector<const RestrictionResult*> restrictions = restrictionColumns(result);
     for (const RestrictionResult* r : restrictions)
-        header.push_back("highest over CCP " + formatFixed(r->limitKmh, 0) + " km/h (line " +
-                         std::to_string(r->line) + "), from m");
+        header.push_back("highest over CCP " + formatFixed(r->limitKmh, 0) + " km/h (" +
+                         sourceText(r->file, r->line) + "), from m");
     header.emplace_back("warned s before");
     header.emplace_back("first intervention, at m");
     header.emplace_back("cause");
@@ -217,9 +227,9 @@ std::string formatSweepTable(const SweepResult& result) {
         }
         const auto stop = o.firstStop();
         row.push_back(stop ? fixed1(stop->positionM) : "no stop");
-        for (const TargetColumn& t : targets) row.push_back(targetCell(targetOf(drive, t.line)));
+        for (const TargetResult* t : targets) row.push_back(targetCell(targetOf(drive, *t)));
         for (const RestrictionResult* r : restrictions)
-            row.push_back(restrictionCell(restrictionOf(drive, r->line)));
+            row.push_back(restrictionCell(restrictionOf(drive, *r)));
         row.push_back(warningCell(o));
         if (o.interventions.empty()) {
             row.insert(row.end(), {"-", "-"});
@@ -282,25 +292,26 @@ std::string formatSweepFailures(const SweepResult& result) {
 }
 
 std::string formatSweepCsv(const SweepResult& result) {
-    const std::vector<TargetColumn> targets = targetColumns(result);
+    const std::vector<const TargetResult*> targets = targetColumns(result);
     std::string out = "drive";
     for (const Vary& vary : result.varies)
         out +=
             "," + csvField(vary.unit.empty() ? vary.name : vary.name + "_" + unitSuffix(vary.unit));
     out += ",stopped_m";
-    for (const TargetColumn& t : targets) {
-        const std::string name = columnName(t.name) + "_line" + std::to_string(t.line);
+    for (const TargetResult* t : targets) {
+        const std::string name = columnStem(result, t->name, t->file, t->line);
         for (const char* column : {"_m", "_offset_m", "_reached_kmh"}) out += "," + name + column;
     }
     const std::vector<const RestrictionResult*> restrictions = restrictionColumns(result);
     for (const RestrictionResult* r : restrictions) {
-        const std::string name = "ccp_line" + std::to_string(r->line);
+        const std::string name = columnStem(result, "ccp", r->file, r->line);
         for (const char* column : {"_kmh", "_from_m", "_highest_kmh", "_highest_m"})
             out += "," + name + column;
     }
     out +=
         ",first_warning_s,first_warning_m,first_brake_s,first_brake_m,first_brake,warning_lead_s,"
-        "first_check,first_cause_line,first_cause,interventions_count,interventions,"
+        "first_check,first_cause_file,first_cause_line,first_cause,interventions_count,"
+        "interventions,"
         "expectations_failed,expectations,end_s,end_m,end_kmh,end,failure\n";
     for (std::size_t d = 0; d < result.drives.size(); ++d) {
         const SweepDrive& drive = result.drives[d];
@@ -311,8 +322,8 @@ std::string formatSweepCsv(const SweepResult& result) {
         const bool ran = drive.failure.empty();
         const auto stop = o.firstStop();
         f.push_back(ran && stop ? formatFixed(stop->positionM, 3) : "");
-        for (const TargetColumn& t : targets) {
-            const TargetResult* target = ran ? targetOf(drive, t.line) : nullptr;
+        for (const TargetResult* t : targets) {
+            const TargetResult* target = ran ? targetOf(drive, *t) : nullptr;
             const auto offset = target != nullptr ? target->offsetM() : std::nullopt;
             f.push_back(target != nullptr ? formatFixed(target->positionM, 3) : "");
             f.push_back(offset ? formatFixed(*offset, 3) : "");
@@ -321,7 +332,7 @@ std::string formatSweepCsv(const SweepResult& result) {
                             : "");
         }
         for (const RestrictionResult* column : restrictions) {
-            const RestrictionResult* r = ran ? restrictionOf(drive, column->line) : nullptr;
+            const RestrictionResult* r = ran ? restrictionOf(drive, *column) : nullptr;
             f.push_back(r != nullptr ? formatFixed(r->limitKmh, 0) : "");
             f.push_back(r != nullptr ? formatFixed(r->fromM, 3) : "");
             f.push_back(r != nullptr && r->highest ? formatFixed(r->highest->speedKmh, 3) : "");
@@ -339,6 +350,7 @@ std::string formatSweepCsv(const SweepResult& result) {
         const Intervention* first =
             ran && !o.interventions.empty() ? &o.interventions.front().explained : nullptr;
         f.emplace_back(first != nullptr ? checkWord(first->check) : "");
+        f.push_back(first != nullptr && first->causeRef.known() ? first->causeRef.file : "");
         f.push_back(first != nullptr && first->causeRef.known()
                         ? std::to_string(first->causeRef.line)
                         : "");
