@@ -1,10 +1,12 @@
 #include "tools/velt-drive/audit/audit.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 
 #include "tools/velt-drive/explain/check_table.h"
+#include "tools/velt-drive/explain/folding.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/units.h"
 
@@ -39,6 +41,29 @@ double divergesAtM(const RouteTrack& track, const AuditedSignal& s) {
 }
 
 }  // namespace
+
+std::size_t firstStillFoldable(const std::vector<Intervention>& all, std::int64_t lastMs) {
+    // The rows as the fold chains them, by check: where the last began and
+    // its last application. Nothing is copied: a handed-off drive calls
+    // this on tens of thousands of re-applications.
+    std::array<std::size_t, kCheckCount> rowStart{};
+    std::array<std::size_t, kCheckCount> last{};
+    std::array<bool, kCheckCount> seen{};
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::size_t c = checkSlot(all[i].check);
+        if (!seen[c] || !reapplies(all[last[c]], all[i])) rowStart[c] = i;
+        last[c] = i;
+        seen[c] = true;
+    }
+    std::size_t first = all.size();
+    for (std::size_t c = 0; c < kCheckCount; ++c) {
+        if (!seen[c]) continue;
+        const Intervention& end = all[last[c]];
+        if (!end.ended || lastMs - end.end.elapsedMs <= kReappliedWithinMs)
+            first = std::min(first, rowStart[c]);
+    }
+    return first;
+}
 
 std::vector<AuditedSignal> signalSections(const RouteTrack& track) {
     const std::vector<RouteSection>& sections = track.route().sections;

@@ -53,6 +53,13 @@ struct AuditedSignal {
 // before its first difference: more than a frame's run at any speed.
 inline constexpr double kHandOffLeadM = 5.0;
 
+// The first of a drive's interventions so far that a drive handed off from
+// it when `lastMs` had elapsed may still fold a re-application into (see
+// explain/folding.h): the first application of each check's last row, if
+// that row is still open or ended within kReappliedWithinMs. Every row
+// before it ended earlier and stays as it is; all.size() when none.
+std::size_t firstStillFoldable(const std::vector<Intervention>& all, std::int64_t lastMs);
+
 // Every section of the route but the implicit first one, in track order.
 std::vector<AuditedSignal> signalSections(const RouteTrack& track);
 

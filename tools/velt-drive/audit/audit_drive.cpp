@@ -22,6 +22,7 @@
 #include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/sweep/outcome_codec.h"
 #include "tools/velt-drive/sweep/process_pool.h"
+#include "tools/velt-drive/sweep/vary.h"
 
 namespace velt::drive {
 
@@ -135,7 +136,16 @@ std::string driveSpine(const Scenario& base, const RouteTrack& track, const Beac
     drive.run({&recorder});
     return {};
 #else
-    ForkedJobs jobs(width);
+    // Each copy's result goes on to the audit as it ends: the clear line
+    // holds none of them, so no later copy inherits (and frees) them.
+    bool sent = true;
+    ForkedJobs jobs(width, [&](std::size_t id, PoolJob job) {
+        ByteWriter out;
+        out.number(id);
+        out.text(job.bytes);
+        out.text(job.failure);
+        sent = sendPartOfResult(out.take()) && sent;
+    });
     std::size_t next = 0;
     bool handedOff = false;
     blind.onFrame = [&](const RouteView& view) {
@@ -147,6 +157,12 @@ std::string driveSpine(const Scenario& base, const RouteTrack& track, const Beac
             // The view's signals are the drive's own, lent for reading; this
             // is the one place that changes them during a drive.
             handedOff = true;
+            // The copy needs only the clear line's interventions that its
+            // own may still fold into; the others would be copied and
+            // folded again at its end, as many as the route's first
+            // stretch has applications.
+            drive.forgetInterventionsBefore(
+                firstStillFoldable(drive.explainer()->interventions(), recorder.last().elapsedMs));
             const_cast<RouteSignals&>(view.signals).addStandingTrain(signal.section);
             recorder.watch(watchFor(signal));
             scenario.end.positionM = overrunEndM(track, signal);
@@ -155,16 +171,15 @@ std::string driveSpine(const Scenario& base, const RouteTrack& track, const Beac
     };
     drive.run({&recorder});
     if (handedOff) jobs.finish(encodeAuditDrive(recorder.take()));
+    jobs.collect();
+    if (!sent) throw SweepError("cannot pass the handed-off drives' results on");
     // The signals the clear line never came near end with it.
     const std::string unreached = encodeAuditDrive(recorder.take());
     ByteWriter out;
-    std::vector<std::pair<std::size_t, PoolJob> > results = jobs.collect();
-    for (; next < order.size(); ++next) results.push_back({order[next], {unreached, ""}});
-    out.number(results.size());
-    for (const auto& [id, job] : results) {
-        out.number(id);
-        out.text(job.bytes);
-        out.text(job.failure);
+    for (; next < order.size(); ++next) {
+        out.number(order[next]);
+        out.text(unreached);
+        out.text("");
     }
     return out.take();
 #endif

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "tools/velt-drive/render/report_page.h"
 #include "tools/velt-drive/sweep/outcome_codec.h"
@@ -147,6 +148,20 @@ void AuditRecorder::end(const DriveEnd& end) {
     }
 }
 
-AuditDriveRecord AuditRecorder::take() { return std::move(record_); }
+AuditDriveRecord AuditRecorder::take() {
+    AuditDriveRecord record = std::move(record_);
+    if (beaconsFrom_ > 0) {
+        // A handed-off copy keeps the clear line's statements where they
+        // lie: freeing thousands of them would have the kernel copy every
+        // page they share with the clear line's process.
+        const auto from = record.beacons.begin() + static_cast<std::ptrdiff_t>(beaconsFrom_);
+        std::vector<BeaconEvent> own(std::make_move_iterator(from),
+                                     std::make_move_iterator(record.beacons.end()));
+        clearLineBeacons_ = std::move(record.beacons);
+        record.beacons = std::move(own);
+        beaconsFrom_ = 0;
+    }
+    return record;
+}
 
 }  // namespace velt::drive

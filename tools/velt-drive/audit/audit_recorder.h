@@ -52,9 +52,11 @@ public:
     // here on: the clear line reports those before once for all its copies.
     void watch(const AuditWatch& watch) {
         watch_ = watch;
-        record_.beacons.clear();
+        beaconsFrom_ = record_.beacons.size();
         watchedFrom_ = record_.drive.last.frame;
     }
+    // The last frame recorded.
+    [[nodiscard]] const FramePoint& last() const { return record_.drive.last; }
 
     // velt's brake has just brought the train to a stand.
     [[nodiscard]] bool stoppedByProtection() const { return stoppedByProtection_; }
@@ -78,6 +80,9 @@ private:
     bool braking_ = false;
     bool moved_ = false;
     std::size_t watchedFrom_ = 0;  // interventions that ended before are the clear line's
+    std::size_t beaconsFrom_ = 0;  // the beacons' statements before are the clear line's
+    // Those statements, set aside unfreed: see take().
+    std::vector<BeaconEvent> clearLineBeacons_;
     bool stoppedByProtection_ = false;
     double pastSignalM_ = -std::numeric_limits<double>::infinity();
 };

@@ -34,6 +34,10 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
     PoolOptions pool;
     pool.jobs = options.jobs;
     pool.progress = options.progress;
+    // Progress counts signals: the drive that hands them off stands for them.
+    pool.drivesOf = [&](std::size_t j) {
+        return j == spineJob && !handedOff.empty() ? handedOff.size() : 1;
+    };
     const std::vector<PoolJob> jobs = runDrivesApart(
         pluginPath, spineJob + 1, pool, [&](const PluginLibrary& plugin, std::size_t j) {
             if (j == spineJob && !handedOff.empty())
@@ -76,12 +80,12 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
         AuditDriveRecord clear;  // the clear line the drives were handed off from
         if (spine.failure.empty()) {
             ByteReader in(spine.bytes);
-            const std::size_t count = in.count(24);
-            for (std::size_t n = 0; n < count; ++n) {
+            while (!in.done()) {
                 const auto id = static_cast<std::size_t>(in.number());
                 PoolJob job;
                 job.bytes = in.text();
                 job.failure = in.text();
+                if (!in.intact()) break;
                 if (id == signals.size()) {
                     if (!decodeAuditDrive(job.bytes, clear)) clear = AuditDriveRecord{};
                 } else if (id < signals.size()) {
@@ -89,6 +93,10 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
                 }
             }
         }
+        // In track order, not as they happened to end: the ledger quotes
+        // the first drive's words for each kind of fate.
+        std::stable_sort(results.begin(), results.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<bool> seen(signals.size(), false);
         for (auto& [id, job] : results) {
             if (seen[id]) continue;
