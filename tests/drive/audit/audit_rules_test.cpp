@@ -217,6 +217,11 @@ TEST(AuditHandOff, TheInterventionsKeptFoldAsTheWholeDriveDoes) {
         SCOPED_TRACE(c.name);
         const std::size_t first = firstStillFoldable(c.before, at - 16);
         EXPECT_EQ(first, c.first);
+        // Asked along the way, as the clear line does at each hand-off.
+        StillFoldable along;
+        const auto half = static_cast<std::ptrdiff_t>(c.before.size() / 2);
+        along(std::vector<Intervention>(c.before.begin(), c.before.begin() + half), 0);
+        EXPECT_EQ(along(c.before, at - 16), first);
         std::vector<Intervention> whole = c.before;
         whole.insert(whole.end(), c.after.begin(), c.after.end());
         std::vector<Intervention> tail(c.before.begin() + static_cast<std::ptrdiff_t>(first),

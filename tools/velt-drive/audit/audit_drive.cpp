@@ -139,7 +139,7 @@ std::string driveSpine(const Scenario& base, const RouteTrack& track, const Beac
     // Each copy's result goes on to the audit as it ends: the clear line
     // holds none of them, so no later copy inherits (and frees) them.
     bool sent = true;
-    ForkedJobs jobs(width, [&](std::size_t id, PoolJob job) {
+    ForkedJobs jobs(width, [&](std::size_t id, const PoolJob& job) {
         ByteWriter out;
         out.number(id);
         out.text(job.bytes);
@@ -148,21 +148,23 @@ std::string driveSpine(const Scenario& base, const RouteTrack& track, const Beac
     });
     std::size_t next = 0;
     bool handedOff = false;
+    StillFoldable foldable;
     blind.onFrame = [&](const RouteView& view) {
         while (!handedOff && next < order.size() &&
                view.positionM >= signals[order[next]].divergesAtM - kHandOffLeadM) {
             const AuditedSignal& signal = signals[order[next]];
+            // A copy needs only the clear line's interventions that its own
+            // may still fold into; the others would be copied and folded
+            // again at its end, as many as the route's first stretch has
+            // applications.
+            const std::size_t keepFrom =
+                foldable(drive.explainer()->interventions(), recorder.last().elapsedMs);
             if (!jobs.fork(order[next++])) continue;
             // The copy: from here on another train stands in the section.
             // The view's signals are the drive's own, lent for reading; this
             // is the one place that changes them during a drive.
             handedOff = true;
-            // The copy needs only the clear line's interventions that its
-            // own may still fold into; the others would be copied and
-            // folded again at its end, as many as the route's first
-            // stretch has applications.
-            drive.forgetInterventionsBefore(
-                firstStillFoldable(drive.explainer()->interventions(), recorder.last().elapsedMs));
+            drive.forgetInterventionsBefore(keepFrom);
             const_cast<RouteSignals&>(view.signals).addStandingTrain(signal.section);
             recorder.watch(watchFor(signal));
             scenario.end.positionM = overrunEndM(track, signal);
