@@ -30,7 +30,7 @@ TEST(AuditPool, HandedOffDrivesArePassedOnAndCountedAsTheyEnd) {
             for (std::size_t id = 0; id < 3; ++id)
                 if (copies.fork(id)) copies.finish("copy" + std::to_string(id));
             const bool none = copies.collect().empty();
-            return std::string(sent && none ? "rest" : "lost");
+            return {sent && none ? "rest" : "lost"};
         });
     ASSERT_EQ(jobs.size(), 3U);
     EXPECT_EQ(jobs[0].bytes, "plain 0");
