@@ -175,9 +175,13 @@ std::string driveSpine(const Scenario& base, const RouteTrack& track, const Beac
     if (handedOff) jobs.finish(encodeAuditDrive(recorder.take()));
     jobs.collect();
     if (!sent) throw SweepError("cannot pass the handed-off drives' results on");
-    // The signals the clear line never came near end with it.
+    // The signals the clear line never came near end with it; its
+    // statements about beacons are each copy's up to its hand-off.
     const std::string unreached = encodeAuditDrive(recorder.take());
     ByteWriter out;
+    out.number(signals.size());
+    out.text(unreached);
+    out.text("");
     for (; next < order.size(); ++next) {
         out.number(order[next]);
         out.text(unreached);

@@ -31,6 +31,7 @@ std::string encodeAuditDrive(const AuditDriveRecord& record) {
         out.number(event.beacon);
         out.text(event.text);
     }
+    out.number(record.beaconsBefore);
     out.text(record.player);
     out.number(record.playerSeek);
     return out.take();
@@ -55,6 +56,7 @@ bool decodeAuditDrive(const std::string& bytes, AuditDriveRecord& record) {
         event.beacon = static_cast<std::size_t>(in.number());
         event.text = in.text();
     }
+    record.beaconsBefore = static_cast<std::size_t>(in.number());
     record.player = in.text();
     record.playerSeek = static_cast<std::size_t>(in.number());
     return inner && in.ok();
@@ -159,6 +161,7 @@ AuditDriveRecord AuditRecorder::take() {
                                      std::make_move_iterator(record.beacons.end()));
         clearLineBeacons_ = std::move(record.beacons);
         record.beacons = std::move(own);
+        record.beaconsBefore = beaconsFrom_;
         beaconsFrom_ = 0;
     }
     return record;

@@ -19,6 +19,9 @@ namespace velt::drive {
 struct AuditDriveRecord {
     SignalDrive drive;
     std::vector<BeaconEvent> beacons;
+    // A drive handed off from the clear line: how many of the clear line's
+    // statements about beacons came before, and so are this drive's too.
+    std::size_t beaconsBefore = 0;
     std::string player;          // the cab player's data for the stretch kept
     std::size_t playerSeek = 0;  // its frame where velt first braked in it
 };

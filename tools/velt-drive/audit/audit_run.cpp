@@ -52,8 +52,7 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
     // Decodes a drive's result; the beacons' statements of the clear line
     // up to where a drive was handed off count as that drive's too.
     const auto take = [&](AuditDriveRecord& record, const std::string& bytes,
-                          const std::string& failure, const std::vector<BeaconEvent>* before,
-                          double beforeM) {
+                          const std::string& failure, const std::vector<BeaconEvent>* before) {
         if (!failure.empty()) {
             record.drive.failure = failure;
         } else if (!decodeAuditDrive(bytes, record)) {
@@ -63,17 +62,17 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
         if (!record.drive.failure.empty()) return;
         run.frames += record.drive.last.frame + 1;
         if (before != nullptr) {
-            std::vector<BeaconEvent> events;
-            for (const BeaconEvent& e : *before)
-                if (track.route().beacons[e.beacon].positionM < beforeM) events.push_back(e);
+            const auto count =
+                static_cast<std::ptrdiff_t>(std::min(record.beaconsBefore, before->size()));
+            std::vector<BeaconEvent> events(before->begin(), before->begin() + count);
             events.insert(events.end(), record.beacons.begin(), record.beacons.end());
             record.beacons = std::move(events);
         }
         ledger.addDrive(record.drive.furthestM, record.beacons);
     };
     for (std::size_t j = 0; j < own.size(); ++j)
-        take(records[own[j]], jobs[j].bytes, jobs[j].failure, nullptr, 0.0);
-    take(records[signals.size()], jobs[clearJob].bytes, jobs[clearJob].failure, nullptr, 0.0);
+        take(records[own[j]], jobs[j].bytes, jobs[j].failure, nullptr);
+    take(records[signals.size()], jobs[clearJob].bytes, jobs[clearJob].failure, nullptr);
     if (!handedOff.empty()) {
         const PoolJob& spine = jobs[spineJob];
         std::vector<std::pair<std::size_t, PoolJob>> results;
@@ -101,8 +100,7 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
         for (auto& [id, job] : results) {
             if (seen[id]) continue;
             seen[id] = true;
-            take(records[id], job.bytes, job.failure, &clear.beacons,
-                 signals[id].divergesAtM - kHandOffLeadM);
+            take(records[id], job.bytes, job.failure, &clear.beacons);
         }
         for (const std::size_t i : handedOff)
             if (!seen[i])
