@@ -161,11 +161,14 @@ TEST(AuditRoutes, ADriveHandedOffFromTheClearLineIsTheDriveFromTheStart) {
     const RouteTrack track(readRoute(file.path()).route, TrainLength{});
     const BeaconIndex index(track.route());
     const std::vector<AuditedSignal> signals = signalSections(track);
+    // Every signal's drive from the start, then the clear line's.
     const std::vector<PoolJob> own = runDrivesApart(
-        VELT_PLUGIN_PATH, signals.size(), {}, [&](const PluginLibrary& plugin, std::size_t i) {
-            return encodeAuditDrive(driveForAudit(file.base, track, index, &signals[i],
+        VELT_PLUGIN_PATH, signals.size() + 1, {}, [&](const PluginLibrary& plugin, std::size_t i) {
+            return encodeAuditDrive(driveForAudit(file.base, track, index,
+                                                  i < signals.size() ? &signals[i] : nullptr,
                                                   AuditDriver::NonReacting, plugin));
         });
+    BeaconLedger ledger(track.route());
     ASSERT_EQ(handedOff.signals.size(), signals.size());
     for (std::size_t i = 1; i < signals.size(); ++i) {
         SCOPED_TRACE(i);
@@ -175,6 +178,25 @@ TEST(AuditRoutes, ADriveHandedOffFromTheClearLineIsTheDriveFromTheStart) {
         EXPECT_EQ(handedOff.signals[i].verdict, alone.verdict);
         EXPECT_EQ(handedOff.signals[i].marginM, alone.marginM);
         EXPECT_EQ(handedOff.signals[i].why, alone.why);
+    }
+    // What velt did with each beacon, before and after the hand-off, adds up
+    // as the drives from the start do, in the audit's order.
+    for (const std::size_t i :
+         {signals.size(), std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{4}}) {
+        AuditDriveRecord record;
+        ASSERT_TRUE(decodeAuditDrive(own[i].bytes, record));
+        ledger.addDrive(record.drive.furthestM, record.beacons);
+    }
+    const std::vector<BeaconLedgerRow> alone = ledger.rows();
+    ASSERT_EQ(handedOff.ledger.size(), alone.size());
+    for (std::size_t b = 0; b < alone.size(); ++b) {
+        SCOPED_TRACE(b);
+        EXPECT_EQ(handedOff.ledger[b].passedIn, alone[b].passedIn);
+        ASSERT_EQ(handedOff.ledger[b].fates.size(), alone[b].fates.size());
+        for (std::size_t f = 0; f < alone[b].fates.size(); ++f) {
+            EXPECT_EQ(handedOff.ledger[b].fates[f].text, alone[b].fates[f].text);
+            EXPECT_EQ(handedOff.ledger[b].fates[f].drives, alone[b].fates[f].drives);
+        }
     }
 }
 

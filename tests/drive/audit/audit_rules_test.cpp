@@ -3,6 +3,7 @@
 // adds up the drives. Values worked out by hand in the comments.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "tests/drive/route/route_files.h"
 #include "tools/velt-drive/audit/audit.h"
 #include "tools/velt-drive/audit/audit_report.h"
+#include "tools/velt-drive/explain/check_table.h"
+#include "tools/velt-drive/explain/folding.h"
 
 namespace velt::drive {
 namespace {
@@ -152,6 +155,137 @@ TEST(AuditCsv, OneRowPerSignalWithItsVerdictWord) {
     EXPECT_EQ(formatAuditCsv(result), std::string(kAuditCsvHeader) +
                                           "\n2,2000.0,r.csv:5,2,95.0,cpp-stop,,-12.3,overran\n"
                                           "2,2000.0,r.csv:5,2,,,,,not-reached\n");
+}
+
+// ---- a drive handed off from the clear line
+
+// One application of a brake, frames numbered in milliseconds.
+Intervention applied(Check check, std::int64_t fromMs, std::int64_t toMs, bool ended = true) {
+    Intervention i;
+    i.check = check;
+    i.level = 1;
+    i.start = {static_cast<std::size_t>(fromMs), fromMs, 0.0, 0.0};
+    i.end = {static_cast<std::size_t>(toMs), toMs, 0.0, 0.0};
+    i.ended = ended;
+    i.cause = "from " + std::to_string(fromMs);
+    return i;
+}
+
+// The rows a drive handed off at `atMs` reports: those ending there or later.
+std::string rowsFrom(const std::vector<Intervention>& all, std::int64_t atMs) {
+    std::string out;
+    for (const FoldedIntervention& row : foldInterventions(all))
+        if (row.intervention.end.elapsedMs >= atMs)
+            out += std::string(checkName(row.intervention.check)) + " " + row.intervention.cause +
+                   " x" + std::to_string(row.applications) + "; ";
+    return out;
+}
+
+TEST(AuditHandOff, TheInterventionsKeptFoldAsTheWholeDriveDoes) {
+    const std::int64_t at = 100000;  // the hand-off
+    struct Case {
+        const char* name;
+        std::vector<Intervention> before, after;
+        std::size_t first;  // the first still foldable
+    };
+    std::vector<Intervention> chain;  // a signal check re-applied every 1.5 s up to the hand-off
+    for (std::int64_t t = 10000; t < at; t += 1500)
+        chain.push_back(applied(Check::Signal, t, t + 700));
+    // A stale row first, and another check's row amid the chain.
+    std::vector<Intervention> between = chain;
+    between.insert(between.begin() + 3, applied(Check::Ccp, 13750, 13800));
+    between.insert(between.begin(), applied(Check::CppStop, 1000, 2000));
+    const Case cases[] = {
+        {"nothing yet", {}, {applied(Check::Signal, at + 10, at + 500)}, 0},
+        {"a live chain is kept whole", chain, {applied(Check::Signal, at + 100, at + 900)}, 0},
+        {"another check amid it", between, {applied(Check::Signal, at + 100, at + 900)}, 1},
+        {"a stale row is dropped",
+         {applied(Check::CppStop, 1000, 2000), applied(Check::Signal, 98000, 99500)},
+         {applied(Check::Signal, at + 400, at + 800)},
+         1},
+        {"all stale",
+         {applied(Check::Signal, 1000, 2000), applied(Check::Ccp, 5000, 6000)},
+         {applied(Check::Signal, at + 400, at + 800)},
+         2},
+        // Until it ends, an open one ends where it began, long ago.
+        {"an open one stays",
+         {applied(Check::Ccp, 1000, 1000, false), applied(Check::Signal, 3000, 3500)},
+         {},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t first = firstStillFoldable(c.before, at - 16);
+        EXPECT_EQ(first, c.first);
+        // Asked along the way, as the clear line does at each hand-off.
+        StillFoldable along;
+        const auto half = static_cast<std::ptrdiff_t>(c.before.size() / 2);
+        along(std::vector<Intervention>(c.before.begin(), c.before.begin() + half), 0);
+        EXPECT_EQ(along(c.before, at - 16), first);
+        std::vector<Intervention> whole = c.before;
+        whole.insert(whole.end(), c.after.begin(), c.after.end());
+        std::vector<Intervention> tail(c.before.begin() + static_cast<std::ptrdiff_t>(first),
+                                       c.before.end());
+        tail.insert(tail.end(), c.after.begin(), c.after.end());
+        EXPECT_EQ(rowsFrom(tail, at - 16), rowsFrom(whole, at - 16));
+    }
+}
+
+TEST(AuditResultStatus, ExitsOneOnAnOverrunOrABrakeOnTheClearLine) {
+    const auto result = [](Verdict verdict, bool clearBrake, const char* clearFailure) {
+        AuditResult r;
+        SignalResult s;
+        s.verdict = verdict;
+        r.signals = {SignalResult{}, s};
+        if (clearBrake) r.clearLine.interventions.emplace_back();
+        r.clearLine.failure = clearFailure;
+        return r;
+    };
+    EXPECT_FALSE(result(Verdict::Stopped, false, "").failed());
+    EXPECT_FALSE(result(Verdict::NotReached, false, "").failed());
+    EXPECT_TRUE(result(Verdict::Overran, false, "").failed());
+    EXPECT_TRUE(result(Verdict::Stopped, true, "").failed());
+    EXPECT_TRUE(result(Verdict::Stopped, false, "the plug-in diverged").failed());
+}
+
+// Each signal on the strip and in the table opens its own drive, with its
+// verdict; the table puts findings first, and a drive without data (never
+// driven) has no player entry.
+TEST(AuditPage, EachSignalCarriesItsVerdictAndOpensItsOwnDrive) {
+    Route route;
+    AuditResult result;
+    const Verdict verdicts[] = {Verdict::Stopped, Verdict::Overran, Verdict::NotReached};
+    for (std::size_t i = 0; i < 3; ++i) {
+        SignalResult s;
+        s.signal.section = static_cast<int>(i) + 1;
+        s.signal.positionM = 1000.0 * static_cast<double>(i + 1);
+        s.verdict = verdicts[i];
+        s.why = "why " + std::to_string(i);
+        s.drive = i;
+        result.signals.push_back(s);
+    }
+    const std::vector<AuditPlayerDrive> drives = {{"{\"d\":0}", 7}, {"{\"d\":1}", 9}, {"", 0}, {}};
+    const std::string page = renderAuditPage(route, result, drives, "t");
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const std::string word = verdictWord(verdicts[i]);
+        EXPECT_NE(page.find("data-drive=\"" + std::to_string(i) + "\" data-verdict=\"" + word),
+                  std::string::npos);
+        EXPECT_NE(
+            page.find("<tr class=\"drive " + word + "\" data-drive=\"" + std::to_string(i) + "\">"),
+            std::string::npos);
+    }
+    const auto row = [&](const char* word) {
+        return page.find("<tr class=\"drive " + std::string(word));
+    };
+    EXPECT_LT(row("overran"), row("not-reached"));
+    EXPECT_LT(row("not-reached"), row("stopped"));
+    EXPECT_NE(page.find(R"(id="drive-0" data-seek="7")"), std::string::npos);
+    EXPECT_NE(page.find(R"(id="drive-1" data-seek="9")"), std::string::npos);
+    EXPECT_EQ(page.find(R"(id="drive-2")"), std::string::npos);
+    // The player opens on the first finding that has a drive: the overrun.
+    EXPECT_NE(page.find(R"(<script type="application/json" id="drive-data">{"d":1})"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cmath>
 
-#include "tools/velt-drive/explain/check_table.h"
+#include "tools/velt-drive/explain/folding.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/units.h"
 
@@ -39,6 +39,30 @@ double divergesAtM(const RouteTrack& track, const AuditedSignal& s) {
 }
 
 }  // namespace
+
+std::size_t StillFoldable::operator()(const std::vector<Intervention>& all, std::int64_t lastMs) {
+    // The rows as the fold chains them. Nothing is copied: a handed-off
+    // drive may come after tens of thousands of re-applications.
+    for (; read_ < all.size(); ++read_) {
+        const std::size_t c = checkSlot(all[read_].check);
+        if (!seen_[c] || !reapplies(all[last_[c]], all[read_])) rowStart_[c] = read_;
+        last_[c] = read_;
+        seen_[c] = true;
+    }
+    std::size_t first = all.size();
+    for (std::size_t c = 0; c < kCheckCount; ++c) {
+        if (!seen_[c]) continue;
+        const Intervention& end = all[last_[c]];
+        if (!end.ended || lastMs - end.end.elapsedMs <= kReappliedWithinMs)
+            first = std::min(first, rowStart_[c]);
+    }
+    return first;
+}
+
+std::size_t firstStillFoldable(const std::vector<Intervention>& all, std::int64_t lastMs) {
+    StillFoldable foldable;
+    return foldable(all, lastMs);
+}
 
 std::vector<AuditedSignal> signalSections(const RouteTrack& track) {
     const std::vector<RouteSection>& sections = track.route().sections;

@@ -11,13 +11,16 @@
 // CSV and the page are audit_report.h.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/velt-drive/drive/explanation.h"
+#include "tools/velt-drive/explain/check_table.h"
 #include "tools/velt-drive/outcome/outcome.h"
 #include "tools/velt-drive/route/track.h"
 
@@ -52,6 +55,30 @@ struct AuditedSignal {
 // A drive towards a signal is handed off from the clear line this far
 // before its first difference: more than a frame's run at any speed.
 inline constexpr double kHandOffLeadM = 5.0;
+
+// The first of a drive's interventions so far that a drive handed off from
+// it when `lastMs` had elapsed may still fold a re-application into (see
+// explain/folding.h): the first application of each check's last row, if
+// that row is still open or ended within kReappliedWithinMs. Every row
+// before it ended earlier and stays as it is; all.size() when none.
+std::size_t firstStillFoldable(const std::vector<Intervention>& all, std::int64_t lastMs);
+
+// The same for one drive as it goes on: each call reads only the
+// interventions added since the last (those before are closed for good,
+// since a check brakes again only after it let go), so that a drive
+// handing off hundreds of copies does not read its whole explanation for
+// each.
+class StillFoldable {
+public:
+    std::size_t operator()(const std::vector<Intervention>& all, std::int64_t lastMs);
+
+private:
+    // By check: where its last row began, and that row's last application.
+    std::array<std::size_t, kCheckCount> rowStart_{};
+    std::array<std::size_t, kCheckCount> last_{};
+    std::array<bool, kCheckCount> seen_{};
+    std::size_t read_ = 0;
+};
 
 // Every section of the route but the implicit first one, in track order.
 std::vector<AuditedSignal> signalSections(const RouteTrack& track);

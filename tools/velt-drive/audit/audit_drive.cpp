@@ -22,6 +22,7 @@
 #include "tools/velt-drive/explain/explained_drive.h"
 #include "tools/velt-drive/sweep/outcome_codec.h"
 #include "tools/velt-drive/sweep/process_pool.h"
+#include "tools/velt-drive/sweep/vary.h"
 
 namespace velt::drive {
 
@@ -135,18 +136,35 @@ std::string driveSpine(const Scenario& base, const RouteTrack& track, const Beac
     drive.run({&recorder});
     return {};
 #else
-    ForkedJobs jobs(width);
+    // Each copy's result goes on to the audit as it ends: the clear line
+    // holds none of them, so no later copy inherits (and frees) them.
+    bool sent = true;
+    ForkedJobs jobs(width, [&](std::size_t id, const PoolJob& job) {
+        ByteWriter out;
+        out.number(id);
+        out.text(job.bytes);
+        out.text(job.failure);
+        sent = sendPartOfResult(out.take()) && sent;
+    });
     std::size_t next = 0;
     bool handedOff = false;
+    StillFoldable foldable;
     blind.onFrame = [&](const RouteView& view) {
         while (!handedOff && next < order.size() &&
                view.positionM >= signals[order[next]].divergesAtM - kHandOffLeadM) {
             const AuditedSignal& signal = signals[order[next]];
+            // A copy needs only the clear line's interventions that its own
+            // may still fold into; the others would be copied and folded
+            // again at its end, as many as the route's first stretch has
+            // applications.
+            const std::size_t keepFrom =
+                foldable(drive.explainer()->interventions(), recorder.last().elapsedMs);
             if (!jobs.fork(order[next++])) continue;
             // The copy: from here on another train stands in the section.
             // The view's signals are the drive's own, lent for reading; this
             // is the one place that changes them during a drive.
             handedOff = true;
+            drive.forgetInterventionsBefore(keepFrom);
             const_cast<RouteSignals&>(view.signals).addStandingTrain(signal.section);
             recorder.watch(watchFor(signal));
             scenario.end.positionM = overrunEndM(track, signal);
@@ -155,16 +173,19 @@ std::string driveSpine(const Scenario& base, const RouteTrack& track, const Beac
     };
     drive.run({&recorder});
     if (handedOff) jobs.finish(encodeAuditDrive(recorder.take()));
-    // The signals the clear line never came near end with it.
+    jobs.collect();
+    if (!sent) throw SweepError("cannot pass the handed-off drives' results on");
+    // The signals the clear line never came near end with it; its
+    // statements about beacons are each copy's up to its hand-off.
     const std::string unreached = encodeAuditDrive(recorder.take());
     ByteWriter out;
-    std::vector<std::pair<std::size_t, PoolJob> > results = jobs.collect();
-    for (; next < order.size(); ++next) results.push_back({order[next], {unreached, ""}});
-    out.number(results.size());
-    for (const auto& [id, job] : results) {
-        out.number(id);
-        out.text(job.bytes);
-        out.text(job.failure);
+    out.number(signals.size());
+    out.text(unreached);
+    out.text("");
+    for (; next < order.size(); ++next) {
+        out.number(order[next]);
+        out.text(unreached);
+        out.text("");
     }
     return out.take();
 #endif

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "tools/velt-drive/render/report_page.h"
 #include "tools/velt-drive/sweep/outcome_codec.h"
@@ -30,6 +31,7 @@ std::string encodeAuditDrive(const AuditDriveRecord& record) {
         out.number(event.beacon);
         out.text(event.text);
     }
+    out.number(record.beaconsBefore);
     out.text(record.player);
     out.number(record.playerSeek);
     return out.take();
@@ -54,6 +56,7 @@ bool decodeAuditDrive(const std::string& bytes, AuditDriveRecord& record) {
         event.beacon = static_cast<std::size_t>(in.number());
         event.text = in.text();
     }
+    record.beaconsBefore = static_cast<std::size_t>(in.number());
     record.player = in.text();
     record.playerSeek = static_cast<std::size_t>(in.number());
     return inner && in.ok();
@@ -147,6 +150,21 @@ void AuditRecorder::end(const DriveEnd& end) {
     }
 }
 
-AuditDriveRecord AuditRecorder::take() { return std::move(record_); }
+AuditDriveRecord AuditRecorder::take() {
+    AuditDriveRecord record = std::move(record_);
+    if (beaconsFrom_ > 0) {
+        // A handed-off copy keeps the clear line's statements where they
+        // lie: freeing thousands of them would have the kernel copy every
+        // page they share with the clear line's process.
+        const auto from = record.beacons.begin() + static_cast<std::ptrdiff_t>(beaconsFrom_);
+        std::vector<BeaconEvent> own(std::make_move_iterator(from),
+                                     std::make_move_iterator(record.beacons.end()));
+        clearLineBeacons_ = std::move(record.beacons);
+        record.beacons = std::move(own);
+        record.beaconsBefore = beaconsFrom_;
+        beaconsFrom_ = 0;
+    }
+    return record;
+}
 
 }  // namespace velt::drive

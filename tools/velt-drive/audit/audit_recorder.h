@@ -19,6 +19,9 @@ namespace velt::drive {
 struct AuditDriveRecord {
     SignalDrive drive;
     std::vector<BeaconEvent> beacons;
+    // A drive handed off from the clear line: how many of the clear line's
+    // statements about beacons came before, and so are this drive's too.
+    std::size_t beaconsBefore = 0;
     std::string player;          // the cab player's data for the stretch kept
     std::size_t playerSeek = 0;  // its frame where velt first braked in it
 };
@@ -52,9 +55,11 @@ public:
     // here on: the clear line reports those before once for all its copies.
     void watch(const AuditWatch& watch) {
         watch_ = watch;
-        record_.beacons.clear();
+        beaconsFrom_ = record_.beacons.size();
         watchedFrom_ = record_.drive.last.frame;
     }
+    // The last frame recorded.
+    [[nodiscard]] const FramePoint& last() const { return record_.drive.last; }
 
     // velt's brake has just brought the train to a stand.
     [[nodiscard]] bool stoppedByProtection() const { return stoppedByProtection_; }
@@ -78,6 +83,9 @@ private:
     bool braking_ = false;
     bool moved_ = false;
     std::size_t watchedFrom_ = 0;  // interventions that ended before are the clear line's
+    std::size_t beaconsFrom_ = 0;  // the beacons' statements before are the clear line's
+    // Those statements, set aside unfreed: see take().
+    std::vector<BeaconEvent> clearLineBeacons_;
     bool stoppedByProtection_ = false;
     double pastSignalM_ = -std::numeric_limits<double>::infinity();
 };

@@ -34,6 +34,10 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
     PoolOptions pool;
     pool.jobs = options.jobs;
     pool.progress = options.progress;
+    // Progress counts signals: the drive that hands them off stands for them.
+    pool.drivesOf = [&](std::size_t j) {
+        return j == spineJob && !handedOff.empty() ? handedOff.size() : 1;
+    };
     const std::vector<PoolJob> jobs = runDrivesApart(
         pluginPath, spineJob + 1, pool, [&](const PluginLibrary& plugin, std::size_t j) {
             if (j == spineJob && !handedOff.empty())
@@ -48,8 +52,7 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
     // Decodes a drive's result; the beacons' statements of the clear line
     // up to where a drive was handed off count as that drive's too.
     const auto take = [&](AuditDriveRecord& record, const std::string& bytes,
-                          const std::string& failure, const std::vector<BeaconEvent>* before,
-                          double beforeM) {
+                          const std::string& failure, const std::vector<BeaconEvent>* before) {
         if (!failure.empty()) {
             record.drive.failure = failure;
         } else if (!decodeAuditDrive(bytes, record)) {
@@ -59,29 +62,32 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
         if (!record.drive.failure.empty()) return;
         run.frames += record.drive.last.frame + 1;
         if (before != nullptr) {
-            std::vector<BeaconEvent> events;
-            for (const BeaconEvent& e : *before)
-                if (track.route().beacons[e.beacon].positionM < beforeM) events.push_back(e);
+            const auto count =
+                static_cast<std::ptrdiff_t>(std::min(record.beaconsBefore, before->size()));
+            std::vector<BeaconEvent> events(before->begin(), before->begin() + count);
             events.insert(events.end(), record.beacons.begin(), record.beacons.end());
             record.beacons = std::move(events);
         }
         ledger.addDrive(record.drive.furthestM, record.beacons);
+        // Counted: hundreds of drives each holding the clear line's
+        // statements would be most of the audit's memory.
+        record.beacons = {};
     };
     for (std::size_t j = 0; j < own.size(); ++j)
-        take(records[own[j]], jobs[j].bytes, jobs[j].failure, nullptr, 0.0);
-    take(records[signals.size()], jobs[clearJob].bytes, jobs[clearJob].failure, nullptr, 0.0);
+        take(records[own[j]], jobs[j].bytes, jobs[j].failure, nullptr);
+    take(records[signals.size()], jobs[clearJob].bytes, jobs[clearJob].failure, nullptr);
     if (!handedOff.empty()) {
         const PoolJob& spine = jobs[spineJob];
         std::vector<std::pair<std::size_t, PoolJob>> results;
         AuditDriveRecord clear;  // the clear line the drives were handed off from
         if (spine.failure.empty()) {
             ByteReader in(spine.bytes);
-            const std::size_t count = in.count(24);
-            for (std::size_t n = 0; n < count; ++n) {
+            while (!in.done()) {
                 const auto id = static_cast<std::size_t>(in.number());
                 PoolJob job;
                 job.bytes = in.text();
                 job.failure = in.text();
+                if (!in.intact()) break;
                 if (id == signals.size()) {
                     if (!decodeAuditDrive(job.bytes, clear)) clear = AuditDriveRecord{};
                 } else if (id < signals.size()) {
@@ -89,12 +95,15 @@ AuditRun runAudit(const Scenario& base, const RouteTrack& track, const std::stri
                 }
             }
         }
+        // In track order, not as they happened to end: the ledger quotes
+        // the first drive's words for each kind of fate.
+        std::stable_sort(results.begin(), results.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<bool> seen(signals.size(), false);
         for (auto& [id, job] : results) {
             if (seen[id]) continue;
             seen[id] = true;
-            take(records[id], job.bytes, job.failure, &clear.beacons,
-                 signals[id].divergesAtM - kHandOffLeadM);
+            take(records[id], job.bytes, job.failure, &clear.beacons);
         }
         for (const std::size_t i : handedOff)
             if (!seen[i])

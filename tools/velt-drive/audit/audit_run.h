@@ -19,7 +19,8 @@ namespace velt::drive {
 struct AuditOptions {
     AuditDriver driver = AuditDriver::NonReacting;
     int jobs = 1;
-    // Called after each drive with the number done so far.
+    // Called as drives end, with the number done so far: one per signal
+    // driven and one for the clear line.
     std::function<void(std::size_t done, std::size_t total)> progress;
 };
 
@@ -38,7 +39,9 @@ AuditDriveRecord driveForAudit(const Scenario& base, const RouteTrack& track,
 // The drive on the clear line with the audit's driver, which hands off a
 // copy of itself for each of `order` (indices into `signals`, by
 // divergesAtM) shortly before it would differ, at most `width` at a time.
-// What each came to, encoded: the count, then id, bytes and failure of each.
+// What each came to, encoded as id, bytes and failure one after the other,
+// sent on as each ends (sendPartOfResult) and, for those never handed off,
+// returned.
 std::string driveSpine(const Scenario& base, const RouteTrack& track, const BeaconIndex& beacons,
                        const std::vector<AuditedSignal>& signals,
                        const std::vector<std::size_t>& order, AuditDriver driver,

@@ -51,6 +51,7 @@ public:
     void finish(const FrameRecord& last, DriveEnd& end) override;
 
     const Explainer& explainer() const { return explainer_; }
+    Explainer& explainer() { return explainer_; }
     static const CVelt& core() { return host::protection; }
     // Puts the process's core back as a library has it when just loaded,
     // for a twin of a library that was closed and loaded again.

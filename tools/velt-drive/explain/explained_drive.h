@@ -31,6 +31,11 @@ public:
         return explain_ == Explain::Nothing ? nullptr : &twin_.explainer();
     }
 
+    // See Explainer::forgetInterventionsBefore; nothing for a black box.
+    void forgetInterventionsBefore(std::size_t first) {
+        if (explain_ != Explain::Nothing) twin_.explainer().forgetInterventionsBefore(first);
+    }
+
     DriveEnd run(const std::vector<DriveConsumer*>& consumers);
 
 private:

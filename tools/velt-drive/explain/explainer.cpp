@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "core/beacons.h"
 #include "tools/velt-drive/drive/motion.h"
@@ -477,6 +478,20 @@ void Explainer::finish(const FrameRecord& last) {
         const int open = openSpan_[static_cast<std::size_t>(span)];
         if (open >= 0) patterns_[static_cast<std::size_t>(open)].endedAtM = last.positionM;
     }
+}
+
+void Explainer::forgetInterventionsBefore(std::size_t first) {
+    for (const int open : {braking_, cut_})
+        if (open >= 0) first = std::min(first, static_cast<std::size_t>(open));
+    first = std::min(first, interventions_.size());
+    if (first == 0) return;
+    const auto from = interventions_.begin() + static_cast<std::ptrdiff_t>(first);
+    std::vector<Intervention> kept(std::make_move_iterator(from),
+                                   std::make_move_iterator(interventions_.end()));
+    forgotten_.push_back(std::move(interventions_));
+    interventions_ = std::move(kept);
+    for (int* open : {&braking_, &cut_})
+        if (*open >= 0) *open -= static_cast<int>(first);
 }
 
 }  // namespace velt::drive

@@ -49,6 +49,12 @@ public:
     void finish(const FrameRecord& last);
 
     const std::vector<Intervention>& interventions() const { return interventions_; }
+    // Forgets the interventions before `first` (never one still open), for
+    // a drive that from here on needs only the later ones: from now on
+    // interventions() and the events' indices into it count from `first`.
+    // They are set aside, not freed: in a forked copy of a drive, freeing
+    // them would have the kernel copy every page they lie on.
+    void forgetInterventionsBefore(std::size_t first);
     const std::vector<PatternSpan>& patterns() const { return patterns_; }
     // What became of each beacon line; complete once the drive has finished.
     [[nodiscard]] std::vector<BeaconFate> beaconFates() const { return fates_.finish(); }
@@ -126,6 +132,7 @@ private:
     std::array<std::string, kChecks> releasedBy_{};
     std::string spbEndedBy_;  // the SPB pattern ended in the last frame
     std::vector<Intervention> interventions_;
+    std::vector<std::vector<Intervention>> forgotten_;
     int braking_ = -1;  // the open brake intervention
     int cut_ = -1;      // the open overspeed cut
 

@@ -45,6 +45,10 @@ class ByteReader {
 public:
     explicit ByteReader(const std::string& bytes) : bytes_(bytes) {}
     [[nodiscard]] bool ok() const { return ok_ && at_ == bytes_.size(); }
+    // Everything read, or nothing more can be.
+    [[nodiscard]] bool done() const { return !ok_ || at_ >= bytes_.size(); }
+    // Nothing read so far ran past the end.
+    [[nodiscard]] bool intact() const { return ok_; }
 
     std::uint64_t number() {
         std::uint64_t value = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #if !defined(_WIN32)
@@ -57,6 +58,22 @@ constexpr int kChildDone = 0;
 constexpr int kChildFailed = 3;
 constexpr int kChildCannotWrite = 4;
 
+// In a job's process: where it tells the pool that a drive it handed off
+// has ended (the job's index, four bytes, which a pipe never splits), and
+// that index; -1 in the process that runs the pool.
+int gDrivesDoneFd = -1;
+std::uint32_t gJobIndex = 0;
+// In a job's process: the pipe its result goes to.
+int gResultFd = -1;
+
+void tellDriveDone() {
+    if (gDrivesDoneFd < 0) return;
+    const std::uint32_t index = gJobIndex;
+    // Progress only: a tick lost to a full or closed pipe costs nothing else.
+    const ssize_t n = write(gDrivesDoneFd, &index, sizeof index);
+    (void)n;
+}
+
 bool writeAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -72,6 +89,8 @@ bool writeAll(int fd, const std::string& bytes) {
 // process starts from the plug-in exactly as loaded.
 [[noreturn]] void driveInChild(const DriveFunction& drive, const PluginLibrary& plugin,
                                std::size_t index, int fd) {
+    gJobIndex = static_cast<std::uint32_t>(index);
+    gResultFd = fd;
     int code = kChildDone;
     try {
         if (!writeAll(fd, drive(plugin, index))) code = kChildCannotWrite;
@@ -125,15 +144,24 @@ public:
 // Reads what the running drives have written, waiting for it or only
 // looking; a drive whose pipe has closed is reaped, handed to `ended` with
 // its result, and leaves `running`. Both kinds of running drive have a pid,
-// a pipe and the bytes read so far.
+// a pipe and the bytes read so far. `ticks`, when given, is the pipe on
+// which the jobs tell of drives they handed off; each index read from it
+// goes to `ticked`.
 template <typename Run, typename Ended>
-void drainRunning(std::vector<Run>& running, bool wait, const Ended& ended) {
+void drainRunning(std::vector<Run>& running, bool wait, const Ended& ended, int ticks = -1,
+                  const std::function<void(std::uint32_t)>& ticked = {}) {
     std::vector<pollfd> polls;
-    polls.reserve(running.size());
+    polls.reserve(running.size() + 1);
     for (const Run& r : running) polls.push_back({r.fd, POLLIN, 0});
+    if (ticks >= 0) polls.push_back({ticks, POLLIN, 0});
     if (poll(polls.data(), polls.size(), wait ? -1 : 0) < 0) {
         if (errno == EINTR) return;
         throw SweepError(std::string("cannot wait for the drives: ") + std::strerror(errno));
+    }
+    if (ticks >= 0 && (polls.back().revents & POLLIN) != 0) {
+        std::uint32_t indices[256];
+        const ssize_t n = read(ticks, indices, sizeof indices);
+        for (ssize_t k = 0; k + 4 <= n; k += 4) ticked(indices[k / 4]);
     }
     for (std::size_t i = running.size(); i-- > 0;) {
         if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
@@ -154,11 +182,40 @@ void drainRunning(std::vector<Run>& running, bool wait, const Ended& ended) {
     }
 }
 
+// The pipe on which the jobs tell of the drives they hand off, closed when
+// the pool is done.
+struct TicksPipe {
+    int fds[2] = {-1, -1};
+    TicksPipe() {
+        if (pipe(fds) != 0)
+            throw SweepError(std::string("cannot start the drives: ") + std::strerror(errno));
+    }
+    TicksPipe(const TicksPipe&) = delete;
+    TicksPipe& operator=(const TicksPipe&) = delete;
+    ~TicksPipe() {
+        close(fds[0]);
+        close(fds[1]);
+    }
+};
+
 void runInProcesses(const std::string& pluginPath, const PoolOptions& options,
                     const DriveFunction& drive, std::vector<PoolJob>& jobs) {
     PluginLibrary plugin;
     if (!plugin.open(pluginPath)) throw SweepError(plugin.error());
     const auto width = static_cast<std::size_t>(std::max(1, options.jobs));
+    // Progress counts drives: a job stands for drivesOf(job), counted as
+    // its handed-off drives tell of their end, the rest when it ends.
+    std::vector<std::size_t> units(jobs.size(), 1);
+    if (options.drivesOf)
+        for (std::size_t i = 0; i < jobs.size(); ++i) units[i] = options.drivesOf(i);
+    std::size_t total = 0;
+    for (const std::size_t u : units) total += u;
+    std::vector<std::size_t> ticked(jobs.size(), 0);
+    std::size_t counted = 0;
+    const auto tell = [&] {
+        if (options.progress) options.progress(counted, total);
+    };
+    TicksPipe ticks;
     Workers workers;
     std::vector<Running>& running = workers.running;
     std::size_t next = 0;
@@ -176,17 +233,30 @@ void runInProcesses(const std::string& pluginPath, const PoolOptions& options,
             }
             if (pid == 0) {
                 close(fds[0]);
+                close(ticks.fds[0]);
                 for (const Running& r : running) close(r.fd);
+                gDrivesDoneFd = ticks.fds[1];
                 driveInChild(drive, plugin, next, fds[1]);
             }
             close(fds[1]);
             running.push_back({pid, fds[0], next++, {}});
         }
-        drainRunning(running, true, [&](const Running& r, PoolJob job) {
-            jobs[r.job] = std::move(job);
-            ++done;
-            if (options.progress) options.progress(done, jobs.size());
-        });
+        drainRunning(
+            running, true,
+            [&](const Running& r, PoolJob job) {
+                jobs[r.job] = std::move(job);
+                ++done;
+                counted += units[r.job] - std::min(ticked[r.job], units[r.job]);
+                ticked[r.job] = units[r.job];  // a tick read after its end counts no more
+                tell();
+            },
+            ticks.fds[0],
+            [&](std::uint32_t job) {
+                if (job >= jobs.size() || ticked[job] >= units[job]) return;
+                ++ticked[job];
+                ++counted;
+                tell();
+            });
     }
 }
 
@@ -203,7 +273,8 @@ struct ForkedJobs::Running {
     std::string bytes;
 };
 
-ForkedJobs::ForkedJobs(int width) : width_(static_cast<std::size_t>(std::max(1, width))) {}
+ForkedJobs::ForkedJobs(int width, Ended ended)
+    : width_(static_cast<std::size_t>(std::max(1, width))), ended_(std::move(ended)) {}
 
 ForkedJobs::~ForkedJobs() {
     for (const Running& r : running_) {
@@ -244,13 +315,23 @@ void ForkedJobs::finish(const std::string& bytes) {
 }
 
 void ForkedJobs::drain(bool wait) {
-    drainRunning(running_, wait,
-                 [&](const Running& r, PoolJob job) { done_.emplace_back(r.id, std::move(job)); });
+    drainRunning(running_, wait, [&](const Running& r, PoolJob job) {
+        if (ended_) {
+            ended_(r.id, std::move(job));
+        } else {
+            done_.emplace_back(r.id, std::move(job));
+        }
+        tellDriveDone();
+    });
 }
 
 std::vector<std::pair<std::size_t, PoolJob>> ForkedJobs::collect() {
     while (!running_.empty()) drain(true);
     return std::move(done_);
+}
+
+bool sendPartOfResult(const std::string& bytes) {
+    return gResultFd >= 0 && writeAll(gResultFd, bytes);
 }
 
 #endif
