@@ -87,20 +87,13 @@ ReadRoute Reader::read(const std::string& text) {
 // ---- messages
 
 void Reader::fail(SourceLocation where, std::string message, std::string help) {
-    Diagnostic error;
-    error.severity = Severity::Error;
-    error.where = std::move(where);
-    error.message = std::move(message);
-    error.help = std::move(help);
-    throw DiagnosticError(std::move(error));
+    throw DiagnosticError(
+        diagnosticAt(Severity::Error, std::move(where), std::move(message), std::move(help)));
 }
 
 void Reader::warn(SourceLocation where, std::string message, std::string help) {
-    Diagnostic warning;
-    warning.where = std::move(where);
-    warning.message = std::move(message);
-    warning.help = std::move(help);
-    warnings_.push_back(std::move(warning));
+    warnings_.push_back(
+        diagnosticAt(Severity::Warning, std::move(where), std::move(message), std::move(help)));
 }
 
 // One warning per distinct message: the first, with a note on the rest.
@@ -201,12 +194,9 @@ ReadRoute readRoute(const std::string& path, const RouteReadOptions& options) {
     const auto bytes =
         options.readFile ? options.readFile(path) : routeread::readFileFromDisk(path);
     if (!bytes) {
-        Diagnostic error;
-        error.severity = Severity::Error;
-        error.where = {path, 0, 0};
-        error.message = "cannot read the route file";
-        error.help = "check the path; a route is a .csv or .rw file";
-        throw DiagnosticError(std::move(error));
+        throw DiagnosticError(diagnosticAt(Severity::Error, {path, 0, 0},
+                                           "cannot read the route file",
+                                           "check the path; a route is a .csv or .rw file"));
     }
     return readRouteText(*bytes, path, options);
 }

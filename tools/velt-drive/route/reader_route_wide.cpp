@@ -52,6 +52,14 @@ void Reader::unknown(const Statement& statement) {
          "from the host's");
 }
 
+// Trains ahead of this one are not modelled: the line ahead is always clear.
+void Reader::precedingTrains(const Statement& statement, const char* command) {
+    warn(statement.where,
+         std::string(command) +
+             ": preceding trains are not modelled; velt-drive keeps the line ahead clear",
+         "remove it to drive what velt-drive drives");
+}
+
 void Reader::applyRouteWide(const Statement& statement) {
     const std::string& space = statement.space;
     const std::string& name = statement.name;
@@ -63,10 +71,7 @@ void Reader::applyRouteWide(const Statement& statement) {
     } else if (space == "train") {
         if (name == "interval") {
             if (number(statement, 0, "the interval", 0.0) > 0.0) {
-                warn(statement.where,
-                     "Train.Interval: preceding trains are not modelled; velt-drive keeps the "
-                     "line ahead clear",
-                     "remove it to drive what velt-drive drives");
+                precedingTrains(statement, "Train.Interval");
             }
         } else if (!among(kSilentTrain, name)) {
             unknown(statement);
@@ -148,10 +153,7 @@ void Reader::applyRouteCommand(const Statement& statement) {
         route_.changeSet = {true, statement.where};
     } else if (name == "runinterval") {
         if (number(statement, 0, "the interval", 0.0) > 0.0) {
-            warn(statement.where,
-                 "Route.RunInterval: preceding trains are not modelled; velt-drive keeps the "
-                 "line ahead clear",
-                 "remove it to drive what velt-drive drives");
+            precedingTrains(statement, "Route.RunInterval");
         }
     } else if (!among(kSilentRoute, name)) {
         unknown(statement);

@@ -83,6 +83,7 @@ private:
 
     // ---- commands for the whole route (reader_route_wide.cpp)
     void unknown(const Statement& statement);
+    void precedingTrains(const Statement& statement, const char* command);
     void applyRouteWide(const Statement& statement);
     void applyOption(const Statement& statement);
     void applyRouteCommand(const Statement& statement);

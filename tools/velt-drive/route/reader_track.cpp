@@ -73,6 +73,19 @@ constexpr std::string_view kBuiltInBeaconCommands[] = {"atssn", "atsp", "pattern
 
 int sectionRule(int section) { return section < -1 ? 1 : section; }
 
+RouteBeacon placedBeacon(RouteBeacon::Origin origin, int type, int section, int optional,
+                         double position, int order, const SourceLocation& where) {
+    RouteBeacon out;
+    out.positionM = position;
+    out.type = type;
+    out.section = section;
+    out.optional = optional;
+    out.origin = origin;
+    out.order = order;
+    out.where = where;
+    return out;
+}
+
 }  // namespace
 
 void Reader::applyTrack(const TrackCommand& command, int order) {
@@ -96,12 +109,8 @@ void Reader::applyTrack(const TrackCommand& command, int order) {
     } else if (name == "limit") {
         limit(statement, position, order);
     } else if (name == "pretrain") {
-        warn(statement.where,
-             "Track.PreTrain: preceding trains are not modelled; velt-drive keeps the line "
-             "ahead clear",
-             "remove it to drive what velt-drive drives");
-    } else if (std::find(std::begin(kBuiltInBeaconCommands), std::end(kBuiltInBeaconCommands),
-                         name) != std::end(kBuiltInBeaconCommands)) {
+        precedingTrains(statement, "Track.PreTrain");
+    } else if (among(kBuiltInBeaconCommands, name)) {
         warn(statement.where,
              statement.shown +
                  " places a beacon of the host's built-in systems; velt-drive "
@@ -120,15 +129,10 @@ void Reader::beacon(const Statement& statement, double position, int order) {
         return;
     }
     if (*type < 0) return;  // the host drops these
-    RouteBeacon out;
-    out.positionM = position;
-    out.type = *type;
-    out.section = sectionRule(integer(statement, 2, "the section", 0));
-    out.optional = integer(statement, 3, "the data", 0);
-    out.origin = RouteBeacon::Origin::Beacon;
-    out.order = order;
-    out.where = statement.where;
-    route_.beacons.push_back(std::move(out));
+    const int section = sectionRule(integer(statement, 2, "the section", 0));
+    const int data = integer(statement, 3, "the data", 0);
+    route_.beacons.push_back(placedBeacon(RouteBeacon::Origin::Beacon, *type, section, data,
+                                          position, order, statement.where));
 }
 
 void Reader::transponder(const Statement& statement, double position, int order) {
@@ -139,31 +143,19 @@ void Reader::transponder(const Statement& statement, double position, int order)
         return;
     }
     if (*type < 0) return;
-    RouteBeacon out;
-    out.positionM = position;
-    out.type = *type;
     // It names its signal counting the next one as 0.
-    out.section = sectionRule(integer(statement, 1, "the signal", 0) + 1);
-    out.optional = integer(statement, 2, "the switch", 0);
-    out.origin = RouteBeacon::Origin::Transponder;
-    out.order = order;
-    out.where = statement.where;
-    route_.beacons.push_back(std::move(out));
+    const int section = sectionRule(integer(statement, 1, "the signal", 0) + 1);
+    const int data = integer(statement, 2, "the switch", 0);
+    route_.beacons.push_back(placedBeacon(RouteBeacon::Origin::Transponder, *type, section, data,
+                                          position, order, statement.where));
 }
 
 void Reader::rain(const Statement& statement, double position, int order) {
     const int intensity = integer(statement, 0, "the intensity", 0);
     if (intensity == rainIntensity_) return;
     rainIntensity_ = intensity;
-    RouteBeacon out;
-    out.positionM = position;
-    out.type = 21;
-    out.section = -1;
-    out.optional = intensity;
-    out.origin = RouteBeacon::Origin::Rain;
-    out.order = order;
-    out.where = statement.where;
-    route_.beacons.push_back(std::move(out));
+    route_.beacons.push_back(placedBeacon(RouteBeacon::Origin::Rain, 21, -1, intensity, position,
+                                          order, statement.where));
 }
 
 void Reader::section(const Statement& statement, double position, int order) {

@@ -58,21 +58,13 @@ ReadTrain Reader::run(std::string_view text) {
 SourceLocation Reader::at(int line, int column) const { return {train_.path, line, column}; }
 
 void Reader::warn(SourceLocation where, std::string message, std::string help) {
-    Diagnostic d;
-    d.severity = Severity::Warning;
-    d.where = std::move(where);
-    d.message = std::move(message);
-    d.help = std::move(help);
-    warnings_.push_back(std::move(d));
+    warnings_.push_back(
+        diagnosticAt(Severity::Warning, std::move(where), std::move(message), std::move(help)));
 }
 
 void Reader::fail(SourceLocation where, std::string message, std::string help) const {
-    Diagnostic d;
-    d.severity = Severity::Error;
-    d.where = std::move(where);
-    d.message = std::move(message);
-    d.help = std::move(help);
-    throw DiagnosticError(std::move(d));
+    throw DiagnosticError(
+        diagnosticAt(Severity::Error, std::move(where), std::move(message), std::move(help)));
 }
 
 void Reader::requireText(std::string_view text) const {
@@ -179,12 +171,8 @@ std::optional<std::filesystem::path> findInFolder(const std::filesystem::path& f
 constexpr std::uintmax_t kLargestTrainFileBytes = 4U << 20U;
 
 [[noreturn]] void failPath(const std::string& path, std::string message, std::string help) {
-    Diagnostic d;
-    d.severity = Severity::Error;
-    d.where.file = path;
-    d.message = std::move(message);
-    d.help = std::move(help);
-    throw DiagnosticError(std::move(d));
+    throw DiagnosticError(
+        diagnosticAt(Severity::Error, {path, 0, 0}, std::move(message), std::move(help)));
 }
 
 }  // namespace
@@ -223,21 +211,17 @@ ReadTrain readTrain(const std::string& path) {
     // What lies beside it and changes the train in the host.
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     if (const auto extensions = findInFolder(folder, "extensions.cfg")) {
-        Diagnostic d;
-        d.where.file = extensions->generic_string();
-        d.message =
+        read.warnings.push_back(diagnosticAt(
+            Severity::Warning, {extensions->generic_string(), 0, 0},
             "extensions.cfg is not read: the car lengths and other settings it gives are not "
-            "used";
-        d.help = "velt-drive takes every car as #CAR 4 long; put the lengths that matter there";
-        read.warnings.push_back(std::move(d));
+            "used",
+            "velt-drive takes every car as #CAR 4 long; put the lengths that matter there"));
     }
     if (const auto xml = findInFolder(folder, "train.xml")) {
-        Diagnostic d;
-        d.where.file = xml->generic_string();
-        d.message =
-            "train.xml is not read: the per-car values and notch counts it may give are not used";
-        d.help = "velt-drive drives the train as train.dat alone describes it";
-        read.warnings.push_back(std::move(d));
+        read.warnings.push_back(diagnosticAt(
+            Severity::Warning, {xml->generic_string(), 0, 0},
+            "train.xml is not read: the per-car values and notch counts it may give are not used",
+            "velt-drive drives the train as train.dat alone describes it"));
     }
     return read;
 }
