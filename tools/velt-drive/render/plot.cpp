@@ -4,6 +4,7 @@
 
 #include "core/supervision.h"
 #include "tools/velt-drive/render/plot.h"
+#include "tools/velt-drive/render/plot_labels.h"
 #include "tools/velt-drive/render/plot_layout.h"
 #include "tools/velt-drive/scenario/beacons.h"
 #include "tools/velt-drive/util/number_format.h"
@@ -40,12 +41,6 @@ enum Priority {
     kBrakeLabel,
     kWarningLabel,
     kChimeLabel
-};
-
-// One place a label may go: the room it takes and the SVG that draws it there.
-struct LabelSpot {
-    Box box;
-    std::string svg;
 };
 
 struct LabelRequest {
@@ -114,45 +109,6 @@ private:
 
     void line(double x1, double y1, double x2, double y2, const std::string& attributes) {
         out_ += svgLine(x1, y1, x2, y2, attributes);
-    }
-
-    // A horizontal label spot with its baseline at (px, py); when `from` is
-    // given, a dotted leader line runs from there to the label.
-    static LabelSpot spot(double px, double py, const std::string& content, double size, bool bold,
-                          const std::string& anchor, const std::string& attributes,
-                          const std::optional<std::pair<double, double>>& from = std::nullopt,
-                          const std::string& leaderColour = "#888") {
-        LabelSpot result{labelBox(px, py, content, size, bold, anchor), ""};
-        if (from) {
-            const Box& b = result.box;
-            const double lx = std::clamp(from->first, b.left, b.right);
-            const double ly = from->second < b.top ? b.top : b.bottom;
-            result.svg += svgLine(from->first, from->second, lx, ly,
-                                  "stroke=\"" + leaderColour + R"(" stroke-dasharray="1,2")");
-        }
-        result.svg += svgText(px, py, content,
-                              "text-anchor=\"" + anchor + "\" " + attributes +
-                                  (bold ? " font-weight=\"bold\"" : "") +
-                                  (size != 11 ? " font-size=\"" + num(size) + "\"" : ""));
-        return result;
-    }
-
-    // A label beside a point: right of it, left of it, then stacked upward
-    // in rows with a leader line back to the point.
-    static std::vector<LabelSpot> besidePoint(double px, double py, const std::string& content,
-                                              double size, bool bold, const std::string& attributes,
-                                              const std::string& leaderColour) {
-        std::vector<LabelSpot> spots;
-        spots.push_back(spot(px + 5, py - 6, content, size, bold, "start", attributes));
-        spots.push_back(spot(px - 5, py - 6, content, size, bold, "end", attributes));
-        for (int row = 1; row <= 10; ++row) {
-            const double ly = py - 6 - (size + 3) * row;
-            spots.push_back(spot(px + 5, ly, content, size, bold, "start", attributes,
-                                 std::make_pair(px, py - 2), leaderColour));
-            spots.push_back(spot(px - 5, ly, content, size, bold, "end", attributes,
-                                 std::make_pair(px, py - 2), leaderColour));
-        }
-        return spots;
     }
 
     void request(int priority, std::vector<LabelSpot> spots) {
@@ -242,11 +198,12 @@ private:
                 const double ly = kBottom - 18 - 14.0 * row;
                 const auto leader =
                     row == 0 ? std::nullopt : std::optional(std::make_pair(px, kBottom - 14.0));
-                spots.push_back(spot(px, ly, station.name, 11, true, "middle", attributes, leader));
-                spots.push_back(spot(px + 4, ly, station.name, 11, true, "start", attributes,
-                                     std::make_pair(px, kBottom - 14.0)));
-                spots.push_back(spot(px - 4, ly, station.name, 11, true, "end", attributes,
-                                     std::make_pair(px, kBottom - 14.0)));
+                spots.push_back(
+                    labelSpot(px, ly, station.name, 11, true, "middle", attributes, leader));
+                spots.push_back(labelSpot(px + 4, ly, station.name, 11, true, "start", attributes,
+                                          std::make_pair(px, kBottom - 14.0)));
+                spots.push_back(labelSpot(px - 4, ly, station.name, 11, true, "end", attributes,
+                                          std::make_pair(px, kBottom - 14.0)));
             }
             request(kStationLabel, std::move(spots));
         }
@@ -271,8 +228,8 @@ private:
             std::vector<LabelSpot> spots;
             spots.reserve(3);
             for (int row = 0; row < 3; ++row)
-                spots.push_back(spot((from + to) / 2, kTop + 14 + 13.0 * row, name, 11, true,
-                                     "middle", "fill=\"" + colour + "\""));
+                spots.push_back(labelSpot((from + to) / 2, kTop + 14 + 13.0 * row, name, 11, true,
+                                          "middle", "fill=\"" + colour + "\""));
             request(kBrakeLabel, std::move(spots));
         }
     }
@@ -333,10 +290,10 @@ private:
             for (int row = 0; row < 3; ++row) {
                 const double ly = kTop - 6 - 13.0 * row;
                 const auto from = row == 0 ? std::nullopt : std::optional(std::make_pair(px, kTop));
-                spots.push_back(spot(px + 3, ly, label, 11, true, "start",
-                                     "fill=\"" + colour + "\"", from, colour));
-                spots.push_back(spot(px - 3, ly, label, 11, true, "end", "fill=\"" + colour + "\"",
-                                     from, colour));
+                spots.push_back(labelSpot(px + 3, ly, label, 11, true, "start",
+                                          "fill=\"" + colour + "\"", from, colour));
+                spots.push_back(labelSpot(px - 3, ly, label, 11, true, "end",
+                                          "fill=\"" + colour + "\"", from, colour));
             }
             request(kSignalLabel, std::move(spots));
         }
@@ -382,9 +339,10 @@ private:
             const char* name = pattern.check == Check::Ccp   ? "CCP target"
                                : pattern.check == Check::Spb ? "SPB target"
                                                              : "CPP target";
-            request(kTargetLabel, besidePoint(tx, y(floor) - 6,
-                                              std::string(name) + " " + metresText(pattern.targetM),
-                                              10, false, "fill=\"" + colour + "\"", colour));
+            request(kTargetLabel,
+                    spotsBesidePoint(tx, y(floor) - 6,
+                                     std::string(name) + " " + metresText(pattern.targetM), 10,
+                                     false, "fill=\"" + colour + "\"", colour));
         }
     }
 
@@ -420,10 +378,10 @@ private:
         std::vector<LabelSpot> spots;
         for (int row = 0; row < 8; ++row) {
             const double ly = kTop + 46 + 13.0 * row;
-            spots.push_back(spot(px + 2, ly, label, 10, bold, "start", attributes,
-                                 std::make_pair(px, py - 5), colour));
-            spots.push_back(spot(px - 2, ly, label, 10, bold, "end", attributes,
-                                 std::make_pair(px, py - 5), colour));
+            spots.push_back(labelSpot(px + 2, ly, label, 10, bold, "start", attributes,
+                                      std::make_pair(px, py - 5), colour));
+            spots.push_back(labelSpot(px - 2, ly, label, 10, bold, "end", attributes,
+                                      std::make_pair(px, py - 5), colour));
         }
         request(priority, std::move(spots));
     }
@@ -452,8 +410,8 @@ private:
                 out_ += "<rect x=\"" + num(px - 4) + "\" y=\"" + num(py - 4) +
                         "\" width=\"8\" height=\"8\" fill=\"black\"/>\n";
                 placer_.reserve({px - 4, py - 4, px + 4, py + 4});
-                request(kStopLabel, besidePoint(px, py, "stop " + metresText(frame.positionM), 11,
-                                                true, "fill=\"black\"", "#333"));
+                request(kStopLabel, spotsBesidePoint(px, py, "stop " + metresText(frame.positionM),
+                                                     11, true, "fill=\"black\"", "#333"));
                 continue;
             } else {
                 continue;

@@ -200,12 +200,8 @@ public:
 
 private:
     [[noreturn]] static void fail(SourceLocation where, std::string message, std::string help) {
-        Diagnostic error;
-        error.severity = Severity::Error;
-        error.where = std::move(where);
-        error.message = std::move(message);
-        error.help = std::move(help);
-        throw DiagnosticError(std::move(error));
+        throw DiagnosticError(
+            diagnosticAt(Severity::Error, std::move(where), std::move(message), std::move(help)));
     }
 
     [[nodiscard]] bool active() const { return ifs_.empty() || ifs_.back().taking(); }

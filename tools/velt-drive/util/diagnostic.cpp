@@ -44,11 +44,13 @@ std::string formatDiagnostic(const Diagnostic& diagnostic) {
     return text;
 }
 
-Diagnostic diagnosticAt(Severity severity, SourceLocation where, std::string message) {
+Diagnostic diagnosticAt(Severity severity, SourceLocation where, std::string message,
+                        std::string help) {
     Diagnostic diagnostic;
     diagnostic.severity = severity;
     diagnostic.where = std::move(where);
     diagnostic.message = std::move(message);
+    diagnostic.help = std::move(help);
     return diagnostic;
 }
 

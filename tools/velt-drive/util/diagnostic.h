@@ -42,8 +42,10 @@ struct Diagnostic {
     std::string help;
 };
 
-// A diagnostic of `severity` at `where`: the common case, without notes.
-Diagnostic diagnosticAt(Severity severity, SourceLocation where, std::string message);
+// A diagnostic of `severity` at `where`: the common case, without notes,
+// with a help line when `help` is not empty.
+Diagnostic diagnosticAt(Severity severity, SourceLocation where, std::string message,
+                        std::string help = {});
 
 // The diagnostic as lines, each ending in '\n':
 //   file:line:column: warning: message
