@@ -17,9 +17,8 @@ namespace {
 using routetext::readLooseNumber;
 using routetext::roundHalfEven;
 
-constexpr std::string_view kSilentOptions[] = {"objectvisibility", "cantbehavior",
-                                               "fogbehavior",      "compatibletransparencymode",
-                                               "enablebvetshacks", "enablehacks"};
+constexpr std::string_view kSilentOptions[] = {"objectvisibility", "cantbehavior", "fogbehavior",
+                                               "compatibletransparencymode", "enablehacks"};
 constexpr std::string_view kSilentRoute[] = {"comment",
                                              "image",
                                              "timetable",
