@@ -15,6 +15,16 @@ namespace {
 
 constexpr std::int32_t kStartOfDayMs = 36000000;
 
+// Frame k of a drive from the start of the day, every sound stopped.
+FrameRecord quietFrame(std::size_t k) {
+    FrameRecord f;
+    f.number = k;
+    f.elapsedMs = elapsedAtFrame(0, k);
+    f.timeMs = kStartOfDayMs + static_cast<std::int32_t>(f.elapsedMs);
+    f.sound.fill(kSoundStopped);
+    return f;
+}
+
 std::int32_t phase(std::int64_t t, std::int32_t half) {
     return static_cast<std::int32_t>((t % (2 * static_cast<std::int64_t>(half))) / half);
 }
@@ -24,11 +34,7 @@ TEST(Summary, ReadsABlackBoxsDisplayAsTheCabShowsIt) {
     Analysis analysis(scenario);
     analysis.begin(9);
     for (std::size_t k = 0; k <= 480; ++k) {
-        FrameRecord f;
-        f.number = k;
-        f.elapsedMs = elapsedAtFrame(0, k);
-        f.timeMs = kStartOfDayMs + static_cast<std::int32_t>(f.elapsedMs);
-        f.sound.fill(kSoundStopped);
+        FrameRecord f = quietFrame(k);
         const std::int64_t t = f.elapsedMs;
         // The aux code 8 blinks each half second from 2 s to 6 s; the target
         // shows 29 from 1 s, then 1 from 1.5 s; the station-stop lamp blinks
@@ -66,11 +72,7 @@ TEST(Summary, HoldsNoLinesWhenNoneIsShown) {
         if (!shown) analysis.withoutLines();
         analysis.begin(9);
         for (std::size_t k = 0; k <= 3600; ++k) {
-            FrameRecord f;
-            f.number = k;
-            f.elapsedMs = elapsedAtFrame(0, k);
-            f.timeMs = kStartOfDayMs + static_cast<std::int32_t>(f.elapsedMs);
-            f.sound.fill(kSoundStopped);
+            FrameRecord f = quietFrame(k);
             f.sound[static_cast<std::size_t>(soundSlot(cab::kSoundStartStopChime))] =
                 k % 2 == 0 ? 1 : kSoundStopped;
             analysis.frame(f);
